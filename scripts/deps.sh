@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that the build and the tests need, if missing.
+#   scripts/deps.sh            what the native build and the demo need
+#   scripts/deps.sh --all      also clang, the MinGW-w64 cross compiler, Wine, valgrind
+set -euo pipefail
+
+packages=(cmake ninja-build g++ make libgtest-dev libgmock-dev python3)
+if [[ "${1:-}" == "--all" ]]; then
+    packages+=(clang g++-mingw-w64-x86-64 wine wine64 valgrind libbenchmark-dev binutils)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    echo "installing: ${missing[*]}"
+    sudo_cmd=()
+    [[ $(id -u) -ne 0 ]] && sudo_cmd=(sudo)
+    "${sudo_cmd[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,65 @@
+// The series information record that the libraries fill: 256 packed bytes.
+// Fields are read by copying out of the byte buffer, never through a cast.
+#ifndef KOVRAP_RECORD_H
+#define KOVRAP_RECORD_H
+
+#include <cstddef>
+#include <cstring>
+
+namespace kovrap {
+
+struct TextField {
+    std::size_t offset;
+    std::size_t width;
+};
+
+class InfoRecord {
+  public:
+    static constexpr std::size_t kBytes = 256;
+
+    static constexpr TextField kCode{0, 10};
+    static constexpr std::size_t kFirstDate = 10;
+    static constexpr std::size_t kLastDate = 14;
+    static constexpr std::size_t kAttribute1 = 18;
+    static constexpr std::size_t kFrequency = 22;
+    // Attributes 2 to 6 follow the frequency code.
+    static constexpr std::size_t kAttribute2 = 26;
+    static constexpr TextField kTexts[7] = {{46, 8},  {54, 10},  {64, 8}, {72, 8},
+                                            {80, 82}, {162, 10}, {172, 84}};
+
+    char *data() noexcept { return bytes_; }
+    const char *data() const noexcept { return bytes_; }
+
+    int readInt(std::size_t offset) const noexcept {
+        int value;
+        std::memcpy(&value, bytes_ + offset, sizeof value);
+        return value;
+    }
+    int attribute(int n) const noexcept { // n from 1 to 6
+        return n == 1 ? readInt(kAttribute1) : readInt(kAttribute2 + 4 * std::size_t(n - 2));
+    }
+
+    // Copies a text field into a host buffer of the field's width: at most
+    // width - 1 characters and a NUL, so a field without its terminator can
+    // neither be over-read nor overflow the host's buffer.
+    void copyText(TextField field, char *out) const noexcept {
+        std::size_t n = 0;
+        while (n + 1 < field.width && bytes_[field.offset + n] != '\0')
+            ++n;
+        std::memcpy(out, bytes_ + field.offset, n);
+        out[n] = '\0';
+    }
+
+  private:
+    char bytes_[kBytes] = {};
+};
+
+static_assert(InfoRecord::kTexts[6].offset + InfoRecord::kTexts[6].width == InfoRecord::kBytes,
+              "text 7 runs to the end of the record");
+static_assert(InfoRecord::kAttribute2 + 5 * 4 == InfoRecord::kTexts[0].offset,
+              "texts follow attribute 6");
+static_assert(InfoRecord::kCode.width == InfoRecord::kFirstDate, "dates follow the code");
+
+} // namespace kovrap
+
+#endif

@@ -1,0 +1,58 @@
+// The stand-ins' database file (.tqvdb): a line-based text file holding one
+// database, written by tqvconvert and read when a database is opened. The
+// format is described in docs/database-format.md.
+#ifndef TQVS_DBFILE_H
+#define TQVS_DBFILE_H
+
+#include "store.h"
+#include "tqv_standin.h"
+
+#include <string>
+
+// The engine's C++ helpers that tests and tools call. Tools that compile the
+// engine sources into themselves define TQVS_STATIC.
+#ifndef TQVS_INTERNAL_API
+#if defined(TQVS_STATIC)
+#define TQVS_INTERNAL_API
+#else
+#define TQVS_INTERNAL_API TQVS_API
+#endif
+#endif
+
+namespace tqvs {
+
+/** Magic word and version of the first line of a database file. */
+constexpr const char *kDbMagic = "TQVDB";
+constexpr int kDbVersion = 1;
+
+/** Longest database name in a file. */
+constexpr std::size_t kMaxDatabaseName = 255;
+
+/** Widths of texts 1 to 7 in the series information record, NUL included. */
+constexpr std::size_t kTextWidths[7] = {8, 10, 8, 8, 82, 10, 84};
+
+/**
+ * Reads a whole database file. On success fills `out` and returns true. On
+ * any malformed input returns false, leaves `out` untouched and puts one line
+ * into `error`, starting with "line N: " where the fault lies. Never throws.
+ */
+TQVS_INTERNAL_API bool parseDatabase(const std::string &text, Database &out, std::string &error);
+
+/**
+ * Writes a database in the file format; parseDatabase reads it back to the
+ * same codes, frequencies, dates, attributes, texts and values. An empty
+ * series is written with `range none` (its dates read back as 0), and a
+ * value that is missing or not finite as NA.
+ */
+TQVS_INTERNAL_API std::string formatDatabase(const Database &db);
+
+/**
+ * Checks one series against the file's rules (code, frequency, dates, value
+ * count, text widths). Returns an empty string when it is valid, else the
+ * reason.
+ */
+TQVS_INTERNAL_API std::string checkSeries(const Series &s);
+
+} // namespace tqvs
+
+#endif

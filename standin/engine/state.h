@@ -1,0 +1,85 @@
+// The one engine behind both stand-in libraries: the series store, each
+// library's state, the call journal, fault injection and value scripts.
+// Everything is process-wide and guarded by one mutex.
+#ifndef TQVS_STATE_H
+#define TQVS_STATE_H
+
+#include "store.h"
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace tqvs {
+
+struct OpenDatabase {
+    std::string name; // as the caller named it
+    std::shared_ptr<Database> database;
+};
+
+struct LibraryState {
+    int merge = 0;
+    int retries = 0;
+    int ansi = 0;
+    int aggregation = 0;
+    std::vector<OpenDatabase> open;
+    std::shared_ptr<Database> current; // last database opened successfully
+    // TQVGetNextVar walks this database; the caller carries the position.
+    std::string walkDatabase;
+    bool walking = false;
+    // Direct chunk protocol: codes still to be answered, in list order.
+    std::deque<std::string> codes;
+    // TQVDGetNames listing in progress.
+    std::shared_ptr<Database> listing;
+    std::size_t listed = 0;
+    std::string version;
+
+    const OpenDatabase *findOpen(const char *name) const;
+};
+
+struct Injection {
+    std::string operation;
+    int nth = 0;
+    int result = 0;
+    int seen = 0; // calls of the operation since the injection was set
+};
+
+struct JournalEntry {
+    std::string operation;
+    std::string text;
+};
+
+struct Engine {
+    std::mutex mutex;
+    std::deque<JournalEntry> journal;
+    std::vector<Injection> injections;
+    std::vector<std::pair<int, int>> failures; // journal position, result
+    std::map<std::string, std::deque<std::vector<double>>> scripts;
+    std::vector<std::shared_ptr<Database>> store;
+    LibraryState libraries[2];
+    bool loggedIn = false;
+    bool hasCredentials = false;
+    std::string user;
+    std::string password;
+    int namesBatch = 100;
+
+    Engine() { resetState(); }
+    void resetState();
+    std::shared_ptr<Database> findStored(const char *name) const;
+    Series *findStoredSeries(const char *database, const char *code, int &status);
+};
+
+/** The engine. Callers hold engine().mutex. */
+Engine &engine();
+
+/** State of one library; any nonzero id is the direct library. */
+LibraryState &library(int lib);
+
+constexpr std::size_t kMaxVersion = 19;
+
+} // namespace tqvs
+
+#endif

@@ -1,0 +1,65 @@
+#include "api.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace kovra {
+
+namespace {
+
+#if defined(_WIN32)
+const char *const kDefaultName = "Kovrap64.dll";
+#else
+const char *const kDefaultName = "libKovrap64.so";
+#endif
+
+void *openLibrary(const std::string &path, std::string &error) {
+#if defined(_WIN32)
+    HMODULE module = LoadLibraryA(path.c_str());
+    if (module == nullptr)
+        error = "cannot load " + path + " (error " + std::to_string(GetLastError()) + ")";
+    return reinterpret_cast<void *>(module);
+#else
+    void *handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr)
+        error = dlerror();
+    return handle;
+#endif
+}
+
+void *findSymbol(void *library, const char *name) {
+#if defined(_WIN32)
+    return reinterpret_cast<void *>(GetProcAddress(static_cast<HMODULE>(library), name));
+#else
+    return dlsym(library, name);
+#endif
+}
+
+template <class T> bool bind(void *library, const char *name, T &slot, std::string &error) {
+    void *symbol = findSymbol(library, name);
+    if (symbol == nullptr) {
+        error = std::string("the library does not export ") + name;
+        return false;
+    }
+    slot = reinterpret_cast<T>(symbol);
+    return true;
+}
+
+} // namespace
+
+bool loadApi(const std::string &path, Api &api, std::string &error) {
+    // The library stays loaded until the program ends.
+    void *library = openLibrary(path.empty() ? kDefaultName : path, error);
+    if (library == nullptr)
+        return false;
+    return bind(library, "isLeapYear", api.isLeapYear, error) &&
+           bind(library, "tqvdateToYmd", api.tqvdateToYmd, error) &&
+           bind(library, "ymdToTqvdate", api.ymdToTqvdate, error) &&
+           bind(library, "c_kovraDateSeq", api.dateSeq, error) &&
+           bind(library, "TQVDchunk", api.chunk, error);
+}
+
+} // namespace kovra

@@ -1,0 +1,26 @@
+// Kovrap's exports, looked up by name in the library loaded at run time.
+#ifndef KOVRA_API_H
+#define KOVRA_API_H
+
+#include "Kovrap.h"
+
+#include <string>
+
+namespace kovra {
+
+struct Api {
+    decltype(&::isLeapYear) isLeapYear = nullptr;
+    decltype(&::tqvdateToYmd) tqvdateToYmd = nullptr;
+    decltype(&::ymdToTqvdate) ymdToTqvdate = nullptr;
+    decltype(&::c_kovraDateSeq) dateSeq = nullptr;
+    const int *chunk = nullptr;
+};
+
+// Loads the library (path, or Kovrap64.dll / libKovrap64.so beside the
+// program) and every export the program uses. On failure returns false with
+// a one-line reason.
+bool loadApi(const std::string &path, Api &api, std::string &error);
+
+} // namespace kovra
+
+#endif
