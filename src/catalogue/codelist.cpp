@@ -1,0 +1,52 @@
+#include "catalogue/codelist.h"
+
+#include "Kovrap.h"
+
+#include <cstring>
+
+namespace kovrap {
+
+void CodeList::append(const char *code) {
+    const std::size_t length = std::strlen(code);
+    const std::size_t needed = used_ + (items_ > 0 ? 1 : 0) + length + 1;
+    if (needed > bytes_.size())
+        bytes_.resize(needed > 2 * bytes_.size() ? needed : 2 * bytes_.size(), '\0');
+    if (items_ > 0)
+        bytes_[used_++] = ',';
+    std::memcpy(bytes_.data() + used_, code, length);
+    used_ += length;
+    bytes_[used_] = '\0';
+    ++items_;
+}
+
+} // namespace kovrap
+
+extern "C" KOVRAP_API const int TQVDchunk = kovrap::kChunk;
+
+extern "C" KOVRAP_API void directCodelist(char *buffer, int first, const char *const *codes,
+                                          const char *const *dbNames, const char *database,
+                                          int requestCount) {
+    std::memset(buffer, 0, kovrap::kCodeListBytes);
+    // No request has a negative index: such a chunk lists nothing rather
+    // than read before the host's arrays.
+    if (first < 0)
+        return;
+    const int end = kovrap::chunkEnd(first, requestCount);
+    std::size_t used = 0;
+    bool any = false;
+    for (int k = first; k < end; ++k) {
+        if (std::strcmp(database, dbNames[k]) != 0)
+            continue;
+        const std::size_t length = std::strlen(codes[k]);
+        const std::size_t comma = any ? 1 : 0;
+        // The host's buffer holds 10000 bytes: stop at the last whole code
+        // that fits with its terminator rather than write past it.
+        if (used + comma + length + 1 > kovrap::kCodeListBytes)
+            break;
+        if (comma)
+            buffer[used++] = ',';
+        std::memcpy(buffer + used, codes[k], length);
+        used += length;
+        any = true;
+    }
+}

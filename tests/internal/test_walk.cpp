@@ -1,0 +1,246 @@
+// The grouped walk over databases and requests must give the library exactly
+// the calls of the plain walk that tests every request against every
+// database: same requests, same order, same code or list argument.
+#include "Kovrap.h"
+#include "binding/walk.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <ostream>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Visit {
+    int database;
+    int request;
+    bool null;        // the argument was a null pointer
+    std::string text; // the argument's text otherwise
+
+    bool operator==(const Visit &o) const {
+        return database == o.database && request == o.request && null == o.null && text == o.text;
+    }
+};
+
+std::ostream &operator<<(std::ostream &out, const Visit &v) {
+    return out << "(" << v.database << ", " << v.request << ", "
+               << (v.null ? std::string("null") : "\"" + v.text + "\"") << ")";
+}
+
+struct RequestSet {
+    std::string name;
+    std::vector<std::string> codes;
+    std::vector<std::string> dbNames;
+    std::vector<std::string> databases;
+};
+
+std::vector<const char *> pointers(const std::vector<std::string> &texts) {
+    std::vector<const char *> out;
+    for (const std::string &t : texts)
+        out.push_back(t.c_str());
+    return out;
+}
+
+// The plain walk: for every database, every request in index order; on the
+// direct path a list is built at each multiple of 1000 and goes with the next
+// call only.
+std::vector<Visit> literalWalk(const RequestSet &set, bool direct) {
+    const std::vector<const char *> codes = pointers(set.codes);
+    const std::vector<const char *> dbNames = pointers(set.dbNames);
+    const int requestCount = static_cast<int>(set.codes.size());
+    std::vector<char> buffer(KOVRAP_CODELIST_BYTES, '\0');
+    const char *pending = nullptr;
+    std::vector<Visit> visits;
+    for (std::size_t d = 0; d < set.databases.size(); ++d) {
+        const char *database = set.databases[d].c_str();
+        for (int k = 0; k < requestCount; ++k) {
+            if (direct && k % 1000 == 0) {
+                directCodelist(buffer.data(), k, codes.data(), dbNames.data(), database,
+                               requestCount);
+                pending = buffer.data();
+            }
+            if (std::strcmp(dbNames[static_cast<std::size_t>(k)], database) != 0)
+                continue;
+            const char *argument = direct ? pending : codes[static_cast<std::size_t>(k)];
+            visits.push_back({static_cast<int>(d), k, argument == nullptr,
+                              argument == nullptr ? std::string() : std::string(argument)});
+            pending = nullptr;
+        }
+    }
+    return visits;
+}
+
+std::vector<Visit> groupedWalk(const RequestSet &set, bool direct) {
+    const std::vector<const char *> codes = pointers(set.codes);
+    const std::vector<const char *> dbNames = pointers(set.dbNames);
+    const std::vector<const char *> databases = pointers(set.databases);
+    const kovrap::Requests requests{codes.data(), dbNames.data(), databases.data(),
+                                    static_cast<int>(databases.size()),
+                                    static_cast<int>(codes.size())};
+    kovrap::RequestWalk walk(requests, direct);
+    std::vector<Visit> visits;
+    for (int d = 0; d < requests.databaseCount; ++d) {
+        const bool finished = walk.forEach(d, [&](int k, const char *argument) {
+            // On the local path the argument is the host's own string.
+            if (!direct) {
+                EXPECT_EQ(codes[static_cast<std::size_t>(k)], argument);
+            }
+            visits.push_back({d, k, argument == nullptr,
+                              argument == nullptr ? std::string() : std::string(argument)});
+            return true;
+        });
+        EXPECT_TRUE(finished);
+    }
+    return visits;
+}
+
+RequestSet make(const std::string &name, const std::vector<std::string> &dbNames,
+                const std::vector<std::string> &databases) {
+    RequestSet set{name, {}, dbNames, databases};
+    for (std::size_t k = 0; k < dbNames.size(); ++k)
+        set.codes.push_back("C" + std::to_string(k));
+    return set;
+}
+
+RequestSet repeated(const std::string &name, const std::vector<std::string> &pattern, int count,
+                    const std::vector<std::string> &databases) {
+    std::vector<std::string> dbNames;
+    for (int k = 0; k < count; ++k)
+        dbNames.push_back(pattern[static_cast<std::size_t>(k) % pattern.size()]);
+    return make(name, dbNames, databases);
+}
+
+std::string randomName(std::mt19937 &random, int length) {
+    std::string name;
+    for (int i = 0; i < length; ++i)
+        name += static_cast<char>('a' + random() % 3); // short alphabet: near-misses
+    return name;
+}
+
+std::vector<RequestSet> fixedSets() {
+    std::vector<RequestSet> sets;
+    sets.push_back(make("one database", {"alpha", "alpha", "alpha"}, {"alpha"}));
+    sets.push_back(repeated("two interleaved", {"alpha", "beta"}, 9, {"beta", "alpha"}));
+    sets.push_back(
+        make("database named twice", {"alpha", "beta", "alpha"}, {"alpha", "beta", "alpha"}));
+    sets.push_back(
+        make("request of an unnamed database", {"alpha", "gamma", "alpha", "Alpha"}, {"alpha"}));
+    sets.push_back(make("database without requests", {"alpha", "alpha"}, {"beta", "alpha"}));
+    sets.push_back(repeated("2500 requests of one database", {"alpha"}, 2500, {"alpha"}));
+    {
+        std::vector<std::string> dbNames(5, "beta");
+        dbNames.resize(1200, "alpha");
+        sets.push_back(make("chunk 0 starts with another database", dbNames, {"alpha", "beta"}));
+    }
+    sets.push_back(repeated("chunks without the database", {"alpha"}, 2200, {"alpha"}));
+    for (std::size_t k = 0; k < 2000; ++k)
+        sets.back().dbNames[k] = "beta";
+    sets.push_back(make("no requests", {}, {"alpha", "beta"}));
+    sets.push_back(make("no databases", {"alpha", "beta"}, {}));
+    sets.push_back(make("no requests and no databases", {}, {}));
+    {
+        // More than eight databases are looked up by hash.
+        std::mt19937 random(7);
+        std::vector<std::string> databases;
+        for (int d = 0; d < 12; ++d)
+            databases.push_back(randomName(random, 3));
+        databases.push_back(databases[2]); // named twice
+        std::vector<std::string> dbNames;
+        for (int k = 0; k < 3100; ++k)
+            dbNames.push_back(k % 7 == 0 ? randomName(random, 4) : databases[random() % 13]);
+        sets.push_back(make("thirteen databases", dbNames, databases));
+    }
+    {
+        std::vector<std::string> names = {"d0", "d1", "d2", "d3", "d4", "d5", "d6", "d7", "d8"};
+        sets.push_back(repeated("nine databases", names, 40, names));
+        names.pop_back();
+        sets.push_back(repeated("eight databases", names, 40, names));
+    }
+    return sets;
+}
+
+TEST(RequestWalk, MatchesThePlainWalkOnFixedSets) {
+    for (const RequestSet &set : fixedSets())
+        for (bool direct : {false, true})
+            EXPECT_EQ(literalWalk(set, direct), groupedWalk(set, direct))
+                << set.name << (direct ? " (direct)" : " (local)");
+}
+
+TEST(RequestWalk, ListsGoWithTheFirstCallOfEachChunk) {
+    const RequestSet set = repeated("2500", {"alpha"}, 2500, {"alpha"});
+    const std::vector<Visit> visits = groupedWalk(set, true);
+    ASSERT_EQ(2500u, visits.size());
+    std::vector<int> withList;
+    std::vector<std::size_t> listLengths;
+    for (const Visit &v : visits)
+        if (!v.null) {
+            withList.push_back(v.request);
+            listLengths.push_back(
+                static_cast<std::size_t>(std::count(v.text.begin(), v.text.end(), ',')) + 1);
+        }
+    EXPECT_THAT(withList, ::testing::ElementsAre(0, 1000, 2000));
+    EXPECT_THAT(listLengths, ::testing::ElementsAre(1000u, 1000u, 500u));
+    EXPECT_EQ("C2000,C2001", visits[2000].text.substr(0, 11));
+}
+
+TEST(RequestWalk, ListOfAChunkThatStartsWithAnotherDatabase) {
+    std::vector<std::string> dbNames(5, "beta");
+    dbNames.resize(8, "alpha");
+    const RequestSet set = make("chunk", dbNames, {"alpha"});
+    EXPECT_EQ((std::vector<Visit>{{0, 5, false, "C5,C6,C7"}, {0, 6, true, ""}, {0, 7, true, ""}}),
+              groupedWalk(set, true));
+}
+
+TEST(RequestWalk, MatchesThePlainWalkOnRandomSets) {
+    std::mt19937 random(20240229);
+    for (int round = 0; round < 300; ++round) {
+        const int databaseCount = static_cast<int>(random() % 14);
+        const int requestCount =
+            round % 10 == 0 ? static_cast<int>(random() % 3500) : static_cast<int>(random() % 60);
+        std::vector<std::string> pool;
+        for (int i = 0; i < 16; ++i)
+            pool.push_back(randomName(random, 1 + static_cast<int>(random() % 2)));
+        RequestSet set;
+        set.name = "round " + std::to_string(round);
+        for (int d = 0; d < databaseCount; ++d)
+            set.databases.push_back(pool[random() % pool.size()]);
+        for (int k = 0; k < requestCount; ++k) {
+            set.dbNames.push_back(pool[random() % pool.size()]);
+            // Codes up to nine characters, some empty: every chunk's list fits.
+            set.codes.push_back(randomName(random, static_cast<int>(random() % 10)));
+        }
+        for (bool direct : {false, true})
+            ASSERT_EQ(literalWalk(set, direct), groupedWalk(set, direct))
+                << set.name << (direct ? " (direct)" : " (local)");
+    }
+}
+
+TEST(RequestWalk, StopsWhenTheVisitSaysSo) {
+    const RequestSet set = repeated("stop", {"alpha", "beta"}, 3000, {"alpha", "beta"});
+    const std::vector<const char *> codes = pointers(set.codes);
+    const std::vector<const char *> dbNames = pointers(set.dbNames);
+    const std::vector<const char *> databases = pointers(set.databases);
+    for (bool direct : {false, true}) {
+        kovrap::RequestWalk walk({codes.data(), dbNames.data(), databases.data(), 2, 3000}, direct);
+        std::vector<int> seen;
+        EXPECT_FALSE(walk.forEach(1, [&](int k, const char *) {
+            seen.push_back(k);
+            return seen.size() < 3;
+        }));
+        EXPECT_THAT(seen, ::testing::ElementsAre(1, 3, 5));
+        // A walk stopped early leaves the next one complete.
+        std::vector<int> all;
+        EXPECT_TRUE(walk.forEach(0, [&](int k, const char *) {
+            all.push_back(k);
+            return true;
+        }));
+        EXPECT_EQ(1500u, all.size());
+    }
+}
+
+} // namespace
