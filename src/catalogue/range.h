@@ -1,0 +1,25 @@
+// The common range that ends an information query on demand: the requests
+// that cannot take part are set aside, and the usable ones decide one
+// frequency, one start and end period and the number of observations between.
+#ifndef KOVRAP_RANGE_H
+#define KOVRAP_RANGE_H
+
+#include "Kovrap.h"
+#include "binding/library.h"
+
+namespace kovrap {
+
+// Reads the requested code, start and end from range and the firstDate,
+// lastDate, attribute1, frequency and attribute6 columns of requests 0 to
+// requestCount - 1; writes the exclusion counts and lists, then start, end,
+// frequency and the library's observation count. Any nonzero merge sets
+// aside series of code 61 when the chosen code is 60.
+//
+// Throws std::bad_alloc, before anything is written, when the usability
+// marks (one int per request) cannot be allocated.
+void computeCommonRange(const Library &library, const SeriesInfoColumns &columns, int requestCount,
+                        int merge, const CommonRange &range, const RangeExclusions &exclusions);
+
+} // namespace kovrap
+
+#endif
