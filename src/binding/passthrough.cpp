@@ -1,0 +1,49 @@
+// Single library operations handed to the host as they are: no bracket, no
+// checks, the library's result unchanged.
+#include "binding/library.h"
+#include "binding/tqvlib.h"
+
+#include "Kovrap.h"
+
+namespace {
+
+// Version of this library's own interface, reported by c_kovraCVersion.
+constexpr int kInterfaceVersion = 1;
+// Size passed with each version buffer; the host provides at least this.
+constexpr int kVersionBytes = 20;
+
+} // namespace
+
+extern "C" KOVRAP_API int c_getAggmode(int direct) {
+    return kovrap::selectLibrary(direct).getAggregationMode();
+}
+
+extern "C" KOVRAP_API int c_setAggmode(int direct, int mode) {
+    return kovrap::selectLibrary(direct).setAggregationMode(mode);
+}
+
+// Period arithmetic is the local library's, whichever library holds the data.
+extern "C" KOVRAP_API int c_kovraGetObsNum(int start, int end, int frequency) {
+    return TQVGetObsNum(start, end, frequency);
+}
+
+extern "C" KOVRAP_API int c_kovraGetDate(int start, int obs, int frequency) {
+    return TQVGetDate(start, obs, frequency);
+}
+
+extern "C" KOVRAP_API int c_kovraCVersion(int *interfaceVersion, char *localVersion,
+                                          char *directVersion) {
+    // Written first, so the host has it whatever the libraries answer.
+    *interfaceVersion = kInterfaceVersion;
+    kovrap::localLibrary().getVersion(localVersion, kVersionBytes);
+    return kovrap::directLibrary().getVersion(directVersion, kVersionBytes);
+}
+
+extern "C" KOVRAP_API int c_kovraAuthenticate(const char *user, const char *password, int *status,
+                                              const char *service) {
+    const int result = TQVDAuthenticate(user, password, status, service);
+    // The returned status is the one that counts, whatever the library may
+    // have stored through the pointer during the call.
+    *status = result;
+    return result;
+}
