@@ -164,36 +164,36 @@ int applyMath(int operation, int start, int end, int frequency, double *values, 
     return TQVS_OK;
 }
 
-int applyAdvanced(const TQVAdvancedSpec &spec, int start, int end, int frequency, double *values,
+int applyAdvanced(const TQVAdvancedSpec &request, int start, int end, int frequency, double *values,
                   int count) {
     static_cast<void>(start);
     static_cast<void>(end);
-    const int op = spec.operation;
+    const int op = request.operation;
     if (op != kAdvancedSeasonal && op != kAdvancedMovingAverage && op != kAdvancedRebase)
         return TQVS_BAD_OPERATION;
     if (op == kAdvancedSeasonal && frequency != kQuarterly && frequency != kMonthly)
         return TQVS_BAD_FREQUENCY;
     if (!knownFrequency(frequency))
         return TQVS_BAD_FREQUENCY;
-    if (op == kAdvancedMovingAverage && spec.second < 1)
+    if (op == kAdvancedMovingAverage && request.second < 1)
         return TQVS_BAD_OPERATION;
-    if (op == kAdvancedRebase && spec.second < 0)
+    if (op == kAdvancedRebase && request.second < 0)
         return TQVS_BAD_OPERATION;
     if (values == nullptr || count <= 0)
         return TQVS_TOO_SHORT;
     const auto n = static_cast<std::size_t>(count);
 
     if (op == kAdvancedRebase) {
-        if (spec.second >= count)
+        if (request.second >= count)
             return TQVS_TOO_SHORT;
-        const double base = values[spec.second];
+        const double base = values[request.second];
         for (std::size_t t = 0; t < n; ++t)
             values[t] = present(values[t]) && present(base) && base != 0
                             ? result(values[t] / base * 100.0)
                             : kMissing;
         return TQVS_OK;
     }
-    if (op == kAdvancedMovingAverage && spec.second > count)
+    if (op == kAdvancedMovingAverage && request.second > count)
         return TQVS_TOO_SHORT;
 
     // Both remaining operations read a window of inputs per output, so they
@@ -202,7 +202,7 @@ int applyAdvanced(const TQVAdvancedSpec &spec, int start, int end, int frequency
         const std::vector<double> input(values, values + n);
         std::vector<double> output(n, kMissing);
         if (op == kAdvancedMovingAverage) {
-            movingAverage(input.data(), output.data(), n, static_cast<std::size_t>(spec.second));
+            movingAverage(input.data(), output.data(), n, static_cast<std::size_t>(request.second));
         } else {
             const int status = seasonalAdjust(input.data(), output.data(), n,
                                               static_cast<std::size_t>(periodsPerYear(frequency)));

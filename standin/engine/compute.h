@@ -26,7 +26,7 @@ constexpr int kMathAnnualisedChange = -3; // 100 ((x[t] / x[t-1])^periodsPerYear
 constexpr int kMathYearOnYear = -4;       // 100 (x[t] / x[t-periodsPerYear] - 1)
 constexpr int kMathLog = -5;              // ln x[t]
 
-// Advanced operations, by the operation code of the specification.
+// Advanced operations, by the operation code of the advanced count record.
 constexpr int kAdvancedMovingAverage = 1; // trailing mean of `second` periods
 constexpr int kAdvancedRebase = 2;        // x[second] becomes 100
 constexpr int kAdvancedSeasonal = 1792;   // multiplicative seasonal adjustment
@@ -52,8 +52,8 @@ TQVS_INTERNAL_API int applyMath(int operation, int start, int end, int frequency
  * TQVS_TOO_SHORT when there are too few observations (a null row or a count
  * of 0 or less included); on failure the values are untouched.
  */
-TQVS_INTERNAL_API int applyAdvanced(const TQVAdvancedSpec &spec, int start, int end, int frequency,
-                                    double *values, int count);
+TQVS_INTERNAL_API int applyAdvanced(const TQVAdvancedSpec &request, int start, int end,
+                                    int frequency, double *values, int count);
 
 } // namespace tqvs
 

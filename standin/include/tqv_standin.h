@@ -15,7 +15,7 @@
  *   TQVApplyAdvancedCount({1792,0,4,0}, 200001, 200012, 40, out, &12) -> 0
  * Arguments are separated by ", ". Ints print in decimal, strings quoted,
  * null pointers as null, output buffers as out, an int pointer as & followed
- * by the value it held on entry, an advanced count specification as
+ * by the value it held on entry, the parameters of an advanced count as
  * {operation,first,second,third}.
  */
 #ifndef TQV_STANDIN_H

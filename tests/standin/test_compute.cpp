@@ -33,8 +33,9 @@ int math(int op, int frequency, std::vector<double> &row) {
 }
 
 int advanced(int op, int second, int frequency, std::vector<double> &row, int start = 0) {
-    const TQVAdvancedSpec spec{op, 0, second, 0};
-    return tqvs::applyAdvanced(spec, start, 0, frequency, row.data(), static_cast<int>(row.size()));
+    const TQVAdvancedSpec request{op, 0, second, 0};
+    return tqvs::applyAdvanced(request, start, 0, frequency, row.data(),
+                               static_cast<int>(row.size()));
 }
 
 // ---- math operations ------------------------------------------------------

@@ -637,9 +637,9 @@ TEST_F(AdvancedCount, DirectFailureIsReturned) {
     EXPECT_EQ(std::vector<double>(60, kSentinel), row);
 }
 
-// The specification carries the request's own code and its second and third
+// The count takes the request's own code and its second and third
 // parameters; the first is always 0, whatever paramA holds.
-TEST_F(AdvancedCount, SpecificationComesFromTheRequestsEntries) {
+TEST_F(AdvancedCount, ParametersComeFromTheRequestsEntries) {
     HostTransforms host;
     host.transformCode[kIndex] = -1;
     host.paramB[kIndex] = 12;

@@ -1,0 +1,528 @@
+// tqvconvert: manifest and CSV reading, dating of rows, averaging into a
+// coarser frequency, and the program's handling of its output file.
+#include "convert.h"
+
+#include "dbfile.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using tqvconvert::CsvTable;
+using tqvconvert::Dating;
+using tqvconvert::Manifest;
+using tqvconvert::SeriesEntry;
+
+constexpr double M = 1e9; // missing
+
+CsvTable csv(const std::string &text) {
+    CsvTable table;
+    std::string error;
+    EXPECT_TRUE(tqvconvert::parseCsv(text, "t.csv", table, error)) << error;
+    return table;
+}
+
+SeriesEntry entry(int frequency, Dating dating, const std::string &dateColumn = "time",
+                  int start = 0, int rows = 0) {
+    SeriesEntry s;
+    s.code = "S";
+    s.file = "t.csv";
+    s.column = "value";
+    s.frequency = frequency;
+    s.rows = rows;
+    s.dating = dating;
+    s.dateColumn = dateColumn;
+    s.start = start;
+    return s;
+}
+
+struct Built {
+    bool ok = false;
+    tqvs::Series series;
+    std::string error;
+};
+
+Built build(const SeriesEntry &s, const std::string &csvText) {
+    Built b;
+    const CsvTable table = csv(csvText);
+    b.ok = tqvconvert::buildSeries(s, table, "t.csv", b.series, b.error);
+    return b;
+}
+
+void expectValues(const std::vector<double> &expected, const std::vector<double> &actual) {
+    ASSERT_EQ(expected.size(), actual.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        if (expected[i] == M)
+            EXPECT_EQ(M, actual[i]) << "slot " << i;
+        else
+            EXPECT_NEAR(expected[i], actual[i], 1e-9 * (1 + std::abs(expected[i]))) << "slot " << i;
+    }
+}
+
+// ---- CSV ------------------------------------------------------------------
+
+TEST(ConvertCsv, ReadsPlainAndQuotedFiles) {
+    const CsvTable plain = csv("rownames,time,value\n1,1960,160.1\n2,1960.25,\n");
+    EXPECT_EQ((std::vector<std::string>{"rownames", "time", "value"}), plain.header);
+    ASSERT_EQ(2u, plain.rows.size());
+    EXPECT_EQ((std::vector<std::string>{"2", "1960.25", ""}), plain.rows[1]);
+    EXPECT_EQ((std::vector<int>{2, 3}), plain.lines);
+
+    // The older quoted header, CRLF endings, a doubled quote, blank lines.
+    const CsvTable quoted =
+        csv("\"\",\"time\",\"value\"\r\n\r\n\"1\",1960,0.71\r\n\"a \"\"b\"\"\", 1960.25 ,0.63\r\n");
+    EXPECT_EQ((std::vector<std::string>{"", "time", "value"}), quoted.header);
+    ASSERT_EQ(2u, quoted.rows.size());
+    EXPECT_EQ((std::vector<std::string>{"a \"b\"", "1960.25", "0.63"}), quoted.rows[1]);
+    EXPECT_EQ((std::vector<int>{3, 4}), quoted.lines);
+}
+
+TEST(ConvertCsv, RejectsMalformedFilesWithTheirLine) {
+    const struct {
+        const char *text;
+        const char *message;
+    } cases[] = {
+        {"", "t.csv:1: no header line"},
+        {"a,b\n1,2\n3\n", "t.csv:3: row has 1 fields, the header 2"},
+        {"a,b\n1,2,3\n", "t.csv:2: row has 3 fields, the header 2"},
+        {"a,b\n\"1,2\n", "t.csv:2: badly quoted field"},
+        {"a,b\n\"1\"x,2\n", "t.csv:2: badly quoted field"},
+        {"a,b\n1\"2,3\n", "t.csv:2: badly quoted field"},
+    };
+    for (const auto &c : cases) {
+        CsvTable table;
+        std::string error;
+        EXPECT_FALSE(tqvconvert::parseCsv(c.text, "t.csv", table, error)) << c.text;
+        EXPECT_EQ(c.message, error);
+    }
+}
+
+// ---- dating rows ----------------------------------------------------------
+
+TEST(ConvertBuild, DecimalYearTimes) {
+    const struct {
+        const char *name;
+        int frequency;
+        const char *csv;
+        int first;
+        int last;
+        std::vector<double> values;
+    } cases[] = {
+        {"quarterly",
+         30,
+         "time,value\n1960,1\n1960.25,2\n1960.5,3\n1960.75,4\n1961,5\n",
+         19601,
+         19611,
+         {1, 2, 3, 4, 5}},
+        {"quarterly_from_q2",
+         30,
+         "time,value\n1971.25,13067.3\n1971.5,13130.5\n",
+         19712,
+         19713,
+         {13067.3, 13130.5}},
+        // R's monthly times carry noise on both sides of the exact value.
+        {"monthly_noise",
+         40,
+         "time,value\n1973.91666666667,1\n1974,2\n1974.08333333333,3\n1974.16666666668,4\n",
+         197312,
+         197403,
+         {1, 2, 3, 4}},
+        {"annual", 10, "time,value\n1871,1120\n1872,1160\n", 1871, 1872, {1120, 1160}},
+        // A gap in the times becomes missing periods; empty and NA are missing.
+        {"gap_and_missing",
+         30,
+         "time,value\n1945,\n1945.25,87\n1946,NA\n1946.25,5\n",
+         19451,
+         19462,
+         {M, 87, M, M, M, 5}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const Built b = build(entry(c.frequency, Dating::Time), c.csv);
+        ASSERT_TRUE(b.ok) << b.error;
+        EXPECT_EQ(c.frequency, b.series.frequency);
+        EXPECT_EQ(c.first, b.series.first);
+        EXPECT_EQ(c.last, b.series.last);
+        expectValues(c.values, b.series.values);
+        EXPECT_EQ(1, b.series.attributes[0]);
+    }
+}
+
+TEST(ConvertBuild, TimeFromAnotherColumnAsInLongley) {
+    SeriesEntry s = entry(10, Dating::Time, "Year");
+    s.column = "GNP";
+    const Built b = build(s, "rownames,GNP,Year\n1947,234.289,1947\n1948,259.426,1948\n");
+    ASSERT_TRUE(b.ok) << b.error;
+    EXPECT_EQ(1947, b.series.first);
+    EXPECT_EQ(1948, b.series.last);
+    expectValues({234.289, 259.426}, b.series.values);
+}
+
+TEST(ConvertBuild, DateColumn) {
+    // 2023-01-05 is a Thursday.
+    const Built daily =
+        build(entry(60, Dating::Date, "date"), "date,value\n2023-02-27,1\n2023-03-02,4\n");
+    ASSERT_TRUE(daily.ok) << daily.error;
+    EXPECT_EQ(20230227, daily.series.first);
+    EXPECT_EQ(20230302, daily.series.last);
+    expectValues({1, M, M, 4}, daily.series.values); // 28 Feb and 1 Mar have no row
+
+    const Built business =
+        build(entry(61, Dating::Date, "date"), "date,value\n2023-01-05,1\n2023-01-09,3\n");
+    ASSERT_TRUE(business.ok) << business.error;
+    EXPECT_EQ(20230105, business.series.first);
+    EXPECT_EQ(20230109, business.series.last);
+    expectValues({1, M, 3}, business.series.values); // Friday the 6th missing
+
+    const Built monthly =
+        build(entry(40, Dating::Date, "date"), "date,value\n2020-01-31,1\n2020-03-01,3\n");
+    ASSERT_TRUE(monthly.ok) << monthly.error;
+    EXPECT_EQ(202001, monthly.series.first);
+    EXPECT_EQ(202003, monthly.series.last);
+    expectValues({1, M, 3}, monthly.series.values);
+}
+
+TEST(ConvertBuild, StartWithConsecutiveBusinessDays) {
+    // Thursday 5 January 2023 and six business days after it: Fri, Mon-Fri.
+    const Built b = build(entry(61, Dating::Start, "", 20230105),
+                          "rownames,value\n1,10\n2,11\n3,12\n4,\n5,14\n6,15\n7,16\n");
+    ASSERT_TRUE(b.ok) << b.error;
+    EXPECT_EQ(20230105, b.series.first);
+    EXPECT_EQ(20230113, b.series.last);
+    expectValues({10, 11, 12, M, 14, 15, 16}, b.series.values);
+}
+
+TEST(ConvertBuild, BusinessDaysAveragedIntoWeeks) {
+    // Rows from Wednesday 4 January 2023 to Monday 16 January 2023.
+    const std::string rows = "v,value\n"
+                             "a,1\nb,2\nc,6\n"              // Wed-Fri 4-6
+                             "d,10\ne,20\nf,\ng,30\nh,40\n" // Mon-Fri 9-13, Wed missing
+                             "i,7\n";                       // Mon 16
+    // Weeks ending Friday (55): 6, 13 and 20 January.
+    const Built friday = build(entry(55, Dating::Start, "", 20230104, 61), rows);
+    ASSERT_TRUE(friday.ok) << friday.error;
+    EXPECT_EQ(20230106, friday.series.first);
+    EXPECT_EQ(20230120, friday.series.last);
+    expectValues({3, 25, 7}, friday.series.values);
+
+    // Weeks ending Tuesday (52): 10 and 17 January hold Wed-Tue.
+    const Built tuesday = build(entry(52, Dating::Start, "", 20230104, 61), rows);
+    ASSERT_TRUE(tuesday.ok) << tuesday.error;
+    EXPECT_EQ(20230110, tuesday.series.first);
+    EXPECT_EQ(20230117, tuesday.series.last);
+    expectValues({(1 + 2 + 6 + 10 + 20) / 5.0, (30 + 40 + 7) / 3.0}, tuesday.series.values);
+}
+
+TEST(ConvertBuild, MonthsAveragedIntoQuartersWithAnEmptyQuarter) {
+    const Built b = build(entry(30, Dating::Time, "time", 0, 40),
+                          "time,value\n2000,1\n2000.0833333,2\n2000.1666667,6\n"
+                          "2000.25,\n2000.3333333,\n2000.5,9\n");
+    ASSERT_TRUE(b.ok) << b.error;
+    EXPECT_EQ(20001, b.series.first);
+    EXPECT_EQ(20003, b.series.last);
+    expectValues({3, M, 9}, b.series.values);
+}
+
+TEST(ConvertBuild, HeaderOnlyGivesAnEmptySeries) {
+    SeriesEntry s = entry(40, Dating::Time);
+    s.texts[4] = "nothing yet";
+    const Built b = build(s, "time,value\n");
+    ASSERT_TRUE(b.ok) << b.error;
+    EXPECT_TRUE(b.series.values.empty());
+    for (int a : b.series.attributes)
+        EXPECT_EQ(0, a);
+    EXPECT_EQ("nothing yet", b.series.texts[4]);
+}
+
+TEST(ConvertBuild, AttributesFromTheManifestWin) {
+    SeriesEntry s = entry(10, Dating::Time);
+    s.hasAttributes = true;
+    const int given[6] = {0, 2, 3, 4, 5, -6};
+    for (int i = 0; i < 6; ++i)
+        s.attributes[i] = given[i];
+    const Built b = build(s, "time,value\n2000,1\n");
+    ASSERT_TRUE(b.ok) << b.error;
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(given[i], b.series.attributes[i]);
+}
+
+TEST(ConvertBuild, RowFaultsNameFileAndLine) {
+    const struct {
+        const char *name;
+        SeriesEntry entry;
+        const char *csv;
+        const char *message;
+    } cases[] = {
+        {"no_value_column", entry(10, Dating::Time), "time,val\n2000,1\n",
+         "t.csv:1: no column 'value' (columns: 'time', 'val')"},
+        {"no_time_column", entry(10, Dating::Time, "year"), "time,value\n2000,1\n",
+         "t.csv:1: no column 'year' (columns: 'time', 'value')"},
+        {"value_not_a_number", entry(10, Dating::Time), "time,value\n2000,1\n2001,x1\n",
+         "t.csv:3: value 'x1' is not a number"},
+        {"value_infinite", entry(10, Dating::Time), "time,value\n2000,inf\n",
+         "t.csv:2: value 'inf' is not a number"},
+        {"time_not_a_number", entry(10, Dating::Time), "time,value\n2000a,1\n",
+         "t.csv:2: time '2000a' is not a number"},
+        {"time_not_a_year", entry(10, Dating::Time), "time,value\n2000.5,1\n",
+         "t.csv:2: time '2000.5' is not a whole year"},
+        {"time_not_a_quarter", entry(30, Dating::Time), "time,value\n2000.1,1\n",
+         "t.csv:2: time '2000.1' is not the start of a quarter"},
+        {"time_not_a_month", entry(40, Dating::Time), "time,value\n2000.04,1\n",
+         "t.csv:2: time '2000.04' is not the start of a month"},
+        {"time_out_of_range", entry(10, Dating::Time), "time,value\n1e300,1\n",
+         "t.csv:2: time '1e300' is outside the years 1 to 9999"},
+        {"time_repeated", entry(30, Dating::Time), "time,value\n2000,1\n2000,2\n",
+         "t.csv:3: row is not later than the row before it"},
+        {"time_backwards", entry(40, Dating::Time), "time,value\n2000.5,1\n2000,2\n",
+         "t.csv:3: row is not later than the row before it"},
+        {"date_malformed", entry(60, Dating::Date, "d"), "d,value\n2023/01/05,1\n",
+         "t.csv:2: date '2023/01/05' is not a date YYYY-MM-DD"},
+        {"date_impossible", entry(60, Dating::Date, "d"), "d,value\n2023-02-29,1\n",
+         "t.csv:2: date '2023-02-29' is not a date YYYY-MM-DD"},
+        {"date_weekend", entry(61, Dating::Date, "d"), "d,value\n2023-01-07,1\n",
+         "t.csv:2: date '2023-01-07' is not a business day"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const Built b = build(c.entry, c.csv);
+        EXPECT_FALSE(b.ok);
+        EXPECT_EQ(c.message, b.error);
+    }
+}
+
+// ---- manifest -------------------------------------------------------------
+
+const char *const kManifest = "# sample\n"
+                              "database ECON\n"
+                              "\n"
+                              "series UKGAS\n"
+                              "  file UKgas.csv\n"
+                              "  column value\n"
+                              "  frequency 30\n"
+                              "  time time\n"
+                              "  text5 UK gas consumption\n"
+                              "  attributes 1 0 0 0 0 9\n"
+                              "end\n"
+                              "series DAXW\n"
+                              "  file EuStockMarkets.csv\n"
+                              "  column DAX\n"
+                              "  rows 61\n"
+                              "  start 19910701\n"
+                              "  frequency 55\n"
+                              "end\n";
+
+TEST(ConvertManifest, ReadsSeriesBlocks) {
+    Manifest m;
+    std::string error;
+    ASSERT_TRUE(tqvconvert::parseManifest(kManifest, "m", m, error)) << error;
+    EXPECT_EQ("ECON", m.database);
+    ASSERT_EQ(2u, m.series.size());
+    const SeriesEntry &gas = m.series[0];
+    EXPECT_EQ(4, gas.line);
+    EXPECT_EQ("UKGAS", gas.code);
+    EXPECT_EQ("UKgas.csv", gas.file);
+    EXPECT_EQ("value", gas.column);
+    EXPECT_EQ(30, gas.frequency);
+    EXPECT_EQ(0, gas.rows);
+    EXPECT_EQ(Dating::Time, gas.dating);
+    EXPECT_EQ("time", gas.dateColumn);
+    EXPECT_EQ("UK gas consumption", gas.texts[4]);
+    EXPECT_TRUE(gas.hasAttributes);
+    EXPECT_EQ(9, gas.attributes[5]);
+    const SeriesEntry &dax = m.series[1];
+    EXPECT_EQ(55, dax.frequency);
+    EXPECT_EQ(61, dax.rows);
+    EXPECT_EQ(Dating::Start, dax.dating);
+    EXPECT_EQ(19910701, dax.start);
+}
+
+TEST(ConvertManifest, RejectsMistakesWithTheirLine) {
+    const std::string head = "database D\nseries S\nfile f.csv\ncolumn v\n"; // lines 1-4
+    const struct {
+        const char *name;
+        std::string text;
+        const char *message;
+    } cases[] = {
+        {"no_database", "", "m:1: no 'database NAME' line"},
+        {"series_before_database", "series S\n",
+         "m:1: 'database NAME' must come before the first series"},
+        {"database_twice", "database A\ndatabase B\n", "m:2: 'database' given twice"},
+        {"unknown_top_level", "database D\nfile x\n",
+         "m:2: expected 'database' or 'series', found 'file'"},
+        {"code_too_long", "database D\nseries ABCDEFGHIJ\n",
+         "m:2: series code 'ABCDEFGHIJ' is longer than 9 characters"},
+        {"code_twice", head + "frequency 10\ntime t\nend\nseries S\n",
+         "m:8: series 'S' appears twice"},
+        {"unknown_keyword", head + "units x\n", "m:5: unknown keyword 'units'"},
+        {"keyword_twice", head + "column w\n", "m:5: 'column' given twice in series 'S'"},
+        {"value_missing", head + "frequency\n", "m:5: 'frequency' needs a value"},
+        {"bad_frequency", head + "frequency 45\n",
+         "m:5: 'frequency' takes a frequency code (10, 30, 40, 51 to 57, 60, 61)"},
+        {"two_datings", head + "time t\nstart 2000\n",
+         "m:6: give only one of 'time', 'date' and 'start'"},
+        {"start_not_a_number", head + "start 1991-07-01\n",
+         "m:5: 'start' takes a period date, e.g. 19910701 or 197401"},
+        {"text_too_long", head + "text1 12345678\n", "m:5: text1 is longer than 7 characters"},
+        {"attributes_short", head + "attributes 1 2\n", "m:5: 'attributes' takes 6 integers"},
+        {"no_end", head + "frequency 10\ntime t\n", "m:2: series 'S' has no 'end'"},
+        {"series_in_series", head + "series T\n",
+         "m:5: 'series' inside series 'S' (missing 'end'?)"},
+        {"no_file", "database D\nseries S\ncolumn v\nfrequency 10\ntime t\nend\n",
+         "m:6: series 'S' has no 'file'"},
+        {"no_column", "database D\nseries S\nfile f\nfrequency 10\ntime t\nend\n",
+         "m:6: series 'S' has no 'column'"},
+        {"no_frequency", head + "time t\nend\n", "m:6: series 'S' has no 'frequency'"},
+        {"no_dating", head + "frequency 10\nend\n",
+         "m:6: series 'S' needs one of 'time', 'date' and 'start'"},
+        {"rows_coarser", head + "frequency 40\nrows 30\ntime t\nend\n",
+         "m:8: rows of frequency 30 cannot be averaged into frequency 40"},
+        {"into_business_days", head + "frequency 61\nrows 60\ndate d\nend\n",
+         "m:8: rows of frequency 60 cannot be averaged into frequency 61"},
+        {"time_for_days", head + "frequency 60\ntime t\nend\n",
+         "m:7: 'time' dates only annual, quarterly and monthly rows"},
+        // 1991-07-06 is a Saturday.
+        {"start_not_a_period", head + "frequency 61\nstart 19910706\nend\n",
+         "m:7: start 19910706 is not a period date of frequency 61"},
+        {"control_character", head + "column\x01v\n", "m:5: control character in line"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Manifest m;
+        std::string error;
+        EXPECT_FALSE(tqvconvert::parseManifest(c.text, "m", m, error));
+        EXPECT_EQ(c.message, error);
+    }
+}
+
+// ---- the program, on files ------------------------------------------------
+
+class ConvertTool : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("tqvconvert_test_" +
+                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_ / "data");
+        write("data/q.csv", "\"\",\"time\",\"value\"\n\"1\",1960,0.71\n\"2\",1960.25,0.63\n");
+        write("data/stocks.csv", "rownames,A,B\n1,10,1\n2,20,2\n3,30,3\n4,40,4\n");
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    void write(const std::string &name, const std::string &text) {
+        std::ofstream(dir_ / name, std::ios::binary) << text;
+    }
+    std::string read(const std::string &name) {
+        std::ifstream in(dir_ / name, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    std::string path(const std::string &name) { return (dir_ / name).string(); }
+    int run(const std::vector<std::string> &args) {
+        out_.str("");
+        err_.str("");
+        return tqvconvert::runTool(args, out_, err_);
+    }
+
+    std::filesystem::path dir_;
+    std::ostringstream out_;
+    std::ostringstream err_;
+};
+
+const char *const kToolManifest = "database SAMPLE\n"
+                                  "series JNJ\nfile q.csv\ncolumn value\nfrequency 30\n"
+                                  "time time\nend\n"
+                                  "series A\nfile stocks.csv\ncolumn A\nfrequency 61\n"
+                                  "start 20230105\nend\n"
+                                  "series B\nfile stocks.csv\ncolumn B\nfrequency 61\n"
+                                  "start 20230105\nend\n";
+
+TEST_F(ConvertTool, BuildsADatabaseThatReadsBack) {
+    write("data/m.txt", kToolManifest);
+    ASSERT_EQ(0, run({path("data/m.txt"), path("out.tqvdb")})) << err_.str();
+    EXPECT_EQ("", err_.str());
+    tqvs::Database db;
+    std::string error;
+    ASSERT_TRUE(tqvs::parseDatabase(read("out.tqvdb"), db, error)) << error;
+    EXPECT_EQ("SAMPLE", db.name);
+    ASSERT_EQ(3u, db.series.size());
+    EXPECT_EQ(19601, db.series[0].first);
+    EXPECT_EQ(19602, db.series[0].last);
+    expectValues({0.71, 0.63}, db.series[0].values);
+    // Thursday 5 January 2023 to Tuesday 10 January.
+    EXPECT_EQ(20230105, db.series[2].first);
+    EXPECT_EQ(20230110, db.series[2].last);
+    expectValues({1, 2, 3, 4}, db.series[2].values);
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "out.tqvdb.tmp"));
+}
+
+TEST_F(ConvertTool, DataDirOptionPlacesRelativeFiles) {
+    write("m.txt", kToolManifest); // beside, not inside, the data folder
+    EXPECT_EQ(1, run({path("m.txt"), path("out.tqvdb")}));
+    ASSERT_EQ(0, run({"--data-dir", path("data"), path("m.txt"), path("out.tqvdb")})) << err_.str();
+    EXPECT_TRUE(std::filesystem::exists(dir_ / "out.tqvdb"));
+}
+
+TEST_F(ConvertTool, FailureLeavesTheOutputAsItWas) {
+    write("out.tqvdb", "previous contents");
+    const struct {
+        const char *name;
+        std::string manifest;
+        std::string message;
+    } cases[] = {
+        {"missing_csv",
+         "database D\nseries S\nfile none.csv\ncolumn v\nfrequency 10\n"
+         "time t\nend\n",
+         "none.csv: cannot open"},
+        {"bad_value",
+         "database D\nseries S\nfile stocks.csv\ncolumn A\nfrequency 10\n"
+         "time B\nend\n"
+         "series T\nfile q.csv\ncolumn time\nfrequency 30\ntime value\nend\n",
+         "q.csv:2: time '0.71' is outside the years 1 to 9999"},
+        {"bad_manifest", "database D\nseries S\n", "m.txt:2: series 'S' has no 'end'"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        write("data/m.txt", c.manifest);
+        EXPECT_EQ(1, run({path("data/m.txt"), path("out.tqvdb")}));
+        const std::string err = err_.str();
+        EXPECT_EQ(0u, err.rfind("tqvconvert: ", 0)) << err;
+        EXPECT_NE(std::string::npos, err.find(c.message)) << err;
+        EXPECT_EQ(1, std::count(err.begin(), err.end(), '\n')) << err;
+        EXPECT_EQ("previous contents", read("out.tqvdb"));
+        EXPECT_FALSE(std::filesystem::exists(dir_ / "out.tqvdb.tmp"));
+    }
+    EXPECT_EQ(1, run({path("absent.txt"), path("out.tqvdb")}));
+    EXPECT_EQ("previous contents", read("out.tqvdb"));
+}
+
+TEST_F(ConvertTool, ReplacesAnExistingOutput) {
+    write("out.tqvdb", "previous contents");
+    write("data/m.txt", kToolManifest);
+    ASSERT_EQ(0, run({path("data/m.txt"), path("out.tqvdb")})) << err_.str();
+    EXPECT_EQ(0u, read("out.tqvdb").rfind("TQVDB 1\n", 0));
+}
+
+TEST_F(ConvertTool, UsageErrors) {
+    const std::vector<std::vector<std::string>> cases = {
+        {}, {"only-one"}, {"a", "b", "c"}, {"--data-dir"}, {"--bogus", "a", "b"}};
+    for (const auto &args : cases) {
+        EXPECT_EQ(2, run(args));
+        const std::string err = err_.str();
+        EXPECT_NE(std::string::npos, err.find("usage: tqvconvert")) << err;
+        EXPECT_EQ(1, std::count(err.begin(), err.end(), '\n')) << err;
+    }
+    EXPECT_EQ(0, run({"--help"}));
+    EXPECT_NE(std::string::npos, out_.str().find("usage: tqvconvert"));
+}
+
+} // namespace

@@ -1,0 +1,732 @@
+#include "convert.h"
+
+#include "dbfile.h"
+#include "periods.h"
+
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string_view>
+#include <system_error>
+
+namespace tqvconvert {
+
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+std::vector<std::string_view> splitTokens(std::string_view s) {
+    std::vector<std::string_view> tokens;
+    std::size_t i = 0;
+    while (i < s.size()) {
+        while (i < s.size() && isBlank(s[i]))
+            ++i;
+        const std::size_t begin = i;
+        while (i < s.size() && !isBlank(s[i]))
+            ++i;
+        if (i > begin)
+            tokens.push_back(s.substr(begin, i - begin));
+    }
+    return tokens;
+}
+
+bool parseInt(std::string_view token, int &value) {
+    if (token.empty())
+        return false;
+    const char *end = token.data() + token.size();
+    const auto r = std::from_chars(token.data(), end, value);
+    return r.ec == std::errc() && r.ptr == end;
+}
+
+bool parseDouble(std::string_view token, double &value) {
+    if (!token.empty() && token.front() == '+')
+        token.remove_prefix(1);
+    if (token.empty())
+        return false;
+    const char *end = token.data() + token.size();
+    const auto r = std::from_chars(token.data(), end, value, std::chars_format::general);
+    return r.ec == std::errc() && r.ptr == end && std::isfinite(value);
+}
+
+std::string where(const std::string &origin, int line) {
+    return origin + ":" + std::to_string(line) + ": ";
+}
+
+// ---- calendar ------------------------------------------------------------
+
+bool isLeap(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
+
+int monthLength(int y, int m) {
+    static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return m == 2 && isLeap(y) ? 29 : days[m - 1];
+}
+
+bool isCoarse(int f) {
+    return f == tqvs::kAnnual || f == tqvs::kQuarterly || f == tqvs::kMonthly;
+}
+
+// YYYY-MM-DD, years 1 to 9999, as the int YYYYMMDD.
+bool parseIsoDate(std::string_view s, int &date) {
+    if (s.size() != 10 || s[4] != '-' || s[7] != '-')
+        return false;
+    int y = 0, m = 0, d = 0;
+    if (!parseInt(s.substr(0, 4), y) || !parseInt(s.substr(5, 2), m) ||
+        !parseInt(s.substr(8, 2), d))
+        return false;
+    for (std::size_t i : {0u, 1u, 2u, 3u, 5u, 6u, 8u, 9u})
+        if (s[i] < '0' || s[i] > '9')
+            return false;
+    if (y < 1 || m < 1 || m > 12 || d < 1 || d > monthLength(y, m))
+        return false;
+    date = y * 10000 + m * 100 + d;
+    return true;
+}
+
+// Period date, in frequency f, of the period that holds a calendar date.
+int periodOfDay(int ymd, int f) {
+    const int y = ymd / 10000;
+    const int m = ymd / 100 % 100;
+    if (f == tqvs::kAnnual)
+        return y;
+    if (f == tqvs::kQuarterly)
+        return y * 10 + (m + 2) / 3;
+    if (f == tqvs::kMonthly)
+        return y * 100 + m;
+    return tqvs::periodDate(tqvs::periodCeil(ymd, f), f);
+}
+
+// A calendar day inside a period: its last day for day-based codes, a day
+// of its last month for the others. Enough to find the coarser period that
+// holds the whole period.
+int dayInPeriod(int periodDate, int f) {
+    if (f == tqvs::kAnnual)
+        return periodDate * 10000 + 1231;
+    if (f == tqvs::kQuarterly)
+        return periodDate / 10 * 10000 + periodDate % 10 * 300 + 1;
+    if (f == tqvs::kMonthly)
+        return periodDate * 100 + 1;
+    return periodDate;
+}
+
+bool isPeriodDate(int date, int f) {
+    return date > 0 && tqvs::periodDate(tqvs::periodCeil(date, f), f) == date;
+}
+
+// Period date of a decimal-year time: 1960.25 is 1960 Q2 and 1960 + 1/12
+// is February 1960. R's times carry floating-point noise, so the time is
+// rounded to the nearest period and must lie close to it.
+bool periodOfTime(double t, int f, int &date, std::string &problem) {
+    if (!(t >= 1 && t < 10000)) {
+        problem = "is outside the years 1 to 9999";
+        return false;
+    }
+    const int per = f == tqvs::kAnnual ? 1 : f == tqvs::kQuarterly ? 4 : 12;
+    const double scaled = t * per;
+    const double k = std::round(scaled);
+    if (std::fabs(scaled - k) > 0.01) {
+        problem = f == tqvs::kAnnual      ? "is not a whole year"
+                  : f == tqvs::kQuarterly ? "is not the start of a quarter"
+                                          : "is not the start of a month";
+        return false;
+    }
+    const auto index = static_cast<int>(k);
+    const int year = index / per;
+    const int slot = index % per + 1;
+    date = f == tqvs::kAnnual ? year : f == tqvs::kQuarterly ? year * 10 + slot : year * 100 + slot;
+    return true;
+}
+
+// ---- manifest --------------------------------------------------------------
+
+class ManifestReader {
+  public:
+    ManifestReader(const std::string &text, const std::string &origin)
+        : text_(text), origin_(origin) {}
+
+    bool run(Manifest &out, std::string &error) {
+        std::size_t pos = 0;
+        bool ok = true;
+        while (ok && pos < text_.size()) {
+            std::size_t nl = text_.find('\n', pos);
+            if (nl == std::string::npos)
+                nl = text_.size();
+            std::string_view line(text_.data() + pos, nl - pos);
+            pos = nl + 1;
+            ++line_;
+            if (!line.empty() && line.back() == '\r')
+                line.remove_suffix(1);
+            ok = parseLine(line);
+        }
+        if (ok && inSeries_) {
+            line_ = current_.line;
+            ok = fail("series '" + current_.code + "' has no 'end'");
+        }
+        if (ok && manifest_.database.empty())
+            ok = fail("no 'database NAME' line");
+        if (!ok) {
+            error = error_;
+            return false;
+        }
+        out = std::move(manifest_);
+        return true;
+    }
+
+  private:
+    bool fail(const std::string &message) {
+        error_ = where(origin_, line_ == 0 ? 1 : line_) + message;
+        return false;
+    }
+
+    bool parseLine(std::string_view line) {
+        for (char ch : line)
+            if ((static_cast<unsigned char>(ch) < 0x20 && ch != '\t') || ch == 0x7F)
+                return fail("control character in line");
+        const std::string_view body = trim(line);
+        if (body.empty() || body.front() == '#')
+            return true;
+        std::size_t kw = 0;
+        while (kw < body.size() && !isBlank(body[kw]))
+            ++kw;
+        const std::string_view keyword = body.substr(0, kw);
+        const std::string_view rest = trim(body.substr(kw));
+        if (!inSeries_)
+            return topLevel(keyword, rest);
+        return field(keyword, rest);
+    }
+
+    bool topLevel(std::string_view keyword, std::string_view rest) {
+        if (keyword == "database") {
+            if (!manifest_.database.empty())
+                return fail("'database' given twice");
+            if (splitTokens(rest).size() != 1)
+                return fail("'database' takes one name without blanks");
+            if (rest.size() > tqvs::kMaxDatabaseName)
+                return fail("database name is longer than 255 characters");
+            manifest_.database = std::string(rest);
+            return true;
+        }
+        if (keyword == "series") {
+            if (manifest_.database.empty())
+                return fail("'database NAME' must come before the first series");
+            if (splitTokens(rest).size() != 1)
+                return fail("'series' takes one code");
+            current_ = SeriesEntry{};
+            current_.line = line_;
+            current_.code = std::string(rest);
+            tqvs::Series probe;
+            probe.code = current_.code;
+            probe.frequency = tqvs::kAnnual;
+            const std::string problem = tqvs::checkSeries(probe);
+            if (!problem.empty())
+                return fail(problem);
+            if (!codes_.insert(current_.code).second)
+                return fail("series '" + current_.code + "' appears twice");
+            seen_.clear();
+            inSeries_ = true;
+            return true;
+        }
+        return fail("expected 'database' or 'series', found '" + std::string(keyword) + "'");
+    }
+
+    bool once(std::string_view keyword) {
+        if (!seen_.insert(std::string(keyword)).second)
+            return fail("'" + std::string(keyword) + "' given twice in series '" + current_.code +
+                        "'");
+        return true;
+    }
+
+    bool dating(Dating d) {
+        if (current_.dating != Dating::None)
+            return fail("give only one of 'time', 'date' and 'start'");
+        current_.dating = d;
+        return true;
+    }
+
+    bool frequencyValue(std::string_view keyword, std::string_view rest, int &out) {
+        if (!parseInt(rest, out) || !tqvs::knownFrequency(out))
+            return fail("'" + std::string(keyword) + "' takes a frequency code (10, 30, 40, " +
+                        "51 to 57, 60, 61)");
+        return true;
+    }
+
+    bool field(std::string_view keyword, std::string_view rest) {
+        SeriesEntry &s = current_;
+        if (keyword == "end")
+            return endSeries();
+        if (keyword.size() == 5 && keyword.substr(0, 4) == "text" && keyword[4] >= '1' &&
+            keyword[4] <= '7') {
+            if (!once(keyword))
+                return false;
+            const auto i = static_cast<std::size_t>(keyword[4] - '1');
+            if (rest.size() + 1 > tqvs::kTextWidths[i])
+                return fail(std::string(keyword) + " is longer than " +
+                            std::to_string(tqvs::kTextWidths[i] - 1) + " characters");
+            s.texts[i] = std::string(rest);
+            return true;
+        }
+        if (keyword == "series")
+            return fail("'series' inside series '" + s.code + "' (missing 'end'?)");
+        if (keyword != "file" && keyword != "column" && keyword != "frequency" &&
+            keyword != "rows" && keyword != "time" && keyword != "date" && keyword != "start" &&
+            keyword != "attributes")
+            return fail("unknown keyword '" + std::string(keyword) + "'");
+        if (!once(keyword))
+            return false;
+        if (rest.empty())
+            return fail("'" + std::string(keyword) + "' needs a value");
+        if (keyword == "file") {
+            s.file = std::string(rest);
+        } else if (keyword == "column") {
+            s.column = std::string(rest);
+        } else if (keyword == "frequency") {
+            return frequencyValue(keyword, rest, s.frequency);
+        } else if (keyword == "rows") {
+            return frequencyValue(keyword, rest, s.rows);
+        } else if (keyword == "time" || keyword == "date") {
+            s.dateColumn = std::string(rest);
+            return dating(keyword == "time" ? Dating::Time : Dating::Date);
+        } else if (keyword == "start") {
+            if (!parseInt(rest, s.start))
+                return fail("'start' takes a period date, e.g. 19910701 or 197401");
+            return dating(Dating::Start);
+        } else { // attributes
+            const auto tokens = splitTokens(rest);
+            if (tokens.size() != 6)
+                return fail("'attributes' takes 6 integers");
+            for (std::size_t i = 0; i < 6; ++i)
+                if (!parseInt(tokens[i], s.attributes[i]))
+                    return fail("attribute " + std::to_string(i + 1) + " is not an integer");
+            s.hasAttributes = true;
+        }
+        return true;
+    }
+
+    bool endSeries() {
+        SeriesEntry &s = current_;
+        if (s.file.empty())
+            return fail("series '" + s.code + "' has no 'file'");
+        if (s.column.empty())
+            return fail("series '" + s.code + "' has no 'column'");
+        if (s.frequency == 0)
+            return fail("series '" + s.code + "' has no 'frequency'");
+        if (s.dating == Dating::None)
+            return fail("series '" + s.code + "' needs one of 'time', 'date' and 'start'");
+        const int rows = s.rows == 0 ? s.frequency : s.rows;
+        if (rows != s.frequency) {
+            if (s.frequency == tqvs::kDaily || s.frequency == tqvs::kBusiness ||
+                tqvs::frequencyRank(rows) <= tqvs::frequencyRank(s.frequency))
+                return fail("rows of frequency " + std::to_string(rows) +
+                            " cannot be averaged into frequency " + std::to_string(s.frequency));
+        }
+        if (s.dating == Dating::Time && !isCoarse(rows))
+            return fail("'time' dates only annual, quarterly and monthly rows");
+        if (s.dating == Dating::Start && !isPeriodDate(s.start, rows))
+            return fail("start " + std::to_string(s.start) + " is not a period date of frequency " +
+                        std::to_string(rows));
+        manifest_.series.push_back(s);
+        inSeries_ = false;
+        return true;
+    }
+
+    const std::string &text_;
+    const std::string &origin_;
+    std::string error_;
+    int line_ = 0;
+    bool inSeries_ = false;
+    SeriesEntry current_;
+    std::set<std::string> seen_;
+    std::set<std::string> codes_;
+    Manifest manifest_;
+};
+
+// ---- CSV -------------------------------------------------------------------
+
+bool splitCsvLine(std::string_view line, std::vector<std::string> &fields) {
+    fields.clear();
+    std::size_t i = 0;
+    while (true) {
+        std::string field;
+        while (i < line.size() && isBlank(line[i]))
+            ++i;
+        if (i < line.size() && line[i] == '"') {
+            ++i;
+            while (true) {
+                if (i >= line.size())
+                    return false; // unterminated quote
+                if (line[i] == '"') {
+                    if (i + 1 < line.size() && line[i + 1] == '"') {
+                        field += '"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                field += line[i++];
+            }
+            while (i < line.size() && isBlank(line[i]))
+                ++i;
+            if (i < line.size() && line[i] != ',')
+                return false; // text after the closing quote
+        } else {
+            const std::size_t begin = i;
+            while (i < line.size() && line[i] != ',')
+                ++i;
+            field = std::string(trim(line.substr(begin, i - begin)));
+            if (field.find('"') != std::string::npos)
+                return false;
+        }
+        fields.push_back(std::move(field));
+        if (i >= line.size())
+            return true;
+        ++i; // the comma
+    }
+}
+
+std::string columnList(const std::vector<std::string> &header) {
+    std::string list;
+    for (const std::string &name : header)
+        list += (list.empty() ? "" : ", ") + ("'" + name + "'");
+    return list;
+}
+
+bool findColumn(const CsvTable &table, const std::string &name, const std::string &origin,
+                std::size_t &index, std::string &error) {
+    for (std::size_t i = 0; i < table.header.size(); ++i)
+        if (table.header[i] == name) {
+            index = i;
+            return true;
+        }
+    error =
+        where(origin, 1) + "no column '" + name + "' (columns: " + columnList(table.header) + ")";
+    return false;
+}
+
+struct Cell {
+    double sum = 0;
+    int count = 0; // present values
+    int rows = 0;  // rows in the period
+    int line = 0;  // first row's line
+};
+
+} // namespace
+
+bool parseManifest(const std::string &text, const std::string &origin, Manifest &out,
+                   std::string &error) {
+    ManifestReader reader(text, origin);
+    return reader.run(out, error);
+}
+
+bool parseCsv(const std::string &text, const std::string &origin, CsvTable &out,
+              std::string &error) {
+    CsvTable table;
+    std::size_t pos = 0;
+    int lineNo = 0;
+    std::vector<std::string> fields;
+    bool haveHeader = false;
+    while (pos < text.size()) {
+        std::size_t nl = text.find('\n', pos);
+        if (nl == std::string::npos)
+            nl = text.size();
+        std::string_view line(text.data() + pos, nl - pos);
+        pos = nl + 1;
+        ++lineNo;
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (trim(line).empty())
+            continue;
+        if (!splitCsvLine(line, fields)) {
+            error = where(origin, lineNo) + "badly quoted field";
+            return false;
+        }
+        if (!haveHeader) {
+            table.header = fields;
+            haveHeader = true;
+            continue;
+        }
+        if (fields.size() != table.header.size()) {
+            error = where(origin, lineNo) + "row has " + std::to_string(fields.size()) +
+                    " fields, the header " + std::to_string(table.header.size());
+            return false;
+        }
+        table.rows.push_back(fields);
+        table.lines.push_back(lineNo);
+    }
+    if (!haveHeader) {
+        error = where(origin, 1) + "no header line";
+        return false;
+    }
+    out = std::move(table);
+    return true;
+}
+
+bool buildSeries(const SeriesEntry &entry, const CsvTable &table, const std::string &origin,
+                 tqvs::Series &out, std::string &error) {
+    const int rows = entry.rows == 0 ? entry.frequency : entry.rows;
+    const int f = entry.frequency;
+    std::size_t valueColumn = 0;
+    std::size_t dateColumn = 0;
+    if (!findColumn(table, entry.column, origin, valueColumn, error))
+        return false;
+    if (entry.dating != Dating::Start &&
+        !findColumn(table, entry.dateColumn, origin, dateColumn, error))
+        return false;
+
+    // Target period index -> accumulated values, in period order.
+    std::map<long long, Cell> cells;
+    long long previousRow = 0;
+    for (std::size_t r = 0; r < table.rows.size(); ++r) {
+        const std::vector<std::string> &row = table.rows[r];
+        const std::string at = where(origin, table.lines[r]);
+        long long rowIndex = 0;
+        if (entry.dating == Dating::Start) {
+            rowIndex = tqvs::periodCeil(entry.start, rows) + static_cast<long long>(r);
+        } else {
+            const std::string &stamp = row[dateColumn];
+            int date = 0;
+            if (entry.dating == Dating::Time) {
+                double t = 0;
+                std::string problem;
+                if (!parseDouble(stamp, t)) {
+                    error = at + "time '" + stamp + "' is not a number";
+                    return false;
+                }
+                if (!periodOfTime(t, rows, date, problem)) {
+                    error = at + "time '" + stamp + "' " + problem;
+                    return false;
+                }
+            } else {
+                int day = 0;
+                if (!parseIsoDate(stamp, day)) {
+                    error = at + "date '" + stamp + "' is not a date YYYY-MM-DD";
+                    return false;
+                }
+                // A weekend day has no business-day period.
+                if (rows == tqvs::kBusiness &&
+                    tqvs::periodCeil(day, rows) != tqvs::periodFloor(day, rows)) {
+                    error = at + "date '" + stamp + "' is not a business day";
+                    return false;
+                }
+                date = periodOfDay(day, rows);
+            }
+            rowIndex = tqvs::periodCeil(date, rows);
+        }
+        if (r > 0 && rowIndex <= previousRow) {
+            error = at + "row is not later than the row before it";
+            return false;
+        }
+        previousRow = rowIndex;
+
+        long long target = rowIndex;
+        if (rows != f)
+            target = tqvs::periodCeil(
+                periodOfDay(dayInPeriod(tqvs::periodDate(rowIndex, rows), rows), f), f);
+
+        const std::string_view text = trim(row[valueColumn]);
+        double value = tqvs::kMissing;
+        if (!text.empty() && text != "NA" && !parseDouble(text, value)) {
+            error = at + "value '" + std::string(text) + "' is not a number";
+            return false;
+        }
+        Cell &cell = cells[target];
+        if (cell.rows == 0)
+            cell.line = table.lines[r];
+        ++cell.rows;
+        if (value != tqvs::kMissing) {
+            cell.sum += value;
+            ++cell.count;
+        }
+    }
+
+    tqvs::Series s;
+    s.code = entry.code;
+    s.frequency = f;
+    for (int i = 0; i < 7; ++i)
+        s.texts[i] = entry.texts[i];
+    if (!cells.empty()) {
+        const long long first = cells.begin()->first;
+        const long long last = cells.rbegin()->first;
+        s.first = tqvs::periodDate(first, f);
+        s.last = tqvs::periodDate(last, f);
+        s.values.assign(static_cast<std::size_t>(last - first + 1), tqvs::kMissing);
+        for (const auto &[index, cell] : cells)
+            if (cell.count > 0)
+                s.values[static_cast<std::size_t>(index - first)] =
+                    cell.sum / static_cast<double>(cell.count);
+        s.attributes[0] = 1; // the series has observations
+    }
+    if (entry.hasAttributes)
+        for (int i = 0; i < 6; ++i)
+            s.attributes[i] = entry.attributes[i];
+    const std::string problem = tqvs::checkSeries(s);
+    if (!problem.empty()) {
+        error = origin + ": series '" + entry.code + "': " + problem;
+        return false;
+    }
+    out = std::move(s);
+    return true;
+}
+
+bool readFile(const std::string &path, std::string &text, std::string &error) {
+    std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
+    if (!in) {
+        error = path + ": cannot open";
+        return false;
+    }
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    if (in.bad()) {
+        error = path + ": cannot read";
+        return false;
+    }
+    text = buffer.str();
+    return true;
+}
+
+bool buildDatabase(const Manifest &manifest, const std::string &dataDir, tqvs::Database &out,
+                   std::string &error) {
+    tqvs::Database db;
+    db.name = manifest.database;
+    std::map<std::string, CsvTable> tables; // one read per file
+    for (const SeriesEntry &entry : manifest.series) {
+        std::filesystem::path path = std::filesystem::u8path(entry.file);
+        if (path.is_relative() && !dataDir.empty())
+            path = std::filesystem::u8path(dataDir) / path;
+        const std::string name = path.u8string();
+        auto found = tables.find(name);
+        if (found == tables.end()) {
+            std::string text;
+            CsvTable table;
+            if (!readFile(name, text, error) || !parseCsv(text, name, table, error))
+                return false;
+            found = tables.emplace(name, std::move(table)).first;
+        }
+        tqvs::Series series;
+        if (!buildSeries(entry, found->second, name, series, error))
+            return false;
+        db.series.push_back(std::move(series));
+    }
+    out = std::move(db);
+    return true;
+}
+
+namespace {
+
+const char *const kUsage = "usage: tqvconvert [--data-dir DIR] MANIFEST OUTPUT";
+
+int failure(std::ostream &err, const std::string &message) {
+    err << "tqvconvert: " << message << '\n';
+    return 1;
+}
+
+int usage(std::ostream &err, const std::string &message) {
+    err << "tqvconvert: " << message << " (" << kUsage << ")\n";
+    return 2;
+}
+
+// Writes through a temporary file beside the target and renames it, so that
+// a failed run never leaves a partial database.
+bool writeAtomically(const std::filesystem::path &target, const std::string &text,
+                     std::string &error) {
+    std::filesystem::path temp = target;
+    temp += ".tmp";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (!out) {
+            error = temp.u8string() + ": cannot create";
+            return false;
+        }
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        out.close();
+        if (!out) {
+            std::error_code ignored;
+            std::filesystem::remove(temp, ignored);
+            error = temp.u8string() + ": cannot write";
+            return false;
+        }
+    }
+    std::error_code ec;
+    std::filesystem::rename(temp, target, ec);
+    if (ec && std::filesystem::exists(target)) {
+        // Some platforms do not rename over an existing file.
+        std::error_code ignored;
+        std::filesystem::remove(target, ignored);
+        ec.clear();
+        std::filesystem::rename(temp, target, ec);
+    }
+    if (ec) {
+        std::error_code ignored;
+        std::filesystem::remove(temp, ignored);
+        error = target.u8string() + ": cannot replace: " + ec.message();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int runTool(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
+    std::string dataDir;
+    std::vector<std::string> positional;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--help" || args[i] == "-h") {
+            out << kUsage << '\n';
+            return 0;
+        }
+        if (args[i] == "--data-dir") {
+            if (i + 1 == args.size())
+                return usage(err, "--data-dir needs a folder");
+            dataDir = args[++i];
+        } else if (args[i].size() > 1 && args[i][0] == '-') {
+            return usage(err, "unknown option " + args[i]);
+        } else {
+            positional.push_back(args[i]);
+        }
+    }
+    if (positional.size() != 2)
+        return usage(err, "needs a manifest and an output file");
+    const std::string &manifestPath = positional[0];
+    const std::filesystem::path output = std::filesystem::u8path(positional[1]);
+    if (dataDir.empty())
+        dataDir = std::filesystem::u8path(manifestPath).parent_path().u8string();
+
+    try {
+        std::string text;
+        std::string error;
+        Manifest manifest;
+        tqvs::Database db;
+        if (!readFile(manifestPath, text, error) ||
+            !parseManifest(text, manifestPath, manifest, error) ||
+            !buildDatabase(manifest, dataDir, db, error))
+            return failure(err, error);
+        const std::string file = tqvs::formatDatabase(db);
+        // What the stand-ins will read must be what was built.
+        tqvs::Database check;
+        if (!tqvs::parseDatabase(file, check, error))
+            return failure(err, "internal error, the built file does not read back: " + error);
+        if (!writeAtomically(output, file, error))
+            return failure(err, error);
+    } catch (const std::exception &e) {
+        return failure(err, e.what());
+    }
+    return 0;
+}
+
+} // namespace tqvconvert

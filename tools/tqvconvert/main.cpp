@@ -1,0 +1,19 @@
+// tqvconvert: builds a stand-in database file (.tqvdb) from CSV files, as a
+// manifest describes them.
+//
+//   tqvconvert [--data-dir DIR] MANIFEST OUTPUT
+//
+// Relative CSV paths in the manifest are read from DIR, or from the
+// manifest's folder when no DIR is given. On any error one line goes to
+// stderr, the exit status is 1 (2 for a usage error) and OUTPUT is left as
+// it was.
+#include "convert.h"
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+int main(int argc, char **argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    return tqvconvert::runTool(args, std::cout, std::cerr);
+}
