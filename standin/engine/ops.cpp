@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace tqvs {
 
@@ -148,6 +149,28 @@ bool runScript(const std::string &operation, double *values, const int *count) {
     return true;
 }
 
+// The seasonal adjustment runs over a window of its own, which the row it is
+// given need not hold (Kovrap passes a zero-filled scratch row for it), so it
+// reads that window from the series the library fetched last, at the
+// library's aggregation mode. Without such a series it adjusts the values it
+// is given. On any failure the row is left as it was.
+int seasonalCount(const LibraryState &state, const TQVAdvancedSpec &advanced, int start, int end,
+                  int frequency, double *values, int count) {
+    const Series *series = state.fetchedFrom ? state.fetchedFrom->find(state.fetchedCode) : nullptr;
+    if (series == nullptr || values == nullptr || count <= 0)
+        return applyAdvanced(advanced, start, end, frequency, values, count);
+    std::vector<double> row(values, values + count);
+    int filled = count;
+    const int fetched =
+        fetchWindow(*series, start, end, frequency, state.aggregation, row.data(), &filled);
+    if (fetched != TQVS_OK)
+        return fetched;
+    const int status = applyAdvanced(advanced, start, end, frequency, row.data(), count);
+    if (status == TQVS_OK)
+        std::copy(row.begin(), row.end(), values);
+    return status;
+}
+
 int infoFor(const LibraryState &state, const char *code, char *record) {
     if (!state.current)
         return TQVS_NOT_OPEN;
@@ -249,6 +272,7 @@ int tqvs_op_close_database(int lib) {
         state.codes.clear();
         state.listing.reset();
         state.listed = 0;
+        state.fetchedFrom.reset();
         return TQVS_OK;
     });
 }
@@ -345,6 +369,7 @@ int tqvs_op_get_data_count(int lib, const char *database, const char *code, int 
             if (runScript(call.name(), output, count)) {
                 if (isDirect(lib))
                     takeCode(state, code, pending);
+                state.fetchedFrom.reset(); // scripted values come from no series
                 return TQVS_OK;
             }
             const char *wanted = code;
@@ -355,13 +380,20 @@ int tqvs_op_get_data_count(int lib, const char *database, const char *code, int 
                     return TQVS_NO_CODE_PENDING;
                 wanted = pending.c_str();
             }
+            state.fetchedFrom.reset();
             const OpenDatabase *open = state.findOpen(database);
             if (open == nullptr)
                 return TQVS_NOT_OPEN;
             const Series *series = wanted == nullptr ? nullptr : open->database->find(wanted);
             if (series == nullptr)
                 return TQVS_NOT_FOUND;
-            return fetchWindow(*series, start, end, frequency, state.aggregation, output, count);
+            const int status =
+                fetchWindow(*series, start, end, frequency, state.aggregation, output, count);
+            if (status == TQVS_OK) {
+                state.fetchedFrom = open->database;
+                state.fetchedCode = series->code;
+            }
+            return status;
         },
         [&] {
             if (isDirect(lib))
@@ -393,6 +425,8 @@ int tqvs_op_apply_advanced_count(int lib, const TQVAdvancedSpec *advanced, int s
             return TQVS_BAD_OPERATION;
         if (count == nullptr || (values == nullptr && *count > 0))
             return TQVS_SHORT_BUFFER;
+        if (advanced->operation == kAdvancedSeasonal)
+            return seasonalCount(call.state(), *advanced, start, end, frequency, values, *count);
         return applyAdvanced(*advanced, start, end, frequency, values, *count);
     });
 }

@@ -35,6 +35,10 @@ struct LibraryState {
     // TQVDGetNames listing in progress.
     std::shared_ptr<Database> listing;
     std::size_t listed = 0;
+    // The series the last successful GetDataCount read: the seasonal
+    // adjustment reads its own window from it.
+    std::shared_ptr<Database> fetchedFrom;
+    std::string fetchedCode;
     std::string version;
 
     const OpenDatabase *findOpen(const char *name) const;
