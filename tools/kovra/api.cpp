@@ -4,6 +4,9 @@
 #include <windows.h>
 #else
 #include <dlfcn.h>
+
+#include <filesystem>
+#include <system_error>
 #endif
 
 namespace kovra {
@@ -15,6 +18,23 @@ const char *const kDefaultName = "Kovrap64.dll";
 #else
 const char *const kDefaultName = "libKovrap64.so";
 #endif
+
+// The library beside the program. Windows searches the program's folder
+// first by itself; on Linux the search of a bare name follows the calling
+// object's run path, which a dlopen wrapper (AddressSanitizer's) hides, so
+// the program names the file beside itself and falls back to the search.
+std::string defaultLibrary() {
+#if defined(_WIN32)
+    return kDefaultName;
+#else
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
+        return kDefaultName;
+    const std::filesystem::path beside = self.parent_path() / kDefaultName;
+    return std::filesystem::exists(beside, error) ? beside.string() : kDefaultName;
+#endif
+}
 
 void *openLibrary(const std::string &path, std::string &error) {
 #if defined(_WIN32)
@@ -52,13 +72,20 @@ template <class T> bool bind(void *library, const char *name, T &slot, std::stri
 
 bool loadApi(const std::string &path, Api &api, std::string &error) {
     // The library stays loaded until the program ends.
-    void *library = openLibrary(path.empty() ? kDefaultName : path, error);
+    void *library = openLibrary(path.empty() ? defaultLibrary() : path, error);
     if (library == nullptr)
         return false;
     return bind(library, "isLeapYear", api.isLeapYear, error) &&
            bind(library, "tqvdateToYmd", api.tqvdateToYmd, error) &&
            bind(library, "ymdToTqvdate", api.ymdToTqvdate, error) &&
            bind(library, "c_kovraDateSeq", api.dateSeq, error) &&
+           bind(library, "c_kovraGetObsNum", api.getObsNum, error) &&
+           bind(library, "c_kovraGetDate", api.getDate, error) &&
+           bind(library, "c_kovraGetCodes", api.getCodes, error) &&
+           bind(library, "c_kovraSeriesInfo", api.seriesInfo, error) &&
+           bind(library, "c_kovraGetData", api.getData, error) &&
+           bind(library, "c_kovraCVersion", api.version, error) &&
+           bind(library, "c_kovraAuthenticate", api.authenticate, error) &&
            bind(library, "TQVDchunk", api.chunk, error);
 }
 

@@ -13,6 +13,13 @@ struct Api {
     decltype(&::tqvdateToYmd) tqvdateToYmd = nullptr;
     decltype(&::ymdToTqvdate) ymdToTqvdate = nullptr;
     decltype(&::c_kovraDateSeq) dateSeq = nullptr;
+    decltype(&::c_kovraGetObsNum) getObsNum = nullptr;
+    decltype(&::c_kovraGetDate) getDate = nullptr;
+    decltype(&::c_kovraGetCodes) getCodes = nullptr;
+    decltype(&::c_kovraSeriesInfo) seriesInfo = nullptr;
+    decltype(&::c_kovraGetData) getData = nullptr;
+    decltype(&::c_kovraCVersion) version = nullptr;
+    decltype(&::c_kovraAuthenticate) authenticate = nullptr;
     const int *chunk = nullptr;
 };
 

@@ -1,0 +1,193 @@
+#include "args.h"
+
+#include "failure.h"
+
+#include <algorithm>
+#include <cstddef>
+
+namespace kovra {
+
+namespace {
+
+enum class Kind { Flag, Value };
+
+// Which commands take an option, as a set of bits.
+enum CommandBit : unsigned {
+    kCodes = 1u << 0,
+    kInfo = 1u << 1,
+    kFetch = 1u << 2,
+    kVersion = 1u << 3,
+    kCalendar = 1u << 4,
+};
+constexpr unsigned kReading = kCodes | kInfo | kFetch; // commands that open databases
+constexpr unsigned kAll = kReading | kVersion | kCalendar;
+
+struct OptionRule {
+    const char *name;
+    Kind kind;
+    unsigned commands;
+    bool Options::*flag;
+    std::optional<std::string> Options::*value;
+};
+
+const OptionRule kOptions[] = {
+    {"--library", Kind::Value, kAll, nullptr, nullptr}, // a plain string, handled below
+    {"--direct", Kind::Flag, kReading, &Options::direct, nullptr},
+    {"--user", Kind::Value, kReading, nullptr, &Options::user},
+    {"--password-file", Kind::Value, kReading, nullptr, &Options::passwordFile},
+    {"--service", Kind::Value, kReading, nullptr, &Options::service},
+    {"--range", Kind::Flag, kInfo, &Options::range, nullptr},
+    {"--wide", Kind::Flag, kInfo, &Options::wide, nullptr},
+    {"--freq", Kind::Value, kInfo | kFetch, nullptr, &Options::freq},
+    {"--from", Kind::Value, kInfo | kFetch, nullptr, &Options::from},
+    {"--to", Kind::Value, kInfo | kFetch, nullptr, &Options::to},
+    {"--math", Kind::Value, kFetch, nullptr, &Options::math},
+    {"--advanced", Kind::Value, kFetch, nullptr, &Options::advanced},
+    {"--csv", Kind::Flag, kFetch, &Options::csv, nullptr},
+    {"--plot", Kind::Value, kFetch, nullptr, &Options::plot},
+};
+
+struct CommandRule {
+    const char *name;
+    unsigned bit;
+    std::size_t minOperands;
+    std::size_t maxOperands;
+    const char *operands; // for messages
+};
+
+const CommandRule kCommands[] = {
+    {"codes", kCodes, 1, 1, "one DATABASE"},
+    {"info", kInfo, 1, static_cast<std::size_t>(-1), "at least one DATABASE:CODE"},
+    {"fetch", kFetch, 1, static_cast<std::size_t>(-1), "at least one DATABASE:CODE"},
+    {"version", kVersion, 0, 0, "no operand"},
+    {"calendar", kCalendar, 0, 0, "no operand"},
+};
+
+const OptionRule *findOption(const std::string &name) {
+    for (const OptionRule &o : kOptions)
+        if (name == o.name)
+            return &o;
+    return nullptr;
+}
+
+const CommandRule *findCommand(const std::string &name) {
+    for (const CommandRule &c : kCommands)
+        if (name == c.name)
+            return &c;
+    return nullptr;
+}
+
+bool isOption(const std::string &arg) {
+    return arg.size() > 1 && arg[0] == '-' && !(arg[1] >= '0' && arg[1] <= '9');
+}
+
+} // namespace
+
+Options parseArgs(const std::vector<std::string> &args) {
+    Options options;
+    std::vector<const OptionRule *> given;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string &arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+            continue;
+        }
+        if (!isOption(arg)) {
+            if (options.command.empty())
+                options.command = arg;
+            else
+                options.operands.push_back(arg);
+            continue;
+        }
+        const std::size_t equals = arg.find('=');
+        const std::string name = arg.substr(0, equals);
+        const OptionRule *rule = findOption(name);
+        if (rule == nullptr)
+            usageError("unknown option " + name + " (see kovra --help)");
+        if (std::find(given.begin(), given.end(), rule) != given.end())
+            usageError("option " + name + " given twice");
+        given.push_back(rule);
+
+        if (rule->kind == Kind::Flag) {
+            if (equals != std::string::npos)
+                usageError("option " + name + " takes no value");
+            options.*(rule->flag) = true;
+            continue;
+        }
+        std::string value;
+        if (equals != std::string::npos) {
+            value = arg.substr(equals + 1);
+        } else {
+            if (i + 1 >= args.size())
+                usageError("option " + name + " needs a value");
+            value = args[++i];
+        }
+        if (value.empty())
+            usageError("option " + name + " needs a value");
+        if (rule->value == nullptr) {
+            options.library = value;
+        } else {
+            options.*(rule->value) = value;
+        }
+    }
+    if (options.help)
+        return options;
+    if (options.command.empty())
+        usageError("no command given (see kovra --help)");
+    const CommandRule *command = findCommand(options.command);
+    if (command == nullptr)
+        usageError("unknown command '" + options.command + "' (see kovra --help)");
+    const std::size_t n = options.operands.size();
+    if (n < command->minOperands || n > command->maxOperands)
+        usageError(std::string(command->name) + " takes " + command->operands);
+    for (const OptionRule *rule : given)
+        if ((rule->commands & command->bit) == 0)
+            usageError(std::string(command->name) + " does not take " + rule->name);
+
+    if (options.direct && !options.user)
+        usageError("--direct needs --user and --password-file");
+    if (options.direct && !options.passwordFile)
+        usageError("--direct needs --password-file");
+    if (!options.direct && (options.user || options.passwordFile || options.service))
+        usageError("--user, --password-file and --service go with --direct");
+    if (options.command == "info" && !options.range && (options.freq || options.from || options.to))
+        usageError("--freq, --from and --to on info go with --range");
+    if (options.math && options.advanced)
+        usageError("give --math or --advanced, not both");
+    return options;
+}
+
+const char *usageText() {
+    return R"(usage: kovra [--library PATH] COMMAND ...
+
+Reads time-series databases through Kovrap, loaded at run time.
+
+  kovra codes DATABASE
+      the series codes of a database, one per line
+  kovra info DATABASE:CODE... [--wide] [--range [--freq F] [--from DATE] [--to DATE]]
+      each series' information; --range adds the common frequency, range and
+      observation count and the series set aside; --wide adds texts 6 and 7
+  kovra fetch DATABASE:CODE... [--from DATE] [--to DATE] [--freq F]
+              [--math OP | --advanced OP] [--csv] [--plot FILE.svg]
+      observations side by side, one column per series; without --freq,
+      --from or --to the common range of the series decides
+  kovra version
+      the interface version and both libraries' version texts
+  kovra calendar
+      a few conversions of the calendar exports
+
+Reading through the direct library (a data service with a log-in):
+  --direct --user USER --password-file FILE [--service NAME]
+  DATABASE is then a name in the service; without --direct it is a path.
+
+Frequencies: annual, quarterly, monthly, weekly (any weekday; the series
+decide), weekly-mon ... weekly-sun, daily, business, lowest, or a code
+(10, 30, 40, 51-57, 60, 61, 1000).
+Dates: 2001, 2001Q3, 2001-07, 2001-07-15, or a period date (2001, 20013,
+200107, 20010715). --from takes the first day of the period, --to the last.
+Math (--math): level, diff, pct, apct, yoy, log, or a code.
+Advanced (--advanced): seasonal, ma:SPAN, rebase:DATE, or CODE[:SECOND].
+)";
+}
+
+} // namespace kovra

@@ -1,0 +1,328 @@
+// fetch: observations of several series side by side, through c_kovraGetData,
+// over the window that --from, --to and --freq give or the series' common
+// range decides.
+#include "commands.h"
+
+#include "failure.h"
+#include "formats.h"
+#include "session.h"
+#include "svg.h"
+
+#include <cstdio>
+#include <fstream>
+
+namespace kovra {
+
+namespace {
+
+constexpr int kSeasonal = 1792;   // the windowed advanced count
+constexpr int kMovingAverage = 1; // advanced: trailing mean of `second` periods
+constexpr int kRebase = 2;        // advanced: the period `second` slots in becomes 100
+constexpr int kNoMath = -1;       // math code for no transformation
+// Larger fetches are refused rather than allocated: rows times periods.
+constexpr long long kMaxValues = 10'000'000;
+
+// How a transformed value is shown: in the series' own decimals, as a
+// percentage, or with four decimals for anything else.
+enum class Scale { Own, Percent, Other };
+
+struct Operation {
+    bool present = false;
+    bool advanced = false;
+    int code = 0;
+    int second = 0;         // second parameter of an advanced count
+    std::string rebaseDate; // rebase:DATE, turned into a slot once the window is known
+    std::string label;      // as shown: "pct", "seasonal", "ma:4", "code 7"
+    Scale scale = Scale::Own;
+};
+
+bool parseInt(const std::string &text, int &value) {
+    if (text.empty() || text.size() > 10)
+        return false;
+    std::size_t i = text[0] == '-' ? 1 : 0;
+    if (i == text.size())
+        return false;
+    long long v = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+        v = v * 10 + (text[i] - '0');
+    }
+    v = text[0] == '-' ? -v : v;
+    if (v < -2147483647LL || v > 2147483647LL)
+        return false;
+    value = static_cast<int>(v);
+    return true;
+}
+
+Operation parseMath(const std::string &text) {
+    struct Named {
+        const char *name;
+        int code;
+        Scale scale;
+    };
+    static const Named kMath[] = {
+        {"level", 0, Scale::Own},    {"diff", 1, Scale::Own},    {"pct", 2, Scale::Percent},
+        {"apct", 3, Scale::Percent}, {"yoy", 4, Scale::Percent}, {"log", 5, Scale::Other},
+    };
+    Operation op;
+    op.present = true;
+    op.label = text;
+    for (const Named &m : kMath)
+        if (text == m.name) {
+            op.code = m.code;
+            op.scale = m.scale;
+            return op;
+        }
+    if (!parseInt(text, op.code))
+        usageError("unknown math operation '" + text +
+                   "' (use level, diff, pct, apct, yoy, log or a code)");
+    for (const Named &m : kMath)
+        if (op.code == m.code) {
+            op.scale = m.scale;
+            op.label = m.name;
+            return op;
+        }
+    op.scale = op.code == kNoMath ? Scale::Own : Scale::Other;
+    op.label = "code " + text;
+    return op;
+}
+
+Operation parseAdvanced(const std::string &text) {
+    Operation op;
+    op.present = true;
+    op.advanced = true;
+    op.label = text;
+    const std::size_t colon = text.find(':');
+    const std::string name = text.substr(0, colon);
+    const bool hasParameter = colon != std::string::npos;
+    const std::string parameter = hasParameter ? text.substr(colon + 1) : "";
+    if (name == "seasonal" && !hasParameter) {
+        op.code = kSeasonal;
+    } else if (name == "ma" && hasParameter) {
+        op.code = kMovingAverage;
+        if (!parseInt(parameter, op.second) || op.second < 1)
+            usageError("ma takes a span of at least one period, as in ma:4");
+    } else if (name == "rebase" && hasParameter) {
+        op.code = kRebase;
+        op.rebaseDate = parameter;
+        op.scale = Scale::Percent;
+    } else if (parseInt(name, op.code)) {
+        if (hasParameter && !parseInt(parameter, op.second))
+            usageError("bad parameter in '" + text + "' (use CODE or CODE:SECOND)");
+        // Code 0 in the first request turns every transformation off: the
+        // values would come back untransformed and look transformed.
+        if (op.code == 0)
+            usageError("advanced code 0 is no operation: it turns transformations off");
+        op.scale = op.code == kSeasonal || op.code == kMovingAverage ? Scale::Own
+                   : op.code == kRebase                              ? Scale::Percent
+                                                                     : Scale::Other;
+        op.label = "code " + text;
+    } else {
+        usageError("unknown advanced operation '" + text +
+                   "' (use seasonal, ma:SPAN, rebase:DATE or CODE[:SECOND])");
+    }
+    return op;
+}
+
+// Kovrap's own statuses of the windowed count, as words.
+std::string statusReason(int status) {
+    switch (status) {
+    case 834:
+        return ": too few periods in the window";
+    case 835:
+        return ": the window does not fill the row";
+    case 836:
+        return ": out of memory";
+    default:
+        return ""; // the library's own status
+    }
+}
+
+// Column headings: the codes when they tell the series apart, else the
+// operands as given.
+std::vector<std::string> labelsOf(const std::vector<SeriesRef> &series) {
+    std::vector<std::string> labels;
+    bool unique = true;
+    for (std::size_t i = 0; i < series.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j)
+            unique = unique && series[i].code != series[j].code;
+    for (const SeriesRef &s : series)
+        labels.push_back(unique ? s.code : s.name);
+    return labels;
+}
+
+void writeFile(const std::string &path, const std::string &content) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+    out.close();
+    if (!out)
+        fail("cannot write " + path);
+}
+
+} // namespace
+
+Output runFetch(const Options &options) {
+    const std::vector<SeriesRef> series = parseSeriesRefs(options.operands);
+    const Session session(options);
+    const Api &api = session.api();
+    const RangeRequest request = rangeRequest(api, options);
+    Operation op;
+    if (options.math)
+        op = parseMath(*options.math);
+    if (options.advanced)
+        op = parseAdvanced(*options.advanced);
+    if (!op.rebaseDate.empty())
+        parseDate(api, op.rebaseDate); // a bad date fails before anything is read
+
+    session.checkDatabases(databasesOf(series));
+    const InfoResult info = querySeries(session, series, &request);
+    requireUsableRange(api, series, info);
+    const int frequency = info.frequency;
+    const int count = info.count;
+
+    std::vector<std::size_t> used;
+    std::vector<SeriesRef> usedRefs;
+    for (std::size_t j = 0; j < series.size(); ++j)
+        if (info.series[j].role == RangeRole::Used) {
+            used.push_back(j);
+            usedRefs.push_back(series[j]);
+        }
+    const std::size_t rows = used.size();
+    if (static_cast<long long>(count) * static_cast<long long>(rows) > kMaxValues)
+        fail("the window is too large: " + std::to_string(rows) + " series of " +
+             std::to_string(count) + " periods, more than " + std::to_string(kMaxValues) +
+             " values");
+
+    if (op.code == kRebase && !op.rebaseDate.empty()) {
+        const int base = api.ymdToTqvdate(parseDate(api, op.rebaseDate).first, frequency);
+        const int slot = api.getObsNum(info.start, base, frequency) - 1;
+        if (slot < 0 || slot >= count)
+            usageError("rebase date " + op.rebaseDate + " lies outside the window (" +
+                       rangeLine(api, info) + ")");
+        op.second = slot;
+    }
+
+    std::vector<int> dates(static_cast<std::size_t>(count));
+    api.dateSeq(dates.data(), info.start, count, frequency);
+
+    // The request arrays of the fetch: the series that take part, in order.
+    std::vector<const char *> codes, dbNames;
+    for (const SeriesRef &s : usedRefs) {
+        codes.push_back(s.code.c_str());
+        dbNames.push_back(s.database.c_str());
+    }
+    const std::vector<std::string> databases = databasesOf(usedRefs);
+    std::vector<const char *> databaseNames;
+    for (const std::string &d : databases)
+        databaseNames.push_back(d.c_str());
+
+    // Transformation code 0 in the first request switches them all off.
+    const int code = op.present ? op.code : 0;
+    std::vector<int> transformCode(rows, code), paramB(rows, op.second), paramA(rows, 0),
+        spanEnd(rows, 0), paramC(rows, 0), advancedFlag(rows, op.advanced ? 1 : 0),
+        countStatus(rows, 0);
+    TransformArrays transforms{};
+    transforms.transformCode = transformCode.data();
+    transforms.paramB = paramB.data();
+    transforms.paramA = paramA.data();
+    transforms.spanEnd = spanEnd.data();
+    transforms.paramC = paramC.data();
+    transforms.advancedFlag = advancedFlag.data();
+    transforms.reserved = nullptr;
+    transforms.countStatus = countStatus.data();
+    // Every windowed count runs over the requested window.
+    std::vector<int> windowStart(rows, info.start), windowEnd(rows, info.end);
+    AdvancedWindows windows{windowStart.data(), windowEnd.data()};
+
+    const std::size_t rowLength = static_cast<std::size_t>(count);
+    std::vector<double> values(rows * rowLength, KOVRAP_MISSING);
+    int error = 0;
+    api.getData(session.direct(), values.data(), codes.data(), dbNames.data(), databaseNames.data(),
+                static_cast<int>(databases.size()), static_cast<int>(rows), info.start, info.end,
+                frequency, 0, count, &transforms, &windows, &error);
+    if (error != 0)
+        fail(std::string(op.present && !op.advanced ? "the fetch or the math operation "
+                                                    : "the fetch ") +
+             "failed (status " + std::to_string(error) + ")");
+
+    // Notes: series left out of the range, failed advanced counts.
+    std::vector<std::string> notes;
+    for (std::size_t j = 0; j < series.size(); ++j)
+        if (info.series[j].role != RangeRole::Used)
+            notes.push_back("left out: " + setAsideReason(series[j], info.series[j], frequency));
+    for (std::size_t r = 0; r < rows; ++r)
+        if (countStatus[r] != 0)
+            notes.push_back(op.label + " failed for " + series[used[r]].name +
+                            statusReason(countStatus[r]) + " (status " +
+                            std::to_string(countStatus[r]) + ")");
+
+    // The columns in the order asked for; series left out stay empty.
+    const std::vector<std::string> labels = labelsOf(series);
+    std::vector<const double *> column(series.size(), nullptr);
+    std::vector<int> decimals(series.size(), 0);
+    for (std::size_t r = 0; r < rows; ++r) {
+        const std::size_t j = used[r];
+        column[j] = values.data() + r * rowLength;
+        const int own = std::min(std::max(info.series[j].attributes[1], 0), 6);
+        decimals[j] = op.scale == Scale::Own ? own : op.scale == Scale::Percent ? 2 : 4;
+    }
+
+    Output output;
+    if (options.csv) {
+        output.out = "date,period";
+        for (const std::string &label : labels)
+            output.out += "," + csvField(label);
+        output.out += "\n";
+        for (std::size_t i = 0; i < rowLength; ++i) {
+            output.out += isoDate(dates[i]) + "," + periodLabel(dates[i], frequency);
+            for (std::size_t j = 0; j < series.size(); ++j) {
+                output.out += ",";
+                if (column[j] != nullptr && !isMissing(column[j][i]))
+                    output.out += shortestNumber(column[j][i]);
+            }
+            output.out += "\n";
+        }
+        for (const std::string &note : notes)
+            output.notes += "kovra: note: " + note + "\n";
+    } else {
+        std::vector<std::string> header = {"date"};
+        header.insert(header.end(), labels.begin(), labels.end());
+        std::vector<bool> right(header.size(), true);
+        right[0] = false;
+        Table table(header, right);
+        for (std::size_t i = 0; i < rowLength; ++i) {
+            std::vector<std::string> row = {periodLabel(dates[i], frequency)};
+            for (std::size_t j = 0; j < series.size(); ++j)
+                row.push_back(column[j] != nullptr && !isMissing(column[j][i])
+                                  ? fixedNumber(column[j][i], decimals[j])
+                                  : "");
+            table.add(std::move(row));
+        }
+        output.out = rangeLine(api, info);
+        if (op.present)
+            output.out += std::string(op.advanced ? ", advanced " : ", math ") + op.label;
+        output.out += "\n\n" + table.render();
+        if (!notes.empty())
+            output.out += "\n";
+        for (const std::string &note : notes)
+            output.out += "note: " + note + "\n";
+    }
+
+    if (options.plot) {
+        Chart chart;
+        chart.title = rangeLine(api, info);
+        if (op.present)
+            chart.title += std::string(op.advanced ? ", advanced " : ", math ") + op.label;
+        chart.dates = dates;
+        for (std::size_t r = 0; r < rows; ++r) {
+            const std::size_t j = used[r];
+            chart.lines.push_back(
+                {labels[j], std::vector<double>(column[j], column[j] + rowLength)});
+        }
+        writeFile(*options.plot, renderSvg(chart));
+    }
+    return output;
+}
+
+} // namespace kovra

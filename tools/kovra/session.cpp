@@ -1,0 +1,344 @@
+#include "session.h"
+
+#include "failure.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+namespace kovra {
+
+namespace {
+
+constexpr std::size_t kMaxCode = 9;
+
+// The code listing is written into a buffer whose size the library is not
+// told: up to 10 bytes per series locally, up to 32 batches of names from the
+// direct library. 4 MiB holds the codes of some 400 000 series.
+constexpr std::size_t kCodeListBytes = std::size_t{4} << 20;
+
+// Widths of the text columns, as the information record holds them: code,
+// then texts 1 to 7.
+constexpr std::size_t kCodeWidth = 10;
+constexpr std::size_t kTextWidths[7] = {8, 10, 8, 8, 82, 10, 84};
+
+std::string readPassword(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        fail("cannot read the password file " + path);
+    std::string line;
+    std::getline(in, line);
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
+}
+
+// A text column: one zero-filled buffer per request, one byte wider than the
+// field so that a text always ends in a NUL.
+struct TextColumn {
+    TextColumn(std::size_t rows, std::size_t width)
+        : width_(width + 1), bytes_(rows * width_, '\0'), pointers_(rows) {
+        for (std::size_t i = 0; i < rows; ++i)
+            pointers_[i] = &bytes_[i * width_];
+    }
+    char **pointers() { return pointers_.data(); }
+    std::string text(std::size_t row) const { return std::string(&bytes_[row * width_]); }
+
+  private:
+    std::size_t width_;
+    std::vector<char> bytes_;
+    std::vector<char *> pointers_;
+};
+
+std::vector<const char *> pointersOf(const std::vector<std::string> &texts) {
+    std::vector<const char *> pointers;
+    pointers.reserve(texts.size());
+    for (const std::string &t : texts)
+        pointers.push_back(t.c_str());
+    return pointers;
+}
+
+} // namespace
+
+std::vector<SeriesRef> parseSeriesRefs(const std::vector<std::string> &operands) {
+    std::vector<SeriesRef> refs;
+    for (const std::string &operand : operands) {
+        const std::size_t colon = operand.rfind(':');
+        if (colon == std::string::npos || colon == 0 || colon + 1 == operand.size())
+            usageError("'" + operand + "' is not DATABASE:CODE");
+        SeriesRef ref{operand.substr(0, colon), operand.substr(colon + 1), operand};
+        if (ref.code.size() > kMaxCode)
+            usageError("'" + ref.code + "' is longer than a series code (9 characters)");
+        refs.push_back(std::move(ref));
+    }
+    return refs;
+}
+
+std::vector<std::string> databasesOf(const std::vector<SeriesRef> &series) {
+    std::vector<std::string> databases;
+    for (const SeriesRef &s : series) {
+        bool seen = false;
+        for (const std::string &d : databases)
+            seen = seen || d == s.database;
+        if (!seen)
+            databases.push_back(s.database);
+    }
+    return databases;
+}
+
+Session::Session(const Options &options) : direct_(options.direct) {
+    std::string error;
+    if (!loadApi(options.library, api_, error))
+        fail(error);
+    if (!direct_)
+        return;
+    const std::string password = readPassword(*options.passwordFile);
+    const char *service = options.service ? options.service->c_str() : "";
+    int status = 0;
+    const int result = api_.authenticate(options.user->c_str(), password.c_str(), &status, service);
+    if (result != 0)
+        fail("log-in to the direct library failed for user '" + *options.user + "' (status " +
+             std::to_string(result) + ")");
+}
+
+std::vector<std::string> Session::codes(const std::string &database) const {
+    std::vector<char> buffer(kCodeListBytes, '\0');
+    int error = 0;
+    const int status = api_.getCodes(direct(), buffer.data(), database.c_str(), &error);
+    // The flag alone also rises when the direct library has no names at all;
+    // only a failed open returns a nonzero status with it.
+    if (error != 0 && status != 0)
+        fail("cannot open database '" + database + "' (status " + std::to_string(status) + ")");
+    buffer.back() = '\0';
+    std::vector<std::string> codes;
+    std::string code;
+    for (const char *p = buffer.data(); *p != '\0'; ++p) {
+        if (*p == ',') {
+            if (!code.empty())
+                codes.push_back(code);
+            code.clear();
+        } else {
+            code += *p;
+        }
+    }
+    if (!code.empty())
+        codes.push_back(code);
+    return codes;
+}
+
+void Session::checkDatabases(const std::vector<std::string> &databases) const {
+    for (const std::string &database : databases)
+        codes(database);
+}
+
+std::string statusListText(int list, bool direct) {
+    switch (list) {
+    case 0:
+        return "not found";
+    case 1:
+        return "status 2";
+    case 2:
+        return direct ? "status 3" : "status 3 or 4";
+    case 3:
+        return "status 4";
+    case 4:
+        return "status 5";
+    case 5:
+        return "status 6";
+    default:
+        return "other status";
+    }
+}
+
+InfoResult querySeries(const Session &session, const std::vector<SeriesRef> &series,
+                       const RangeRequest *range) {
+    const std::size_t n = series.size();
+    std::vector<std::string> codeTexts, dbTexts;
+    for (const SeriesRef &s : series) {
+        codeTexts.push_back(s.code);
+        dbTexts.push_back(s.database);
+    }
+    const std::vector<std::string> databases = databasesOf(series);
+    const auto codes = pointersOf(codeTexts);
+    const auto dbNames = pointersOf(dbTexts);
+    const auto databaseNames = pointersOf(databases);
+
+    std::array<int, 7> statusCounts{};
+    std::array<std::vector<int>, 7> statusLists;
+    for (auto &list : statusLists)
+        list.assign(n, -1);
+    InfoStatusLists status{};
+    status.classifyOnly = 0;
+    status.statusCounts = statusCounts.data();
+    int **lists[7] = {&status.statusList0, &status.statusList1, &status.statusList2,
+                      &status.statusList3, &status.statusList4, &status.statusList5,
+                      &status.statusList6};
+    for (std::size_t k = 0; k < 7; ++k)
+        *lists[k] = statusLists[k].data();
+
+    TextColumn codeColumn(n, kCodeWidth);
+    std::vector<TextColumn> textColumns;
+    for (std::size_t width : kTextWidths)
+        textColumns.emplace_back(n, width);
+    std::vector<int> firstDate(n), lastDate(n), frequency(n);
+    std::array<std::vector<int>, 6> attributes;
+    for (auto &a : attributes)
+        a.assign(n, 0);
+    SeriesInfoColumns columns{};
+    columns.code = codeColumn.pointers();
+    columns.firstDate = firstDate.data();
+    columns.lastDate = lastDate.data();
+    columns.attribute1 = attributes[0].data();
+    columns.frequency = frequency.data();
+    columns.attribute2 = attributes[1].data();
+    columns.attribute3 = attributes[2].data();
+    columns.attribute4 = attributes[3].data();
+    columns.attribute5 = attributes[4].data();
+    columns.attribute6 = attributes[5].data();
+    char ***texts[7] = {&columns.text1, &columns.text2, &columns.text3, &columns.text4,
+                        &columns.text5, &columns.text6, &columns.text7};
+    for (std::size_t t = 0; t < 7; ++t)
+        *texts[t] = textColumns[t].pointers();
+
+    int chosenFrequency = range ? range->frequency : 0;
+    int start = range ? range->start : -1;
+    int end = range ? range->end : -1;
+    int count = 0;
+    CommonRange common{};
+    common.computeRange = range ? 1 : 0;
+    common.frequency = &chosenFrequency;
+    common.start = &start;
+    common.end = &end;
+    common.observationCount = &count;
+    std::array<int, 3> exclusionCounts{};
+    std::array<std::vector<int>, 3> exclusionLists;
+    for (auto &list : exclusionLists)
+        list.assign(n, -1);
+    RangeExclusions exclusions{};
+    exclusions.exclusionCounts = exclusionCounts.data();
+    exclusions.emptyList = exclusionLists[0].data();
+    exclusions.higherFrequencyList = exclusionLists[1].data();
+    exclusions.lowerFrequencyList = exclusionLists[2].data();
+
+    session.api().seriesInfo(session.direct(), &status, &columns, codes.data(), dbNames.data(),
+                             databaseNames.data(), static_cast<int>(databases.size()),
+                             static_cast<int>(n), 0, 0, &common, &exclusions);
+
+    InfoResult result;
+    result.series.resize(n);
+    // Only request indices within the request list are taken from the lists.
+    const auto entries = [n](const std::vector<int> &list, int listCount) {
+        std::vector<std::size_t> indices;
+        const int bounded = std::min(std::max(listCount, 0), static_cast<int>(n));
+        for (int i = 0; i < bounded; ++i)
+            if (list[static_cast<std::size_t>(i)] >= 0 &&
+                static_cast<std::size_t>(list[static_cast<std::size_t>(i)]) < n)
+                indices.push_back(static_cast<std::size_t>(list[static_cast<std::size_t>(i)]));
+        return indices;
+    };
+    bool otherStatus = false;
+    for (std::size_t k = 0; k < 7; ++k)
+        for (std::size_t j : entries(statusLists[k], statusCounts[k])) {
+            result.series[j].statusList = static_cast<int>(k);
+            otherStatus = otherStatus || k > 0;
+        }
+
+    std::vector<std::string> unknown;
+    for (std::size_t j = 0; j < n; ++j)
+        if (result.series[j].statusList == 0)
+            unknown.push_back(series[j].name);
+    if (!unknown.empty())
+        fail("unknown series " + unknown.front() +
+             (unknown.size() > 1 ? " (and " + std::to_string(unknown.size() - 1) + " more)" : ""));
+
+    for (std::size_t j = 0; j < n; ++j) {
+        SeriesInfo &info = result.series[j];
+        if (info.statusList >= 0)
+            continue;
+        info.code = codeColumn.text(j);
+        info.firstDate = firstDate[j];
+        info.lastDate = lastDate[j];
+        info.frequency = frequency[j];
+        for (std::size_t a = 0; a < 6; ++a)
+            info.attributes[a] = attributes[a][j];
+        for (std::size_t t = 0; t < 7; ++t)
+            info.texts[t] = textColumns[t].text(j);
+    }
+
+    if (range == nullptr)
+        return result;
+    if (otherStatus) {
+        for (std::size_t j = 0; j < n; ++j)
+            if (result.series[j].statusList > 0)
+                fail("no common range: " + series[j].name + " answered " +
+                     statusListText(result.series[j].statusList, session.direct() != 0));
+    }
+    const RangeRole roles[3] = {RangeRole::Empty, RangeRole::Finer, RangeRole::Coarser};
+    for (std::size_t k = 0; k < 3; ++k)
+        for (std::size_t j : entries(exclusionLists[k], exclusionCounts[k]))
+            result.series[j].role = roles[k];
+    for (const SeriesInfo &info : result.series)
+        result.used += info.role == RangeRole::Used ? 1 : 0;
+    result.ranged = true;
+    result.frequency = chosenFrequency;
+    result.start = start;
+    result.end = end;
+    result.count = count;
+    return result;
+}
+
+RangeRequest rangeRequest(const Api &api, const Options &options) {
+    RangeRequest request;
+    if (options.freq)
+        request.frequency = parseFrequency(api, *options.freq);
+    if (options.from)
+        request.start = parseDate(api, *options.from).first;
+    if (options.to)
+        request.end = parseDate(api, *options.to).last;
+    return request;
+}
+
+std::string setAsideReason(const SeriesRef &series, const SeriesInfo &info, int frequency) {
+    switch (info.role) {
+    case RangeRole::Empty:
+        return series.name + " has no observations";
+    case RangeRole::Finer:
+        return series.name + " is " + frequencyName(info.frequency) + ", finer than " +
+               frequencyName(frequency) + " and not to be aggregated";
+    case RangeRole::Coarser:
+        return series.name + " is " + frequencyName(info.frequency) + ", coarser than " +
+               frequencyName(frequency);
+    case RangeRole::Used:
+        break;
+    }
+    return series.name + " takes part";
+}
+
+void requireUsableRange(const Api &api, const std::vector<SeriesRef> &series,
+                        const InfoResult &info) {
+    if (info.used == 0) {
+        std::string reasons;
+        for (std::size_t j = 0; j < series.size(); ++j)
+            reasons +=
+                (j > 0 ? "; " : "") + setAsideReason(series[j], info.series[j], info.frequency);
+        fail("no series left for a common range: " + reasons);
+    }
+    if (info.count <= 0)
+        fail("no " + frequencyName(info.frequency) + " period from " +
+             periodLabel(api.tqvdateToYmd(info.start, info.frequency), info.frequency) + " to " +
+             periodLabel(api.tqvdateToYmd(info.end, info.frequency), info.frequency));
+}
+
+std::string rangeLine(const Api &api, const InfoResult &info) {
+    const int f = info.frequency;
+    // The first and the last period of the window as the library steps
+    // through it: a weekly window from a Monday starts at that week's end.
+    const int first = info.count > 0 ? api.getDate(info.start, 1, f) : info.start;
+    const int last = info.count > 0 ? api.getDate(info.start, info.count, f) : info.end;
+    return frequencyName(f) + ", " + periodLabel(api.tqvdateToYmd(first, f), f) + " to " +
+           periodLabel(api.tqvdateToYmd(last, f), f) + ", " + std::to_string(info.count) +
+           (info.count == 1 ? " observation" : " observations");
+}
+
+} // namespace kovra

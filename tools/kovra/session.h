@@ -1,0 +1,111 @@
+// The library as kovra uses it: loaded by name, logged in to the direct
+// library when asked, databases checked before they are read, and the series
+// information query with its common range.
+#ifndef KOVRA_SESSION_H
+#define KOVRA_SESSION_H
+
+#include "api.h"
+#include "args.h"
+#include "formats.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace kovra {
+
+// One DATABASE:CODE operand.
+struct SeriesRef {
+    std::string database;
+    std::string code;
+    std::string name; // as given, for messages
+};
+
+// Splits each operand at its last colon, so that a Windows path with a drive
+// letter stays whole. Throws a usage Failure for an operand without a
+// database or a code, or with a code longer than 9 characters.
+std::vector<SeriesRef> parseSeriesRefs(const std::vector<std::string> &operands);
+
+// The databases the series name, each once, in the order first named.
+std::vector<std::string> databasesOf(const std::vector<SeriesRef> &series);
+
+class Session {
+  public:
+    // Loads the library and, with --direct, logs in. Throws a Failure.
+    explicit Session(const Options &options);
+
+    const Api &api() const { return api_; }
+    int direct() const { return direct_ ? 1 : 0; }
+
+    // The codes of a database, in the library's order. Throws a Failure
+    // when the database does not open.
+    std::vector<std::string> codes(const std::string &database) const;
+
+    // Opens each database once, so that a database that does not open is
+    // named as such rather than as a list of unknown series.
+    void checkDatabases(const std::vector<std::string> &databases) const;
+
+  private:
+    Api api_;
+    bool direct_ = false;
+};
+
+// Where the common range put a series.
+enum class RangeRole { Used, Empty, Finer, Coarser };
+
+struct SeriesInfo {
+    int statusList = -1; // -1: information status 0; else the status list it entered
+    std::string code;
+    int firstDate = 0; // calendar dates
+    int lastDate = 0;
+    int frequency = 0;
+    std::array<int, 6> attributes{};
+    std::array<std::string, 7> texts;
+    RangeRole role = RangeRole::Used;
+};
+
+// A common range request: a frequency code (or 1000, or 57) and calendar
+// dates, -1 to let the series decide.
+struct RangeRequest {
+    int frequency = kLowestFrequency;
+    int start = -1;
+    int end = -1;
+};
+
+struct InfoResult {
+    std::vector<SeriesInfo> series; // one per request, in request order
+    bool ranged = false;            // the common range below was computed
+    int frequency = 0;
+    int start = 0; // period dates
+    int end = 0;
+    int count = 0;
+    std::size_t used = 0; // series that take part in the range
+};
+
+// c_kovraSeriesInfo over the series, with the common range when `range` is
+// given. A series that the library does not know fails the command; a series
+// answered with another nonzero status is kept with its status list.
+InfoResult querySeries(const Session &session, const std::vector<SeriesRef> &series,
+                       const RangeRequest *range);
+
+// The common range that --freq, --from and --to ask for: calendar dates of
+// the first day of --from and the last day of --to. Throws a usage Failure.
+RangeRequest rangeRequest(const Api &api, const Options &options);
+
+// Why the common range set a series aside: "ECON:GDP has no observations".
+std::string setAsideReason(const SeriesRef &series, const SeriesInfo &info, int frequency);
+
+// Fails when no series takes part in the common range, or when its window
+// holds no period.
+void requireUsableRange(const Api &api, const std::vector<SeriesRef> &series,
+                        const InfoResult &info);
+
+// "quarterly, 1960Q1 to 1986Q4, 108 observations"
+std::string rangeLine(const Api &api, const InfoResult &info);
+
+// "status 2" and so on for a status list other than 0.
+std::string statusListText(int list, bool direct);
+
+} // namespace kovra
+
+#endif
