@@ -142,7 +142,9 @@ typedef struct AdvancedWindows {
 /** 1 for a leap year, else 0. A year below 200 is read as 1900 + year. */
 KOVRAP_API int isLeapYear(int year);
 
-/** Calendar date of the last day of a period; 0 for an unknown code. */
+/** Calendar date of the last day of a period; 0 for an unknown code, a
+ *  quarter digit outside 1..4, a month outside 1..12, or a date that does
+ *  not fit an int. */
 KOVRAP_API int tqvdateToYmd(int periodDate, int frequency);
 
 /** Period date that holds a calendar date; -1 for an unknown code. */
@@ -158,7 +160,8 @@ KOVRAP_API void c_kovraDateSeq(int *dates, int start, int count, int frequency);
 
 /** Fills buffer (KOVRAP_CODELIST_BYTES bytes) with the comma-joined codes of
  *  requests first .. first+999 whose dbNames entry equals database. Stops at
- *  a whole code rather than overflow the buffer. */
+ *  a whole code rather than overflow the buffer. A negative first lists
+ *  nothing; the bytes after the list are zero. */
 KOVRAP_API void directCodelist(char *buffer, int first, const char *const *codes,
                                const char *const *dbNames, const char *database,
                                int requestCount);
@@ -182,8 +185,10 @@ KOVRAP_API void c_kovraSeriesInfo(int direct, InfoStatusLists *status,
 
 /** Fills values (requestCount rows of obsPerSeries doubles) with each
  *  request's observations from startDate to endDate and applies its
- *  transformation. *error receives 1 on a failed open, or the status of a
- *  failed fetch or math count; failed advanced counts go to countStatus. */
+ *  transformation. *error receives 1 on a failed open, the status of a
+ *  failed fetch or math count, or 836 when the call's own working memory
+ *  cannot be allocated; failed advanced counts go to countStatus. Every way
+ *  out restores the merge-data setting and closes the databases. */
 KOVRAP_API void c_kovraGetData(int direct, double *values, const char *const *codes,
                                const char *const *dbNames, const char *const *databases,
                                int databaseCount, int requestCount, int startDate, int endDate,

@@ -4,7 +4,7 @@
 #   scripts/deps.sh --all      also clang, the MinGW-w64 cross compiler, Wine, valgrind
 set -euo pipefail
 
-packages=(cmake ninja-build g++ make libgtest-dev libgmock-dev python3)
+packages=(cmake ninja-build g++ make libgtest-dev libgmock-dev python3 pkg-config)
 if [[ "${1:-}" == "--all" ]]; then
     packages+=(clang g++-mingw-w64-x86-64 wine wine64 valgrind libbenchmark-dev binutils)
 fi

@@ -1,0 +1,139 @@
+# Installs the build into WORK_DIR/prefix and builds and runs the consumer
+# project against it. Run by CTest with cmake -P; the variables come from
+# tests/package/CMakeLists.txt.
+cmake_minimum_required(VERSION 3.25)
+
+set(prefix ${WORK_DIR}/prefix)
+set(consumer_build ${WORK_DIR}/consumer)
+file(REMOVE_RECURSE ${WORK_DIR})
+set(problems "")
+
+function(run what)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${what} failed (${rc}):\n${out}\n${err}")
+  endif()
+  set(run_output "${out}${err}" PARENT_SCOPE)
+endfunction()
+
+# Files each component lays out, relative to the prefix.
+if(WINDOWS)
+  set(kovrap_files ${INCLUDEDIR}/Kovrap.h ${BINDIR}/Kovrap64.dll ${LIBDIR}/libKovrap64.dll.a)
+  set(standin_files ${BINDIR}/tqvapi64.dll ${BINDIR}/tqvdapi64.dll ${BINDIR}/tqvstandin.dll
+                    ${INCLUDEDIR}/tqv_standin.h)
+else()
+  set(kovrap_files ${INCLUDEDIR}/Kovrap.h ${LIBDIR}/libKovrap64.so
+                   ${LIBDIR}/pkgconfig/kovrap.pc)
+  set(standin_files ${LIBDIR}/libtqvapi64.so ${LIBDIR}/libtqvdapi64.so
+                    ${LIBDIR}/libtqvstandin.so ${INCLUDEDIR}/tqv_standin.h)
+endif()
+list(APPEND kovrap_files ${LIBDIR}/cmake/Kovrap/KovrapConfig.cmake
+     ${LIBDIR}/cmake/Kovrap/KovrapConfigVersion.cmake ${LIBDIR}/cmake/Kovrap/KovrapTargets.cmake)
+list(APPEND standin_files ${LIBDIR}/cmake/Kovrap/KovrapStandinTargets.cmake)
+
+function(expect_files present)
+  foreach(file IN LISTS ARGN)
+    if(present AND NOT EXISTS ${prefix}/${file})
+      string(APPEND problems "not installed: ${file}\n")
+    elseif(NOT present AND EXISTS ${prefix}/${file})
+      string(APPEND problems "installed by the wrong component: ${file}\n")
+    endif()
+  endforeach()
+  set(problems "${problems}" PARENT_SCOPE)
+endfunction()
+
+# Kovrap alone, as on a machine with the real database libraries: none of the
+# stand-ins come with it. Then the stand-ins.
+run("install of component kovrap"
+    ${CMAKE_COMMAND} --install ${BUILD_DIR} --config ${CONFIG} --prefix ${prefix}
+    --component kovrap)
+expect_files(TRUE ${kovrap_files})
+expect_files(FALSE ${standin_files})
+run("install of component standin"
+    ${CMAKE_COMMAND} --install ${BUILD_DIR} --config ${CONFIG} --prefix ${prefix}
+    --component standin)
+expect_files(TRUE ${kovrap_files} ${standin_files})
+if(problems)
+  message(FATAL_ERROR "${problems}")
+endif()
+
+# The consumer, configured against the prefix only.
+set(configure_args -S ${CONSUMER_SOURCE} -B ${consumer_build} -G ${GENERATOR}
+    -DCMAKE_BUILD_TYPE=${CONFIG} -DCMAKE_PREFIX_PATH=${prefix}
+    -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF -DKOVRAP_VERSION=${VERSION})
+if(TOOLCHAIN)
+  # A cross toolchain searches packages only below its own root; the prefix
+  # is named directly.
+  list(APPEND configure_args -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN}
+       -DKovrap_DIR=${prefix}/${LIBDIR}/cmake/Kovrap)
+else()
+  list(APPEND configure_args -DCMAKE_C_COMPILER=${C_COMPILER})
+endif()
+set(sanitizer_flags "")
+if(SANITIZE)
+  # A program that loads a sanitized library must carry the runtime itself.
+  set(sanitizer_flags -fsanitize=address,undefined)
+  list(APPEND configure_args "-DCMAKE_C_FLAGS=${sanitizer_flags}"
+       "-DCMAKE_EXE_LINKER_FLAGS=${sanitizer_flags}")
+endif()
+run("configure of the consumer" ${CMAKE_COMMAND} ${configure_args})
+string(REPLACE "." "\\." version_pattern "${VERSION}")
+if(NOT run_output MATCHES "Kovrap ${version_pattern} from ([^\n]*)")
+  message(FATAL_ERROR "the consumer did not report the package:\n${run_output}")
+endif()
+file(REAL_PATH "${CMAKE_MATCH_1}" found_dir)
+file(REAL_PATH "${prefix}/${LIBDIR}/cmake/Kovrap" wanted_dir)
+if(NOT found_dir STREQUAL wanted_dir)
+  message(FATAL_ERROR "the consumer found Kovrap in ${found_dir}, not in ${wanted_dir}")
+endif()
+run("build of the consumer" ${CMAKE_COMMAND} --build ${consumer_build})
+
+# The package refuses a later minor version than its own.
+string(REGEX MATCH "^([0-9]+)\\.([0-9]+)" _ "${VERSION}")
+math(EXPR next_minor "${CMAKE_MATCH_2} + 1")
+set(too_new ${CMAKE_MATCH_1}.${next_minor})
+list(TRANSFORM configure_args REPLACE "^-DKOVRAP_VERSION=.*" "-DKOVRAP_VERSION=${too_new}")
+list(TRANSFORM configure_args REPLACE "^${consumer_build}$" "${WORK_DIR}/consumer-too-new")
+execute_process(COMMAND ${CMAKE_COMMAND} ${configure_args} RESULT_VARIABLE rc
+                OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(rc EQUAL 0 OR NOT "${out}${err}" MATCHES "version: ${version_pattern}")
+  message(FATAL_ERROR "find_package(Kovrap ${too_new}) was not refused:\n${out}${err}")
+endif()
+
+# Run with no library path: the program finds Kovrap64 by its own run path
+# (beside it on Windows), and Kovrap64 finds the database libraries beside
+# itself.
+if(WINDOWS)
+  set(program ${EMULATOR} ${consumer_build}/consumer.exe)
+else()
+  set(program ${consumer_build}/consumer)
+endif()
+run("the consumer" ${CMAKE_COMMAND} -E env --unset=LD_LIBRARY_PATH ${program})
+if(NOT run_output MATCHES "consumer: ok")
+  message(FATAL_ERROR "the consumer's checks failed:\n${run_output}")
+endif()
+message(STATUS "find_package(Kovrap): ${run_output}")
+
+# kovrap.pc: compile and link the same program with its flags alone.
+if(NOT WINDOWS AND PKG_CONFIG)
+  set(ENV{PKG_CONFIG_PATH} ${prefix}/${LIBDIR}/pkgconfig)
+  run("pkg-config" ${PKG_CONFIG} --cflags --libs kovrap)
+  string(STRIP "${run_output}" flags)
+  separate_arguments(flags UNIX_COMMAND "${flags}")
+  run("pkg-config --modversion" ${PKG_CONFIG} --modversion kovrap)
+  if(NOT run_output MATCHES "^${version_pattern}")
+    message(FATAL_ERROR "kovrap.pc gives version ${run_output}")
+  endif()
+  set(pc_program ${WORK_DIR}/consumer-pc)
+  run("compile with kovrap.pc" ${C_COMPILER} -std=c99 ${sanitizer_flags}
+      ${CONSUMER_SOURCE}/consumer.c ${flags} -o ${pc_program})
+  # No run path from pkg-config: the library folder is named at run time.
+  run("the consumer built with kovrap.pc"
+      ${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${prefix}/${LIBDIR} ${pc_program})
+  if(NOT run_output MATCHES "consumer: ok")
+    message(FATAL_ERROR "the consumer built with kovrap.pc failed:\n${run_output}")
+  endif()
+  message(STATUS "kovrap.pc: ${run_output}")
+elseif(NOT WINDOWS)
+  message(STATUS "no pkg-config: kovrap.pc was installed but not tried")
+endif()
