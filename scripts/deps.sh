@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ make libgtest-dev libgmock-dev python3 pkg-config)
 if [[ "${1:-}" == "--all" ]]; then
-    packages+=(clang g++-mingw-w64-x86-64 wine wine64 valgrind libbenchmark-dev binutils)
+    packages+=(clang libclang-rt-dev g++-mingw-w64-x86-64 wine wine64 valgrind libbenchmark-dev binutils)
 fi
 
 missing=()

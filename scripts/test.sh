@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: the native build, the sanitizer build and the Windows build
-# under Wine. Each is a CMake workflow preset; see CMakePresets.json.
+# under Wine (each a CMake workflow preset, see CMakePresets.json), then short
+# fuzzing runs, the suites under valgrind memcheck and the performance guard.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh --all || exit 1
@@ -8,18 +9,52 @@ scripts/deps.sh --all || exit 1
 export WINEDEBUG=-all
 mkdir -p build
 summary=()
-status=0
-for preset in native sanitize mingw; do
+passed=0
+failed=0
+
+# A CTest run: its closing line gives the counts.
+workflow() {
+    local preset=$1 log="build/$1.log"
     echo "=== ${preset}"
-    log="build/${preset}.log"
-    if cmake --workflow --preset "$preset" 2>&1 | tee "$log"; then
-        summary+=("${preset}: $(grep -E 'tests passed' "$log" | tail -n 1)")
-    else
-        status=1
-        summary+=("${preset}: FAILED: $(grep -E 'tests passed|tests failed' "$log" | tail -n 1)")
+    cmake --workflow --preset "$preset" 2>&1 | tee "$log"
+    local rc=${PIPESTATUS[0]}
+    local line
+    line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+    if [[ $line =~ ([0-9]+)\ tests?\ failed\ out\ of\ ([0-9]+) ]]; then
+        failed=$((failed + BASH_REMATCH[1]))
+        passed=$((passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
     fi
-done
+    if ((rc == 0)) && [[ -n $line ]]; then
+        summary+=("${preset}: ${line}")
+    else
+        [[ -z $line ]] && failed=$((failed + 1))
+        summary+=("${preset}: FAILED ${line}")
+    fi
+}
+
+# A script that checks one thing as a whole.
+check() {
+    local name=$1
+    shift
+    echo "=== ${name}"
+    if "$@" 2>&1 | tee "build/${name}.log"; [[ ${PIPESTATUS[0]} -eq 0 ]]; then
+        passed=$((passed + 1))
+        summary+=("${name}: passed")
+    else
+        failed=$((failed + 1))
+        summary+=("${name}: FAILED")
+    fi
+}
+
+workflow native
+workflow sanitize
+workflow mingw
+check fuzz scripts/fuzz.sh
+check memcheck env MEMCHECK_BUILD_DIR=build/native scripts/memcheck.sh
+[[ -x scripts/perf-guard.sh ]] && check perf-guard scripts/perf-guard.sh
+
 echo
 echo "=== summary"
 printf '%s\n' "${summary[@]}"
-exit $status
+echo "${passed} passed, ${failed} failed"
+((failed == 0))
