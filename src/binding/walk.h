@@ -14,6 +14,8 @@
 
 #include "catalogue/codelist.h"
 
+#include <climits>
+#include <memory>
 #include <vector>
 
 namespace kovrap {
@@ -36,34 +38,46 @@ class RequestWalk {
         const int group = groupOf_[static_cast<std::size_t>(d)];
         if (group < 0)
             return true;
-        int chunk = -1;
-        for (int k = head_[static_cast<std::size_t>(group)]; k >= 0;
-             k = next_[static_cast<std::size_t>(k)]) {
-            const char *code = requests_.codes[k];
-            if (direct_) {
-                if (k / kChunk != chunk) {
-                    chunk = k / kChunk;
-                    buildList(k);
-                    code = list_.text();
-                } else {
-                    code = nullptr;
-                }
+        const int *next = next_.get();
+        int k = next[headSlot(group)];
+        if (!direct_) {
+            for (; k >= 0; k = next[k])
+                if (!visit(k, requests_.codes[k]))
+                    return false;
+            return true;
+        }
+        // The chunk of the list built last ends before this request index.
+        int chunkEnd = 0;
+        for (; k >= 0; k = next[k]) {
+            const char *list = nullptr;
+            if (k >= chunkEnd) {
+                const int chunkStart = k - k % kChunk;
+                chunkEnd = chunkStart < INT_MAX - kChunk ? chunkStart + kChunk : INT_MAX;
+                buildList(k, chunkEnd);
+                list = list_.text();
             }
-            if (!visit(k, code))
+            if (!visit(k, list))
                 return false;
         }
         return true;
     }
 
   private:
-    // Lists the codes of k's group from k to the end of k's chunk.
-    void buildList(int k);
+    // Where the first request of a group is kept: behind the per-request
+    // links, so that linking a request needs no test for an empty group.
+    std::size_t headSlot(int group) const {
+        return static_cast<std::size_t>(requests_.requestCount) + static_cast<std::size_t>(group);
+    }
+    // Lists the codes of k's group from k up to chunkEnd.
+    void buildList(int k, int chunkEnd);
 
     Requests requests_;
     bool direct_;
     std::vector<int> groupOf_; // group of each entry of databases, -1 if none
-    std::vector<int> head_;    // first request of each group, -1 if none
-    std::vector<int> next_;    // next request of the same group, -1 at the end
+    // next_[k]: the next request of k's group, -1 at the end; then one slot
+    // per group with its first request, -1 if none. Entries of requests of
+    // no database are never read, and never written: no fill pass.
+    std::unique_ptr<int[]> next_;
     CodeList list_;
 };
 

@@ -3,20 +3,19 @@
 #include "Kovrap.h"
 
 #include <cstring>
+#include <utility>
 
 namespace kovrap {
 
-void CodeList::append(const char *code) {
-    const std::size_t length = std::strlen(code);
-    const std::size_t needed = used_ + (items_ > 0 ? 1 : 0) + length + 1;
-    if (needed > bytes_.size())
-        bytes_.resize(needed > 2 * bytes_.size() ? needed : 2 * bytes_.size(), '\0');
-    if (items_ > 0)
-        bytes_[used_++] = ',';
-    std::memcpy(bytes_.data() + used_, code, length);
-    used_ += length;
-    bytes_[used_] = '\0';
-    ++items_;
+void CodeList::grow(std::size_t used, std::size_t needed) {
+    std::size_t size = size_ > kCodeListBytes / 2 ? 2 * size_ : kCodeListBytes;
+    if (size < needed)
+        size = needed;
+    std::unique_ptr<char[]> bytes(new char[size]);
+    if (used > 0)
+        std::memcpy(bytes.get(), bytes_.get(), used);
+    bytes_ = std::move(bytes);
+    size_ = size;
 }
 
 } // namespace kovrap

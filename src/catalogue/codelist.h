@@ -4,7 +4,9 @@
 #define KOVRAP_CODELIST_H
 
 #include <cstddef>
-#include <vector>
+#include <cstdint>
+#include <cstring>
+#include <memory>
 
 namespace kovrap {
 
@@ -19,24 +21,67 @@ inline int chunkEnd(int first, int requestCount) noexcept {
 
 // A code list that grows to hold whatever the chunk needs: a list is never
 // cut short, since the library pairs each later call with the next code.
+// Nothing is allocated before the first list (the local path builds none),
+// and the buffer is not zero-filled: every list is written whole with its
+// terminator, and the library reads a list up to its terminator.
 class CodeList {
   public:
-    CodeList() : bytes_(kCodeListBytes, '\0') {}
-
-    void clear() noexcept {
-        used_ = 0;
-        items_ = 0;
-        bytes_[0] = '\0';
+    // Replaces the list by the codes that nextCode() yields, in order, until
+    // it yields null; each but the first gets a comma before it. Built in
+    // locals and inline: a list is built code by code for every request of
+    // the direct path.
+    template <class NextCode> void assign(NextCode &&nextCode) {
+        if (size_ == 0)
+            grow(0, kCodeListBytes);
+        char *bytes = bytes_.get();
+        std::size_t size = size_;
+        std::size_t used = 0;
+        std::size_t comma = 0; // 1 from the second code on
+        bytes[0] = '\0';
+        for (const char *code = nextCode(); code != nullptr; code = nextCode()) {
+            const std::size_t length = std::strlen(code);
+            const std::size_t needed = used + comma + length + 1;
+            if (needed > size) {
+                grow(used, needed);
+                bytes = bytes_.get();
+                size = size_;
+            }
+            bytes[used] = ','; // overwritten by the code when it is the first
+            copyShort(bytes + used + comma, code, length + 1);
+            used += comma + length;
+            comma = 1;
+        }
     }
-    // Appends one code, with a comma before it unless it is the first.
-    void append(const char *code);
-    const char *text() const noexcept { return bytes_.data(); }
-    int items() const noexcept { return items_; }
+    // The list built last; only valid after a build.
+    const char *text() const noexcept { return bytes_.get(); }
 
   private:
-    std::vector<char> bytes_;
-    std::size_t used_ = 0; // characters before the terminating NUL
-    int items_ = 0;
+    // memcpy for the short texts of series codes: 4 to 16 bytes as two
+    // overlapping loads and stores, inline; anything else through memcpy.
+    static void copyShort(char *to, const char *from, std::size_t n) noexcept {
+        if (n >= 8 && n <= 16) {
+            std::uint64_t head;
+            std::uint64_t tail;
+            std::memcpy(&head, from, 8);
+            std::memcpy(&tail, from + n - 8, 8);
+            std::memcpy(to, &head, 8);
+            std::memcpy(to + n - 8, &tail, 8);
+        } else if (n >= 4 && n < 8) {
+            std::uint32_t head;
+            std::uint32_t tail;
+            std::memcpy(&head, from, 4);
+            std::memcpy(&tail, from + n - 4, 4);
+            std::memcpy(to, &head, 4);
+            std::memcpy(to + n - 4, &tail, 4);
+        } else {
+            std::memcpy(to, from, n);
+        }
+    }
+    // Makes room for at least `needed` bytes, keeping the first `used`.
+    void grow(std::size_t used, std::size_t needed);
+
+    std::unique_ptr<char[]> bytes_;
+    std::size_t size_ = 0;
 };
 
 } // namespace kovrap

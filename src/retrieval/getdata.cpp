@@ -58,6 +58,10 @@ class Retrieval {
         // Without requests nothing is transformed, and the host's transform
         // arrays may be empty.
         transformsOn_ = c.requestCount > 0 && c.transforms->transformCode[0] != 0;
+        // What every fetch passes, in locals that the walk keeps in registers
+        // across the library calls.
+        const Fetch fetch{library_.getDataCount, c.dbNames, c.values,   rowLength_,
+                          c.startDate,           c.endDate, c.frequency};
 
         for (int d = 0; d < c.databaseCount; ++d) {
             const int opened = library_.openDatabase(c.databases[d]);
@@ -68,7 +72,7 @@ class Retrieval {
                 return kOpenFailed;
             int status = 0;
             walk.forEach(d, [&](int k, const char *code) {
-                status = fetchAndTransform(k, code);
+                status = fetchAndTransform(fetch, k, code);
                 return status == 0;
             });
             if (status != 0)
@@ -78,17 +82,32 @@ class Retrieval {
     }
 
   private:
+    struct Fetch {
+        int (*getDataCount)(const char *database, const char *code, int start, int end,
+                            int frequency, double *output, int *count);
+        const char *const *dbNames;
+        double *values;
+        std::ptrdiff_t rowLength;
+        int startDate;
+        int endDate;
+        int frequency;
+    };
+
     // Fetches request k into its row and applies its transformation. A
     // nonzero result ends the call.
-    int fetchAndTransform(int k, const char *code) {
-        const Call &c = call_;
+    int fetchAndTransform(const Fetch &f, int k, const char *code) {
         // 64-bit offset: the matrix may hold more than 2^31 doubles.
-        double *row = c.values + static_cast<std::ptrdiff_t>(k) * rowLength_;
-        const int fetched = library_.getDataCount(c.dbNames[k], code, c.startDate, c.endDate,
-                                                  c.frequency, row, &count_);
+        double *row = f.values + static_cast<std::ptrdiff_t>(k) * f.rowLength;
+        const int fetched =
+            f.getDataCount(f.dbNames[k], code, f.startDate, f.endDate, f.frequency, row, &count_);
         if (fetched != 0 || !transformsOn_)
             return fetched;
+        return transform(k, row);
+    }
 
+    // Applies request k's transformation to its fetched row.
+    int transform(int k, double *row) {
+        const Call &c = call_;
         const TransformArrays &t = *c.transforms;
         const int transformCode = t.transformCode[k];
         if (t.advancedFlag[k] != 0) {

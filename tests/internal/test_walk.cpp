@@ -244,3 +244,32 @@ TEST(RequestWalk, StopsWhenTheVisitSaysSo) {
 }
 
 } // namespace
+
+// Codes longer than a series code make a chunk's list outgrow the 10000 bytes
+// that directCodelist fills; the walk's own list grows instead of stopping, so
+// the library still gets one code per call it will answer.
+TEST(RequestWalk, ListLongerThanTheHostBufferIsNotCut) {
+    RequestSet set;
+    set.name = "long codes";
+    set.databases = {"alpha", "beta"};
+    std::string expected;
+    for (int k = 0; k < 1200; ++k) {
+        std::string code = "SERIES-WITH-A-LONG-CODE-" + std::to_string(k);
+        set.codes.push_back(code);
+        set.dbNames.push_back(k % 3 == 1 ? "beta" : "alpha");
+        if (k < 1000 && k % 3 != 1)
+            expected += (expected.empty() ? "" : ",") + code;
+    }
+    const std::vector<Visit> visits = groupedWalk(set, true);
+    ASSERT_FALSE(visits.empty());
+    EXPECT_EQ(0, visits[0].request);
+    EXPECT_GT(expected.size(), std::size_t{KOVRAP_CODELIST_BYTES});
+    EXPECT_EQ(expected, visits[0].text);
+    // The next chunk starts a list of its own, with its first alpha request.
+    const auto next = std::find_if(visits.begin(), visits.end(),
+                                   [](const Visit &v) { return v.request >= 1000; });
+    ASSERT_NE(visits.end(), next);
+    EXPECT_FALSE(next->null);
+    EXPECT_EQ(1001, next->request);
+    EXPECT_EQ("SERIES-WITH-A-LONG-CODE-1001,", next->text.substr(0, 29));
+}
