@@ -29,6 +29,8 @@ if [[ -z ${MEMCHECK_BUILD_DIR:-} ]]; then
     cmake --preset native >/dev/null || exit 1
 fi
 cmake --build "$build" -j2 >/dev/null || exit 1
+# The programs run in their own working folders: name everything absolutely.
+build=$(cd "$build" && pwd)
 
 export KOVRAP_FAULT_STRIDE=${KOVRAP_FAULT_STRIDE:-10}
 
