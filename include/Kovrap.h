@@ -61,7 +61,7 @@ extern KOVRAP_API const int TQVDchunk;
 
 /** Status lists of c_kovraSeriesInfo. */
 typedef struct InfoStatusLists {
-    int classifyOnly; /**< in: nonzero only sorts requests; no columns, no range */
+    int classifyOnly;  /**< in: nonzero only sorts requests; no columns, no range */
     int *statusCounts; /**< out: 7 ints, the length of each list below */
     int *statusList0;  /**< open failed, or information status 1 */
     int *statusList1;  /**< information status 2 */
@@ -163,8 +163,7 @@ KOVRAP_API void c_kovraDateSeq(int *dates, int start, int count, int frequency);
  *  a whole code rather than overflow the buffer. A negative first lists
  *  nothing; the bytes after the list are zero. */
 KOVRAP_API void directCodelist(char *buffer, int first, const char *const *codes,
-                               const char *const *dbNames, const char *database,
-                               int requestCount);
+                               const char *const *dbNames, const char *database, int requestCount);
 
 /** Writes every series code of a database, comma-joined, into output.
  *  Returns the library's close status, or the open's status on a failed
@@ -173,11 +172,11 @@ KOVRAP_API int c_kovraGetCodes(int direct, char *output, const char *database, i
 
 /** Sorts requests into status lists, fills the columns of the successful
  *  ones and, on demand, chooses a common frequency and range. */
-KOVRAP_API void c_kovraSeriesInfo(int direct, InfoStatusLists *status,
-                                  SeriesInfoColumns *columns, const char *const *codes,
-                                  const char *const *dbNames, const char *const *databases,
-                                  int databaseCount, int requestCount, int merge, int spare,
-                                  CommonRange *range, RangeExclusions *exclusions);
+KOVRAP_API void c_kovraSeriesInfo(int direct, InfoStatusLists *status, SeriesInfoColumns *columns,
+                                  const char *const *codes, const char *const *dbNames,
+                                  const char *const *databases, int databaseCount, int requestCount,
+                                  int merge, int spare, CommonRange *range,
+                                  RangeExclusions *exclusions);
 
 /* ------------------------------------------------------------------------ */
 /* Data retrieval                                                            */
@@ -193,17 +192,15 @@ KOVRAP_API void c_kovraGetData(int direct, double *values, const char *const *co
                                const char *const *dbNames, const char *const *databases,
                                int databaseCount, int requestCount, int startDate, int endDate,
                                int frequency, int merge, int obsPerSeries,
-                               TransformArrays *transforms, AdvancedWindows *windows,
-                               int *error);
+                               TransformArrays *transforms, AdvancedWindows *windows, int *error);
 
 /** Runs advanced count 1792 over its own window and aligns it into the row.
  *  Returns 0, 834 (too few periods), 835 (segments do not fill the row),
  *  836 (no memory for the scratch values) or the advanced count's own
  *  status; on failure the row is untouched. */
 KOVRAP_API int ZOZurevAdvancedCount(int direct, TransformArrays *transforms, int index,
-                                    int windowStart, int windowEnd, int startDate,
-                                    int endDate, int frequency, double *values,
-                                    int obsPerSeries);
+                                    int windowStart, int windowEnd, int startDate, int endDate,
+                                    int frequency, double *values, int obsPerSeries);
 
 /* ------------------------------------------------------------------------ */
 /* Pass-throughs: one library operation each, result unchanged.              */

@@ -76,8 +76,8 @@ TQV_DIRECT_API int TQVDOpenDatabase(const char *name);
 TQV_DIRECT_API int TQVDCloseDatabase(void);
 TQV_DIRECT_API int TQVDGetNames(const char *database, char *output);
 TQV_DIRECT_API int TQVDGetInfo(int zero, const char *codeList, char *record);
-TQV_DIRECT_API int TQVDGetDataCount(const char *database, const char *codeList, int start,
-                                    int end, int frequency, double *output, int *count);
+TQV_DIRECT_API int TQVDGetDataCount(const char *database, const char *codeList, int start, int end,
+                                    int frequency, double *output, int *count);
 TQV_DIRECT_API int TQVDApplyMathCount(int operation, int start, int end, int frequency,
                                       double *values, int *count);
 TQV_DIRECT_API int TQVDApplyAdvancedCount(const TQVAdvancedSpec *advanced, int start, int end,

@@ -38,20 +38,20 @@ extern "C" {
 /* Statuses of the stand-ins. Information statuses 1 to 6 are the ones that
  * Kovrap sorts into its status lists. */
 #define TQVS_OK 0
-#define TQVS_NOT_FOUND 1        /* no such series in the database */
-#define TQVS_NOT_OPEN 2         /* no database open, or not this one */
-#define TQVS_NOT_LOGGED_IN 3    /* direct library before a successful log-in */
-#define TQVS_NO_CODE_PENDING 4  /* direct library: the code list is used up */
+#define TQVS_NOT_FOUND 1         /* no such series in the database */
+#define TQVS_NOT_OPEN 2          /* no database open, or not this one */
+#define TQVS_NOT_LOGGED_IN 3     /* direct library before a successful log-in */
+#define TQVS_NO_CODE_PENDING 4   /* direct library: the code list is used up */
 #define TQVS_NO_SUCH_DATABASE 10 /* open: no such database or file */
-#define TQVS_BAD_DATABASE 11    /* open: the file is malformed */
-#define TQVS_BAD_WINDOW 20      /* end before start */
-#define TQVS_BAD_FREQUENCY 21   /* unknown frequency code */
+#define TQVS_BAD_DATABASE 11     /* open: the file is malformed */
+#define TQVS_BAD_WINDOW 20       /* end before start */
+#define TQVS_BAD_FREQUENCY 21    /* unknown frequency code */
 #define TQVS_HIGHER_FREQUENCY 22 /* asked for a higher frequency than stored */
-#define TQVS_SHORT_BUFFER 23    /* count cell smaller than the window */
-#define TQVS_BAD_OPERATION 30   /* unknown math or advanced operation code */
-#define TQVS_TOO_SHORT 31       /* too few observations for the operation */
-#define TQVS_BAD_LOGIN 40       /* wrong user or password */
-#define TQVS_END_OF_NAMES 1011  /* TQVDGetNames: no more names */
+#define TQVS_SHORT_BUFFER 23     /* count cell smaller than the window */
+#define TQVS_BAD_OPERATION 30    /* unknown math or advanced operation code */
+#define TQVS_TOO_SHORT 31        /* too few observations for the operation */
+#define TQVS_BAD_LOGIN 40        /* wrong user or password */
+#define TQVS_END_OF_NAMES 1011   /* TQVDGetNames: no more names */
 
 /* ---- whole engine ---------------------------------------------------- */
 
