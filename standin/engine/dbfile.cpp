@@ -1,4 +1,5 @@
 #include "dbfile.h"
+#include "tokens.h"
 
 #include "periods.h"
 
@@ -14,10 +15,6 @@
 namespace tqvs {
 
 namespace {
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
 
 bool isControl(unsigned char c) {
     return c < 0x20 || c == 0x7F;
@@ -47,14 +44,6 @@ std::string shown(std::string_view token) {
     return out;
 }
 
-bool parseInt(std::string_view token, int &value) {
-    if (token.empty())
-        return false;
-    const char *end = token.data() + token.size();
-    const auto result = std::from_chars(token.data(), end, value);
-    return result.ec == std::errc() && result.ptr == end;
-}
-
 // A finite decimal number, or NA for a missing observation.
 bool parseValue(std::string_view token, double &value) {
     if (token == "NA") {
@@ -70,21 +59,6 @@ bool parseValue(std::string_view token, double &value) {
         return false;
     value = v;
     return true;
-}
-
-std::vector<std::string_view> splitTokens(std::string_view s) {
-    std::vector<std::string_view> tokens;
-    std::size_t i = 0;
-    while (i < s.size()) {
-        while (i < s.size() && isBlank(s[i]))
-            ++i;
-        const std::size_t begin = i;
-        while (i < s.size() && !isBlank(s[i]))
-            ++i;
-        if (i > begin)
-            tokens.push_back(s.substr(begin, i - begin));
-    }
-    return tokens;
 }
 
 std::string codeProblem(std::string_view code) {

@@ -2,6 +2,7 @@
 
 #include "dbfile.h"
 #include "periods.h"
+#include "tokens.h"
 
 #include <charconv>
 #include <cmath>
@@ -18,9 +19,9 @@ namespace tqvconvert {
 
 namespace {
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
+using tqvs::isBlank;
+using tqvs::parseInt;
+using tqvs::splitTokens;
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && isBlank(s.front()))
@@ -28,29 +29,6 @@ std::string_view trim(std::string_view s) {
     while (!s.empty() && isBlank(s.back()))
         s.remove_suffix(1);
     return s;
-}
-
-std::vector<std::string_view> splitTokens(std::string_view s) {
-    std::vector<std::string_view> tokens;
-    std::size_t i = 0;
-    while (i < s.size()) {
-        while (i < s.size() && isBlank(s[i]))
-            ++i;
-        const std::size_t begin = i;
-        while (i < s.size() && !isBlank(s[i]))
-            ++i;
-        if (i > begin)
-            tokens.push_back(s.substr(begin, i - begin));
-    }
-    return tokens;
-}
-
-bool parseInt(std::string_view token, int &value) {
-    if (token.empty())
-        return false;
-    const char *end = token.data() + token.size();
-    const auto r = std::from_chars(token.data(), end, value);
-    return r.ec == std::errc() && r.ptr == end;
 }
 
 bool parseDouble(std::string_view token, double &value) {

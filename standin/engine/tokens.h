@@ -1,0 +1,43 @@
+// Splitting and reading the words of a line, shared by the database file
+// parser and the converter's manifest reader.
+#ifndef TQVS_TOKENS_H
+#define TQVS_TOKENS_H
+
+#include <charconv>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace tqvs {
+
+inline bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+inline std::vector<std::string_view> splitTokens(std::string_view s) {
+    std::vector<std::string_view> tokens;
+    std::size_t i = 0;
+    while (i < s.size()) {
+        while (i < s.size() && isBlank(s[i]))
+            ++i;
+        const std::size_t begin = i;
+        while (i < s.size() && !isBlank(s[i]))
+            ++i;
+        if (i > begin)
+            tokens.push_back(s.substr(begin, i - begin));
+    }
+    return tokens;
+}
+
+// A whole token as a decimal int, nothing before or after it.
+inline bool parseInt(std::string_view token, int &value) {
+    if (token.empty())
+        return false;
+    const char *end = token.data() + token.size();
+    const auto result = std::from_chars(token.data(), end, value);
+    return result.ec == std::errc() && result.ptr == end;
+}
+
+} // namespace tqvs
+
+#endif
