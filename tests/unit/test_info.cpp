@@ -1,6 +1,7 @@
 // c_kovraSeriesInfo: the bracket, the walk over databases, the status lists,
 // the direct library's chunked code lists and the column copy.
 #include "Kovrap.h"
+#include "info_host.h"
 #include "standin_fixture.h"
 #include "tqvlib.h"
 
@@ -16,148 +17,20 @@ namespace {
 
 using kovrap_test::journal;
 using kovrap_test::journalOf;
+using kovrap_test::kCode;
+using kovrap_test::kText1;
+using kovrap_test::kTextWidth;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-constexpr int kUntouched = -7;    // what the host put into every int it owns
-constexpr char kFill = '#';       // what the host put into every text buffer
+constexpr int kUntouched = kovrap_test::InfoHost::kUntouched;
 constexpr std::size_t kSlack = 8; // bytes past each text buffer that must stay as they were
 
-// Columns by their place in SeriesInfoColumns' text columns.
-enum TextColumn { kCode, kText1, kText2, kText3, kText4, kText5, kText6, kText7, kTextColumns };
-// Host buffer widths of the code and text columns.
-constexpr std::size_t kWidth[kTextColumns] = {10, 8, 10, 8, 8, 82, 10, 84};
-
-// Everything the host owns for one call, filled with markers so that every
-// write, and every write that should not happen, shows.
-class Host {
+// The host of these tests: text buffers with slack past their widths, and a
+// spare argument that is not zero.
+class Host : public kovrap_test::InfoHost {
   public:
-    explicit Host(int capacity) : capacity_(static_cast<std::size_t>(capacity > 0 ? capacity : 1)) {
-        for (auto &list : lists)
-            list.assign(capacity_, kUntouched);
-        for (std::vector<int> *column : intColumns())
-            column->assign(capacity_, kUntouched);
-        for (int t = 0; t < kTextColumns; ++t) {
-            bytes_[t].assign(capacity_ * (kWidth[t] + kSlack), kFill);
-            for (std::size_t k = 0; k < capacity_; ++k)
-                pointers_[t].push_back(bytes_[t].data() + k * (kWidth[t] + kSlack));
-        }
-        for (auto &list : exclusionLists)
-            list.assign(capacity_, kUntouched);
-
-        status = {0,
-                  counts.data(),
-                  lists[0].data(),
-                  lists[1].data(),
-                  lists[2].data(),
-                  lists[3].data(),
-                  lists[4].data(),
-                  lists[5].data(),
-                  lists[6].data()};
-        columns = {pointers_[kCode].data(),  firstDate.data(),         lastDate.data(),
-                   attribute1.data(),        frequency.data(),         attribute2.data(),
-                   attribute3.data(),        attribute4.data(),        attribute5.data(),
-                   attribute6.data(),        pointers_[kText1].data(), pointers_[kText2].data(),
-                   pointers_[kText3].data(), pointers_[kText4].data(), pointers_[kText5].data(),
-                   pointers_[kText6].data(), pointers_[kText7].data()};
-        range = {0, &requestedFrequency, &start, &end, &observationCount};
-        exclusions = {kUntouched, exclusionCounts.data(), exclusionLists[0].data(),
-                      exclusionLists[1].data(), exclusionLists[2].data()};
-    }
-    Host(const Host &) = delete;
-    Host &operator=(const Host &) = delete;
-
-    void query(int direct, const std::vector<std::string> &codes,
-               const std::vector<std::string> &dbNames, const std::vector<std::string> &databases,
-               int merge = 0) {
-        std::vector<const char *> c, n, d;
-        for (const std::string &s : codes)
-            c.push_back(s.c_str());
-        for (const std::string &s : dbNames)
-            n.push_back(s.c_str());
-        for (const std::string &s : databases)
-            d.push_back(s.c_str());
-        c_kovraSeriesInfo(direct, &status, &columns, c.data(), n.data(), d.data(),
-                          static_cast<int>(d.size()), static_cast<int>(c.size()), merge, 12345,
-                          &range, &exclusions);
-    }
-
-    // The entries of status list n that its count covers.
-    std::vector<int> list(int n) const {
-        const int count = counts[static_cast<std::size_t>(n)];
-        EXPECT_GE(count, 0);
-        EXPECT_LE(static_cast<std::size_t>(count), capacity_);
-        const auto &l = lists[static_cast<std::size_t>(n)];
-        return std::vector<int>(l.begin(), l.begin() + count);
-    }
-
-    // Element k of a text column up to its terminator within the buffer's width.
-    std::string text(int column, int k) const {
-        const char *buffer = pointers_[column][static_cast<std::size_t>(k)];
-        const std::size_t width = kWidth[column];
-        const void *nul = std::memchr(buffer, '\0', width);
-        if (nul == nullptr)
-            return "<unterminated>";
-        return std::string(buffer, static_cast<const char *>(nul));
-    }
-    // Nothing written past the buffer's width.
-    bool slackIntact(int column, int k) const {
-        const char *buffer = pointers_[column][static_cast<std::size_t>(k)];
-        for (std::size_t i = kWidth[column]; i < kWidth[column] + kSlack; ++i)
-            if (buffer[i] != kFill)
-                return false;
-        return true;
-    }
-    // Element k of every column still as the host left it.
-    bool columnsUntouched(int k) const {
-        for (std::vector<int> *column : const_cast<Host *>(this)->intColumns())
-            if ((*column)[static_cast<std::size_t>(k)] != kUntouched)
-                return false;
-        for (int t = 0; t < kTextColumns; ++t) {
-            const char *buffer = pointers_[t][static_cast<std::size_t>(k)];
-            for (std::size_t i = 0; i < kWidth[t] + kSlack; ++i)
-                if (buffer[i] != kFill)
-                    return false;
-        }
-        return true;
-    }
-    bool listsUntouched() const {
-        for (const auto &l : lists)
-            for (int v : l)
-                if (v != kUntouched)
-                    return false;
-        return true;
-    }
-    bool rangeUntouched(int requested) const {
-        return requestedFrequency == requested && start == kUntouched && end == kUntouched &&
-               observationCount == kUntouched && exclusionCounts == std::vector<int>(3, kUntouched);
-    }
-
-    InfoStatusLists status{};
-    SeriesInfoColumns columns{};
-    CommonRange range{};
-    RangeExclusions exclusions{};
-
-    std::vector<int> counts = std::vector<int>(7, kUntouched);
-    std::vector<int> lists[7];
-    std::vector<int> firstDate, lastDate, attribute1, frequency, attribute2, attribute3, attribute4,
-        attribute5, attribute6;
-    int requestedFrequency = kUntouched;
-    int start = kUntouched;
-    int end = kUntouched;
-    int observationCount = kUntouched;
-    std::vector<int> exclusionCounts = std::vector<int>(3, kUntouched);
-    std::vector<int> exclusionLists[3];
-
-  private:
-    std::vector<std::vector<int> *> intColumns() {
-        return {&firstDate,  &lastDate,   &attribute1, &frequency, &attribute2,
-                &attribute3, &attribute4, &attribute5, &attribute6};
-    }
-
-    std::size_t capacity_;
-    std::vector<char> bytes_[kTextColumns];
-    std::vector<char *> pointers_[kTextColumns];
+    explicit Host(int requests) : InfoHost(requests, kSlack) { spare = 12345; }
 };
 
 const std::vector<int> kNoCounts(7, 0);
@@ -626,7 +499,7 @@ TEST_P(SeriesInfoOnBoth, UnterminatedRecordFieldsAreCopiedWithinTheirWidth) {
     EXPECT_EQ(std::string(9, 'C'), host.text(kCode, 0));
     EXPECT_TRUE(host.slackIntact(kCode, 0));
     for (int t = 0; t < 7; ++t) {
-        EXPECT_EQ(std::string(kWidth[kText1 + t] - 1, fill[t]), host.text(kText1 + t, 0))
+        EXPECT_EQ(std::string(kTextWidth[kText1 + t] - 1, fill[t]), host.text(kText1 + t, 0))
             << "text " << t + 1;
         EXPECT_TRUE(host.slackIntact(kText1 + t, 0)) << "text " << t + 1;
     }

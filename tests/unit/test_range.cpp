@@ -1,6 +1,7 @@
 // The common range that ends c_kovraSeriesInfo: exclusions, the chosen
 // frequency, the start and end periods and the observation count.
 #include "Kovrap.h"
+#include "info_host.h"
 #include "standin_fixture.h"
 
 #include <gmock/gmock.h>
@@ -17,113 +18,15 @@ using kovrap_test::journalOf;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-constexpr int kUntouched = -7;
-constexpr std::size_t kTextBytes = 96; // wider than any text column
-
-// What the host owns for one information query with the common range.
-class Host {
+// The host of these tests asks for the common range, with neither a start
+// nor an end date (-1) unless a test gives them.
+class Host : public kovrap_test::InfoHost {
   public:
-    explicit Host(int capacity) {
-        const auto n = static_cast<std::size_t>(capacity > 0 ? capacity : 1);
-        for (auto &list : statusLists)
-            list.assign(n, kUntouched);
-        for (std::vector<int> *column : intColumns())
-            column->assign(n, kUntouched);
-        textBytes_.assign(8 * n * kTextBytes, '#');
-        for (std::size_t i = 0; i < 8 * n; ++i)
-            textPointers_.push_back(textBytes_.data() + i * kTextBytes);
-        for (auto &list : exclusionLists)
-            list.assign(n, kUntouched);
-
-        char **texts = textPointers_.data();
-        status = {0,
-                  statusCounts.data(),
-                  statusLists[0].data(),
-                  statusLists[1].data(),
-                  statusLists[2].data(),
-                  statusLists[3].data(),
-                  statusLists[4].data(),
-                  statusLists[5].data(),
-                  statusLists[6].data()};
-        columns = {texts,
-                   firstDate.data(),
-                   lastDate.data(),
-                   attribute1.data(),
-                   frequency.data(),
-                   attribute2.data(),
-                   attribute3.data(),
-                   attribute4.data(),
-                   attribute5.data(),
-                   attribute6.data(),
-                   texts + n,
-                   texts + 2 * n,
-                   texts + 3 * n,
-                   texts + 4 * n,
-                   texts + 5 * n,
-                   texts + 6 * n,
-                   texts + 7 * n};
-        range = {1, &requested, &start, &end, &observationCount};
-        exclusions = {kUntouched, exclusionCounts.data(), exclusionLists[0].data(),
-                      exclusionLists[1].data(), exclusionLists[2].data()};
+    explicit Host(int requests) : InfoHost(requests) {
+        range.computeRange = 1;
+        start = -1;
+        end = -1;
     }
-    Host(const Host &) = delete;
-    Host &operator=(const Host &) = delete;
-
-    void query(int direct, const std::vector<std::string> &codes,
-               const std::vector<std::string> &dbNames, const std::vector<std::string> &databases,
-               int merge) {
-        std::vector<const char *> c, n, d;
-        for (const std::string &s : codes)
-            c.push_back(s.c_str());
-        for (const std::string &s : dbNames)
-            n.push_back(s.c_str());
-        for (const std::string &s : databases)
-            d.push_back(s.c_str());
-        c_kovraSeriesInfo(direct, &status, &columns, c.data(), n.data(), d.data(),
-                          static_cast<int>(d.size()), static_cast<int>(c.size()), merge, 0, &range,
-                          &exclusions);
-    }
-
-    // Entries of exclusion list n that its count covers.
-    std::vector<int> excluded(int n) const {
-        const int count = exclusionCounts[static_cast<std::size_t>(n)];
-        const auto &list = exclusionLists[static_cast<std::size_t>(n)];
-        EXPECT_GE(count, 0);
-        EXPECT_LE(static_cast<std::size_t>(count), list.size());
-        return std::vector<int>(list.begin(), list.begin() + count);
-    }
-    bool rangeUntouched(int requestedCode, int requestedStart, int requestedEnd) const {
-        return requested == requestedCode && start == requestedStart && end == requestedEnd &&
-               observationCount == kUntouched &&
-               exclusionCounts == std::vector<int>(3, kUntouched) &&
-               exclusionLists[0][0] == kUntouched && exclusionLists[1][0] == kUntouched &&
-               exclusionLists[2][0] == kUntouched;
-    }
-
-    InfoStatusLists status{};
-    SeriesInfoColumns columns{};
-    CommonRange range{};
-    RangeExclusions exclusions{};
-
-    std::vector<int> statusCounts = std::vector<int>(7, kUntouched);
-    std::vector<int> statusLists[7];
-    std::vector<int> firstDate, lastDate, attribute1, frequency, attribute2, attribute3, attribute4,
-        attribute5, attribute6;
-    int requested = kUntouched;
-    int start = -1;
-    int end = -1;
-    int observationCount = kUntouched;
-    std::vector<int> exclusionCounts = std::vector<int>(3, kUntouched);
-    std::vector<int> exclusionLists[3];
-
-  private:
-    std::vector<std::vector<int> *> intColumns() {
-        return {&firstDate,  &lastDate,   &attribute1, &frequency, &attribute2,
-                &attribute3, &attribute4, &attribute5, &attribute6};
-    }
-
-    std::vector<char> textBytes_;
-    std::vector<char *> textPointers_;
 };
 
 // One stored series, as the range sees it through the columns.
@@ -392,13 +295,13 @@ TEST_P(CommonRangeCase, ChoosesFrequencyRangeAndExclusions) {
     const RangeCase &c = GetParam();
     const std::vector<std::string> codes = store(c.series);
     Host host(static_cast<int>(codes.size()));
-    host.requested = c.requested;
+    host.requestedFrequency = c.requested;
     host.start = c.start;
     host.end = c.end;
     host.query(0, codes, std::vector<std::string>(codes.size(), "alpha"), {"alpha"}, c.merge);
 
-    ASSERT_EQ(std::vector<int>(7, 0), host.statusCounts);
-    EXPECT_EQ(c.chosen, host.requested);
+    ASSERT_EQ(std::vector<int>(7, 0), host.counts);
+    EXPECT_EQ(c.chosen, host.requestedFrequency);
     EXPECT_EQ(c.startPeriod, host.start);
     EXPECT_EQ(c.endPeriod, host.end);
     EXPECT_EQ((std::vector<int>{static_cast<int>(c.empty.size()), static_cast<int>(c.higher.size()),
@@ -429,7 +332,7 @@ TEST_F(CommonRangeQuery, ObservationCountComesFromTheSelectedLibrary) {
         const std::vector<std::string> codes =
             store({{40, 202001, 202012, 1, 1}, {40, 202006, 202106, 1, 1}});
         Host host(2);
-        host.requested = 40;
+        host.requestedFrequency = 40;
         host.query(direct, codes, {"alpha", "alpha"}, {"alpha"}, 0);
 
         EXPECT_EQ(18, host.observationCount);
@@ -472,11 +375,11 @@ TEST_F(CommonRangeQuery, RunsOnlyWithoutFailuresBeyondTheFirstList) {
         // A request that gets no columns is an empty series for the range.
         host.attribute1[1] = 0;
         host.range.computeRange = c.computeRange;
-        host.requested = 1000;
+        host.requestedFrequency = 1000;
         host.query(0, codes, {"alpha", "alpha"}, {"alpha"}, 0);
 
         if (c.runs) {
-            EXPECT_EQ(10, host.requested);
+            EXPECT_EQ(10, host.requestedFrequency);
             EXPECT_EQ(c.status == 0 ? 1990 : 2000, host.start);
             EXPECT_EQ(c.status == 0 ? 2020 : 2010, host.end);
             EXPECT_EQ((std::vector<int>{c.status == 0 ? 0 : 1, 0, 0}), host.exclusionCounts);
@@ -501,11 +404,11 @@ TEST_F(CommonRangeQuery, UnnamedDatabaseRequestsTakePartWithTheHostsColumns) {
     host.frequency[1] = 40;
     host.attribute6[1] = 1;
     host.attribute1[2] = 0;
-    host.requested = 1000;
+    host.requestedFrequency = 1000;
     host.query(0, {codes[0], "X", "Y"}, {"alpha", "elsewhere", "elsewhere"}, {"alpha"}, 0);
 
-    EXPECT_EQ(std::vector<int>(7, 0), host.statusCounts);
-    EXPECT_EQ(40, host.requested);
+    EXPECT_EQ(std::vector<int>(7, 0), host.counts);
+    EXPECT_EQ(40, host.requestedFrequency);
     EXPECT_EQ(199501, host.start);
     EXPECT_EQ(200506, host.end);
     EXPECT_EQ(std::vector<int>{2}, host.excluded(0));

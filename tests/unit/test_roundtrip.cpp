@@ -3,6 +3,7 @@
 // c_kovraSeriesInfo and c_kovraGetCodes aggregated, transformed and described
 // as worked out here, on the local and the direct library.
 #include "Kovrap.h"
+#include "info_host.h"
 #include "standin_fixture.h"
 
 #include <gmock/gmock.h>
@@ -24,6 +25,8 @@
 
 namespace {
 
+using kovrap_test::Info;
+using kovrap_test::InfoHost;
 using ::testing::DoubleEq;
 using ::testing::DoubleNear;
 using ::testing::Each;
@@ -114,140 +117,6 @@ class DataHost {
     std::vector<Request> requests_;
     std::vector<std::string> databases_;
     int start_, end_, frequency_, obs_;
-};
-
-// One request's columns of c_kovraSeriesInfo.
-struct Info {
-    std::string code;
-    int firstDate = 0;
-    int lastDate = 0;
-    int frequency = 0;
-    int attributes[6] = {0, 0, 0, 0, 0, 0};
-    std::string texts[7];
-};
-
-bool operator==(const Info &a, const Info &b) {
-    return a.code == b.code && a.firstDate == b.firstDate && a.lastDate == b.lastDate &&
-           a.frequency == b.frequency && std::equal(a.attributes, a.attributes + 6, b.attributes) &&
-           std::equal(a.texts, a.texts + 7, b.texts);
-}
-
-std::ostream &operator<<(std::ostream &out, const Info &info) {
-    out << info.code << " " << info.firstDate << ".." << info.lastDate << " f" << info.frequency
-        << " [";
-    for (int a : info.attributes)
-        out << a << " ";
-    out << "]";
-    for (const std::string &t : info.texts)
-        out << " '" << t << "'";
-    return out;
-}
-
-// Host buffer widths of the code column and the seven text columns.
-constexpr std::size_t kTextWidth[8] = {10, 8, 10, 8, 8, 82, 10, 84};
-
-// What the host owns for one c_kovraSeriesInfo call: every list and column
-// for exactly requestCount entries and every text buffer a separate block
-// of exactly its field's width.
-class InfoHost {
-  public:
-    explicit InfoHost(std::size_t requests) {
-        for (auto &list : lists)
-            list.assign(requests, kStatusBefore);
-        for (auto &column : ints_)
-            column.assign(requests, kStatusBefore);
-        for (int t = 0; t < 8; ++t) {
-            buffers_[t].assign(requests, std::vector<char>(kTextWidth[t], '#'));
-            for (std::vector<char> &b : buffers_[t])
-                pointers_[t].push_back(b.data());
-        }
-        for (auto &list : exclusionLists)
-            list.assign(requests, kStatusBefore);
-    }
-    InfoHost(const InfoHost &) = delete;
-    InfoHost &operator=(const InfoHost &) = delete;
-
-    void query(int direct, const std::vector<std::string> &codes,
-               const std::vector<std::string> &dbNames, const std::vector<std::string> &databases) {
-        std::vector<const char *> c, n, d;
-        for (const std::string &s : codes)
-            c.push_back(s.c_str());
-        for (const std::string &s : dbNames)
-            n.push_back(s.c_str());
-        for (const std::string &s : databases)
-            d.push_back(s.c_str());
-        InfoStatusLists status{0,
-                               counts.data(),
-                               lists[0].data(),
-                               lists[1].data(),
-                               lists[2].data(),
-                               lists[3].data(),
-                               lists[4].data(),
-                               lists[5].data(),
-                               lists[6].data()};
-        SeriesInfoColumns columns{pointers_[0].data(), ints_[0].data(),     ints_[1].data(),
-                                  ints_[2].data(),     ints_[3].data(),     ints_[4].data(),
-                                  ints_[5].data(),     ints_[6].data(),     ints_[7].data(),
-                                  ints_[8].data(),     pointers_[1].data(), pointers_[2].data(),
-                                  pointers_[3].data(), pointers_[4].data(), pointers_[5].data(),
-                                  pointers_[6].data(), pointers_[7].data()};
-        CommonRange range{computeRange, &frequency, &start, &end, &observationCount};
-        RangeExclusions exclusions{0, exclusionCounts.data(), exclusionLists[0].data(),
-                                   exclusionLists[1].data(), exclusionLists[2].data()};
-        c_kovraSeriesInfo(direct, &status, &columns, c.data(), n.data(), d.data(),
-                          static_cast<int>(d.size()), static_cast<int>(c.size()), 0, 0, &range,
-                          &exclusions);
-    }
-
-    // Request k's columns as the host reads them.
-    Info info(int k) const {
-        const auto j = static_cast<std::size_t>(k);
-        Info i;
-        i.code = text(0, j);
-        i.firstDate = ints_[0][j];
-        i.lastDate = ints_[1][j];
-        i.attributes[0] = ints_[2][j];
-        i.frequency = ints_[3][j];
-        for (int a = 1; a < 6; ++a)
-            i.attributes[a] = ints_[static_cast<std::size_t>(a) + 3][j];
-        for (int t = 0; t < 7; ++t)
-            i.texts[t] = text(t + 1, j);
-        return i;
-    }
-
-    // The entries of status list n that its count covers.
-    std::vector<int> list(int n) const {
-        const auto &l = lists[static_cast<std::size_t>(n)];
-        const int count = counts[static_cast<std::size_t>(n)];
-        if (count < 0 || static_cast<std::size_t>(count) > l.size())
-            return {-1};
-        return std::vector<int>(l.begin(), l.begin() + count);
-    }
-
-    int computeRange = 0;
-    int frequency = kStatusBefore;
-    int start = kStatusBefore;
-    int end = kStatusBefore;
-    int observationCount = kStatusBefore;
-    std::vector<int> counts = std::vector<int>(7, kStatusBefore);
-    std::vector<int> lists[7];
-    std::vector<int> exclusionCounts = std::vector<int>(3, kStatusBefore);
-    std::vector<int> exclusionLists[3];
-
-  private:
-    // The text up to its terminator within the buffer's width.
-    std::string text(int column, std::size_t k) const {
-        const std::vector<char> &b = buffers_[column][k];
-        const auto nul = std::find(b.begin(), b.end(), '\0');
-        if (nul == b.end())
-            return "<unterminated>";
-        return std::string(b.begin(), nul);
-    }
-
-    // firstDate, lastDate, attribute1, frequency, attribute2 .. attribute6.
-    std::vector<int> ints_[9];
-    std::vector<std::vector<char>> buffers_[8];
-    std::vector<char *> pointers_[8];
 };
 
 class RoundTripTest : public kovrap_test::StandinTest {
@@ -407,6 +276,11 @@ struct MissingCase {
     std::vector<double> expected;
 };
 
+// Failures name the case rather than dump its bytes.
+void PrintTo(const MissingCase &c, std::ostream *os) {
+    *os << c.name;
+}
+
 const MissingCase kMissingCases[] = {
     {"MonthlyAroundTheSeries",
      0,
@@ -471,6 +345,11 @@ struct OperationCase {
     int paramB;
     std::vector<double> expected;
 };
+
+// Failures name the case rather than dump its bytes.
+void PrintTo(const OperationCase &c, std::ostream *os) {
+    *os << c.name;
+}
 
 const OperationCase kOperationCases[] = {
     {"CleanLevel", false, 0, 0, 0, kClean},
@@ -566,6 +445,11 @@ struct RefusedCase {
     int error;       // the call's error, 0 when it goes on
     int countStatus; // request 1's countStatus, kStatusBefore when not written
 };
+
+// Failures name the case rather than dump its bytes.
+void PrintTo(const RefusedCase &c, std::ostream *os) {
+    *os << c.name;
+}
 
 const RefusedCase kRefusedCases[] = {
     {"MathCodeSix", 6, 0, 0, 30, kStatusBefore},
@@ -882,8 +766,8 @@ class RoundTripBulk : public RoundTripTest {
 TEST_F(RoundTripBulk, DirectPathDescribesAndFetchesEverySeries) {
     // The information query, with the common range of the whole set.
     InfoHost info(kBulk);
-    info.computeRange = 1;
-    info.frequency = 1000; // the lowest frequency among the series
+    info.range.computeRange = 1;
+    info.requestedFrequency = 1000; // the lowest frequency among the series
     info.start = -1;
     info.end = -1;
     info.query(1, codes, std::vector<std::string>(kBulk, "bulk"), {"bulk"});
@@ -905,7 +789,7 @@ TEST_F(RoundTripBulk, DirectPathDescribesAndFetchesEverySeries) {
     // Annual is the lowest frequency, and no series is set aside (attribute 6
     // is never 0 or 9), so every series' dates count.
     EXPECT_THAT(info.exclusionCounts, ElementsAre(0, 0, 0));
-    EXPECT_EQ(kAnnual, info.frequency);
+    EXPECT_EQ(kAnnual, info.requestedFrequency);
     EXPECT_EQ(earliest / 10000, info.start);
     EXPECT_EQ(latest / 10000, info.end);
     EXPECT_EQ(info.end - info.start + 1, info.observationCount);
@@ -917,7 +801,8 @@ TEST_F(RoundTripBulk, DirectPathDescribesAndFetchesEverySeries) {
     std::vector<Request> requests;
     for (const std::string &code : codes)
         requests.push_back({code, "bulk"});
-    DataHost host(requests, {"bulk"}, info.start, info.end, info.frequency, info.observationCount);
+    DataHost host(requests, {"bulk"}, info.start, info.end, info.requestedFrequency,
+                  info.observationCount);
     host.call(1);
 
     EXPECT_EQ(0, host.error);
