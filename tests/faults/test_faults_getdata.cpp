@@ -26,7 +26,6 @@ constexpr double kGuardValue = -123456.25;
 constexpr int kGuardInt = 0x5A5A5A5A;
 constexpr int kStatusBefore = -99;
 constexpr int kErrorBefore = 42;
-constexpr int kNotSet = -1; // no countStatus of its own in the normal run
 constexpr int kMonthly = 40;
 constexpr int kWindowedCount = 1792;
 constexpr int kMonthlyMinimum = 36; // periods a monthly windowed count needs

@@ -5,6 +5,7 @@
 
 #include <gmock/gmock.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -111,6 +112,11 @@ struct ForgetCase {
     const char *name;
     void (*forget)();
 };
+
+// Failures name the case rather than dump its bytes.
+void PrintTo(const ForgetCase &c, std::ostream *os) {
+    *os << c.name;
+}
 
 const ForgetCase kForgetCases[] = {
     {"Close", [] { TQVCloseDatabase(); }},

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,11 @@ struct MathCase {
     std::vector<double> input;
     std::vector<double> expected;
 };
+
+// Failures name the case rather than dump its bytes.
+void PrintTo(const MathCase &c, std::ostream *os) {
+    *os << c.name;
+}
 
 // Worked by hand; a missing input or predecessor gives a missing result.
 const MathCase kMathCases[] = {
@@ -260,6 +266,11 @@ struct SeasonalCase {
     std::size_t years;
     std::size_t phase; // season of the first value
 };
+
+// Failures name the case rather than dump its bytes.
+void PrintTo(const SeasonalCase &c, std::ostream *os) {
+    *os << c.name;
+}
 
 const SeasonalCase kSeasonalCases[] = {
     {"monthly_from_january", 40, 12, 5, 0}, {"monthly_from_july", 40, 12, 3, 6},

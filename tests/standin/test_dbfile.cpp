@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -223,6 +224,11 @@ struct BadCase {
     int line;           // where the error must point
     const char *phrase; // part of the message
 };
+
+// Failures name the case rather than dump its bytes.
+void PrintTo(const BadCase &c, std::ostream *os) {
+    *os << c.name;
+}
 
 const std::string kHead = "TQVDB 1\ndatabase D\n";            // lines 1-2
 const std::string kOpen = kHead + "series S\nfrequency 40\n"; // lines 3-4

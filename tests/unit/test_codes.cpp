@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -151,6 +152,11 @@ struct CodeFieldCase {
     const char *continuedFrom; // code passed back to the library after it
 };
 
+// Failures name the case rather than dump its bytes.
+void PrintTo(const CodeFieldCase &c, std::ostream *os) {
+    *os << c.name;
+}
+
 const CodeFieldCase kCodeFieldCases[] = {
     {"NineCharactersCopiedWhole", "ABCDEFGHI", 10, "ABCDEFGHI,LAST", "ABCDEFGHI"},
     {"FieldWithoutTerminatorStopsAtNine", "ABCDEFGHIJ", 10, "ABCDEFGHI,LAST", "ABCDEFGHI"},
@@ -225,6 +231,11 @@ struct FailedOpenCase {
     int openStatus;
 };
 
+// Failures name the case rather than dump its bytes.
+void PrintTo(const FailedOpenCase &c, std::ostream *os) {
+    *os << c.name;
+}
+
 const FailedOpenCase kFailedOpenCases[] = {
     {"LocalNoSuchDatabase", 0, false, TQVS_NO_SUCH_DATABASE},
     {"DirectNoSuchDatabase", 1, true, TQVS_NO_SUCH_DATABASE},
@@ -262,6 +273,11 @@ struct DirectCase {
     int listed;                                // the output lists S0000 .. S(listed-1)
     std::vector<int> statuses;                 // every TQVDGetNames call's status, in order
 };
+
+// Failures name the case rather than dump its bytes.
+void PrintTo(const DirectCase &c, std::ostream *os) {
+    *os << c.name;
+}
 
 std::vector<int> repeated(int count, int status, std::vector<int> tail = {}) {
     std::vector<int> statuses(static_cast<std::size_t>(count), status);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -271,6 +272,11 @@ struct EmptyCallCase {
     int setting; // the merge-data setting the call makes
 };
 
+// Failures name the case rather than dump its bytes.
+void PrintTo(const EmptyCallCase &c, std::ostream *os) {
+    *os << c.name;
+}
+
 const EmptyCallCase kEmptyCallCases[] = {
     {"NoRequestsMergeOff", 2, 0, 0, 1},
     {"NoRequestsMergeOn", 2, 0, 1, 3},
@@ -460,6 +466,11 @@ struct TransformCase {
     const char *call; // the library call after the fetch, without prefix; null: none
 };
 
+// Failures name the case rather than dump its bytes.
+void PrintTo(const TransformCase &c, std::ostream *os) {
+    *os << c.name;
+}
+
 const TransformCase kTransformCases[] = {
     {"MathMinusOneIsNone", 0, -1, nullptr},
     {"MathZeroIsPassedAsZero", 0, 0, "ApplyMathCount(0, 200001, 200004, 40, out, &4) -> 0"},
@@ -522,6 +533,11 @@ struct AdvancedFailureCase {
     int status;                 // countStatus of the failing request
     const char *failedCall;     // the failing request's count, without prefix; null: none
 };
+
+// Failures name the case rather than dump its bytes.
+void PrintTo(const AdvancedFailureCase &c, std::ostream *os) {
+    *os << c.name;
+}
 
 const AdvancedFailureCase kAdvancedFailureCases[] = {
     {"AdvancedCountFails",

@@ -9,6 +9,7 @@
 
 #include <climits>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,12 @@ struct FlagCase {
     int direct;
     bool selectsDirect;
 };
+
+// Failures describe the case rather than dump its bytes.
+void PrintTo(const FlagCase &c, std::ostream *os) {
+    *os << "direct flag " << c.direct
+        << (c.selectsDirect ? ", the direct library" : ", the local library");
+}
 
 const FlagCase kFlagCases[] = {{0, false}, {1, true}, {2, true}, {-1, true}, {INT_MIN, true}};
 
@@ -71,6 +78,11 @@ struct PeriodCase {
     int second; // end date for the count, observation number for the date
     int frequency;
 };
+
+// Failures describe the case rather than dump its bytes.
+void PrintTo(const PeriodCase &c, std::ostream *os) {
+    *os << "(" << c.start << ", " << c.second << ", " << c.frequency << ")";
+}
 
 const PeriodCase kPeriodCases[] = {
     {200001, 200012, 40}, {20201, 20214, 30}, {1990, 1999, 10}, {20240101, 20240131, 60},
@@ -204,6 +216,11 @@ struct LoginCase {
     const char *password;
     int expected;
 };
+
+// Failures describe the case rather than dump its bytes.
+void PrintTo(const LoginCase &c, std::ostream *os) {
+    *os << "user " << c.user << ", password " << c.password;
+}
 
 const LoginCase kLoginCases[] = {
     {"ana", "secret", TQVS_OK},
