@@ -150,15 +150,9 @@ class Parser {
 
     bool parseAll() {
         std::size_t pos = 0;
-        while (pos < text_.size()) {
-            std::size_t nl = text_.find('\n', pos);
-            if (nl == std::string::npos)
-                nl = text_.size();
-            std::string_view line(text_.data() + pos, nl - pos);
-            pos = nl + 1;
+        std::string_view line;
+        while (nextLine(text_, pos, line)) {
             ++line_;
-            if (!line.empty() && line.back() == '\r')
-                line.remove_suffix(1);
             if (!parseLine(line))
                 return false;
         }

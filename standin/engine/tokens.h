@@ -29,6 +29,21 @@ inline std::vector<std::string_view> splitTokens(std::string_view s) {
     return tokens;
 }
 
+// Takes the line that starts at pos off text, without its LF or CRLF, and
+// moves pos behind it; false once the text is used up.
+inline bool nextLine(std::string_view text, std::size_t &pos, std::string_view &line) {
+    if (pos >= text.size())
+        return false;
+    std::size_t nl = text.find('\n', pos);
+    if (nl == std::string_view::npos)
+        nl = text.size();
+    line = text.substr(pos, nl - pos);
+    pos = nl + 1;
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    return true;
+}
+
 // A whole token as a decimal int, nothing before or after it.
 inline bool parseInt(std::string_view token, int &value) {
     if (token.empty())

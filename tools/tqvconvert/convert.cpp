@@ -140,16 +140,10 @@ class ManifestReader {
 
     bool run(Manifest &out, std::string &error) {
         std::size_t pos = 0;
+        std::string_view line;
         bool ok = true;
-        while (ok && pos < text_.size()) {
-            std::size_t nl = text_.find('\n', pos);
-            if (nl == std::string::npos)
-                nl = text_.size();
-            std::string_view line(text_.data() + pos, nl - pos);
-            pos = nl + 1;
+        while (ok && tqvs::nextLine(text_, pos, line)) {
             ++line_;
-            if (!line.empty() && line.back() == '\r')
-                line.remove_suffix(1);
             ok = parseLine(line);
         }
         if (ok && inSeries_) {
@@ -419,15 +413,9 @@ bool parseCsv(const std::string &text, const std::string &origin, CsvTable &out,
     int lineNo = 0;
     std::vector<std::string> fields;
     bool haveHeader = false;
-    while (pos < text.size()) {
-        std::size_t nl = text.find('\n', pos);
-        if (nl == std::string::npos)
-            nl = text.size();
-        std::string_view line(text.data() + pos, nl - pos);
-        pos = nl + 1;
+    std::string_view line;
+    while (tqvs::nextLine(text, pos, line)) {
         ++lineNo;
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
         if (trim(line).empty())
             continue;
         if (!splitCsvLine(line, fields)) {
