@@ -183,17 +183,10 @@ class Parser {
             if (isControl(c) && c != '\t')
                 return fail("control character " + shown(std::string_view(&ch, 1)));
         }
-        std::size_t lead = 0;
-        while (lead < line.size() && isBlank(line[lead]))
-            ++lead;
-        const std::string_view body = line.substr(lead);
+        const std::string_view body = trimLeft(line);
         if (body.empty() || body.front() == '#')
             return true;
-        std::size_t kw = 0;
-        while (kw < body.size() && !isBlank(body[kw]))
-            ++kw;
-        const std::string_view keyword = body.substr(0, kw);
-        const std::string_view rest = body.substr(kw);
+        const auto [keyword, rest] = splitKeyword(body);
 
         switch (state_) {
         case State::Header:

@@ -14,6 +14,33 @@ inline bool isBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
+inline std::string_view trimLeft(std::string_view s) {
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    return s;
+}
+
+inline std::string_view trim(std::string_view s) {
+    s = trimLeft(s);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+// A line's first word and what follows it, blanks included, so that a text
+// after the keyword can be kept as written.
+struct KeywordLine {
+    std::string_view keyword;
+    std::string_view rest;
+};
+
+inline KeywordLine splitKeyword(std::string_view body) {
+    std::size_t end = 0;
+    while (end < body.size() && !isBlank(body[end]))
+        ++end;
+    return {body.substr(0, end), body.substr(end)};
+}
+
 inline std::vector<std::string_view> splitTokens(std::string_view s) {
     std::vector<std::string_view> tokens;
     std::size_t i = 0;

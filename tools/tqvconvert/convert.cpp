@@ -21,15 +21,9 @@ namespace {
 
 using tqvs::isBlank;
 using tqvs::parseInt;
+using tqvs::splitKeyword;
 using tqvs::splitTokens;
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && isBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
+using tqvs::trim;
 
 bool parseDouble(std::string_view token, double &value) {
     if (!token.empty() && token.front() == '+')
@@ -173,11 +167,8 @@ class ManifestReader {
         const std::string_view body = trim(line);
         if (body.empty() || body.front() == '#')
             return true;
-        std::size_t kw = 0;
-        while (kw < body.size() && !isBlank(body[kw]))
-            ++kw;
-        const std::string_view keyword = body.substr(0, kw);
-        const std::string_view rest = trim(body.substr(kw));
+        const auto [keyword, after] = splitKeyword(body);
+        const std::string_view rest = trim(after);
         if (!inSeries_)
             return topLevel(keyword, rest);
         return field(keyword, rest);
