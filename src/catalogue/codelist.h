@@ -59,23 +59,22 @@ class CodeList {
     // memcpy for the short texts of series codes: 4 to 16 bytes as two
     // overlapping loads and stores, inline; anything else through memcpy.
     static void copyShort(char *to, const char *from, std::size_t n) noexcept {
-        if (n >= 8 && n <= 16) {
-            std::uint64_t head;
-            std::uint64_t tail;
-            std::memcpy(&head, from, 8);
-            std::memcpy(&tail, from + n - 8, 8);
-            std::memcpy(to, &head, 8);
-            std::memcpy(to + n - 8, &tail, 8);
-        } else if (n >= 4 && n < 8) {
-            std::uint32_t head;
-            std::uint32_t tail;
-            std::memcpy(&head, from, 4);
-            std::memcpy(&tail, from + n - 4, 4);
-            std::memcpy(to, &head, 4);
-            std::memcpy(to + n - 4, &tail, 4);
-        } else {
+        if (n >= 8 && n <= 16)
+            copyEnds<std::uint64_t>(to, from, n);
+        else if (n >= 4 && n < 8)
+            copyEnds<std::uint32_t>(to, from, n);
+        else
             std::memcpy(to, from, n);
-        }
+    }
+    // The first and the last word of n bytes, sizeof(Word) <= n <= 2 words;
+    // both are loaded before either is stored.
+    template <class Word> static void copyEnds(char *to, const char *from, std::size_t n) noexcept {
+        Word head;
+        Word tail;
+        std::memcpy(&head, from, sizeof head);
+        std::memcpy(&tail, from + n - sizeof tail, sizeof tail);
+        std::memcpy(to, &head, sizeof head);
+        std::memcpy(to + n - sizeof tail, &tail, sizeof tail);
     }
     // Makes room for at least `needed` bytes, keeping the first `used`.
     void grow(std::size_t used, std::size_t needed);
