@@ -2,6 +2,7 @@
 // failing in turn: result, error flag and output as the failure table gives
 // them, no write past the output the host sized, and the bracket closed.
 #include "Kovrap.h"
+#include "case_names.h"
 #include "fault_harness.h"
 #include "guarded.h"
 #include "tqv_standin.h"
@@ -166,10 +167,7 @@ TEST_P(GetCodesFaultTest, EveryFailingCallLeavesTheOutcomeOfItsTable) {
     runCase(GetParam());
 }
 
-std::string caseName(const ::testing::TestParamInfo<CodesCase> &param) {
-    return std::string(param.param.name) + (param.param.direct ? "Direct" : "Local");
-}
-
-INSTANTIATE_TEST_SUITE_P(Scenarios, GetCodesFaultTest, ::testing::ValuesIn(kCodesCases), caseName);
+INSTANTIATE_TEST_SUITE_P(Scenarios, GetCodesFaultTest, ::testing::ValuesIn(kCodesCases),
+                         kovrap_test::caseLibraryName<CodesCase>);
 
 } // namespace

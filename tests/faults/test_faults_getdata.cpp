@@ -2,6 +2,7 @@
 // failing in turn: the error, rows and count statuses that each failure
 // leaves, no write outside the host's arrays, and the bracket closed.
 #include "Kovrap.h"
+#include "case_names.h"
 #include "fault_harness.h"
 #include "guarded.h"
 #include "tqv_standin.h"
@@ -507,10 +508,7 @@ TEST_P(GetDataFaultTest, EveryFailingCallLeavesTheOutcomeOfItsTable) {
     runCase(GetParam());
 }
 
-std::string caseName(const ::testing::TestParamInfo<DataCase> &param) {
-    return std::string(param.param.name) + (param.param.direct ? "Direct" : "Local");
-}
-
-INSTANTIATE_TEST_SUITE_P(Scenarios, GetDataFaultTest, ::testing::ValuesIn(dataCases()), caseName);
+INSTANTIATE_TEST_SUITE_P(Scenarios, GetDataFaultTest, ::testing::ValuesIn(dataCases()),
+                         kovrap_test::caseLibraryName<DataCase>);
 
 } // namespace

@@ -3,6 +3,7 @@
 // range, no write outside the host's arrays and buffers, and the bracket
 // closed.
 #include "Kovrap.h"
+#include "case_names.h"
 #include "fault_harness.h"
 #include "guarded.h"
 #include "periods.h"
@@ -487,11 +488,7 @@ TEST_P(SeriesInfoFaultTest, EveryFailingCallLeavesTheOutcomeOfItsTable) {
     runCase(GetParam());
 }
 
-std::string caseName(const ::testing::TestParamInfo<InfoCase> &param) {
-    return std::string(param.param.name) + (param.param.direct ? "Direct" : "Local");
-}
-
 INSTANTIATE_TEST_SUITE_P(Scenarios, SeriesInfoFaultTest, ::testing::ValuesIn(infoCases()),
-                         caseName);
+                         kovrap_test::caseLibraryName<InfoCase>);
 
 } // namespace

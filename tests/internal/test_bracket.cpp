@@ -2,6 +2,7 @@
 // replaced, and on every way out the setting restored and one close.
 #include "binding/bracket.h"
 #include "binding/library.h"
+#include "case_names.h"
 #include "standin_fixture.h"
 
 #include <gmock/gmock.h>
@@ -108,8 +109,6 @@ TEST_P(BracketTest, ExceptionInsideStillRestoresAndClosesOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Libraries, BracketTest, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool> &param) {
-                             return std::string(param.param ? "Direct" : "Local");
-                         });
+                         kovrap_test::libraryParamName<bool>);
 
 } // namespace

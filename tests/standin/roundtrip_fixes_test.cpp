@@ -1,6 +1,7 @@
 // The seasonal adjustment of the stand-ins reads its own window from the
 // series the library fetched last: Kovrap hands it a zero-filled scratch row
 // over a window that may differ from the fetched one.
+#include "case_names.h"
 #include "standin_fixture.h"
 
 #include <gmock/gmock.h>
@@ -152,9 +153,7 @@ TEST_P(SeasonalCountForgets, TheFetchedSeries) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, SeasonalCountForgets, ::testing::ValuesIn(kForgetCases),
-                         [](const ::testing::TestParamInfo<ForgetCase> &p) {
-                             return std::string(p.param.name);
-                         });
+                         kovrap_test::caseName<ForgetCase>);
 
 TEST_F(SeasonalCountTest, FailedReadLeavesTheRow) {
     ASSERT_EQ(0, tqvs_add_series("econ", "GAS", 30, 20001, 20044, nullptr, 20));

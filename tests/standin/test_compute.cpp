@@ -1,6 +1,7 @@
 // Math and advanced counts of the stand-ins, on short rows with hand-worked
 // results and on synthetic seasonal series whose adjustment is known.
 #include "../../standin/engine/compute.h"
+#include "case_names.h"
 
 #include <gtest/gtest.h>
 
@@ -86,9 +87,7 @@ TEST_P(MathTable, GivesHandWorkedValues) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Compute, MathTable, ::testing::ValuesIn(kMathCases),
-                         [](const ::testing::TestParamInfo<MathCase> &p) {
-                             return std::string(p.param.name);
-                         });
+                         kovrap_test::caseName<MathCase>);
 
 TEST(ComputeMath, LogOfPositiveValues) {
     std::vector<double> row = {1, std::exp(1.0), 1e-3, M, 1e6};
@@ -320,9 +319,7 @@ TEST_P(SeasonalTable, TrendTimesSeasonGivesTheTrendInTheInterior) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Compute, SeasonalTable, ::testing::ValuesIn(kSeasonalCases),
-                         [](const ::testing::TestParamInfo<SeasonalCase> &p) {
-                             return std::string(p.param.name);
-                         });
+                         kovrap_test::caseName<SeasonalCase>);
 
 TEST(ComputeSeasonal, MissingValuesStayMissingAndDoNotSpoilTheFactors) {
     const std::vector<double> s = seasonalPattern(12);

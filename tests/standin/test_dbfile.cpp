@@ -1,6 +1,7 @@
 // The database file: round trips, the documented example, every class of
 // malformed input, and robustness against arbitrary bytes.
 #include "../../standin/engine/dbfile.h"
+#include "case_names.h"
 
 #include <gtest/gtest.h>
 
@@ -340,9 +341,7 @@ TEST_P(BadInput, FailsWithLineNumberAndLeavesOutputAlone) {
 }
 
 INSTANTIATE_TEST_SUITE_P(DbFile, BadInput, ::testing::ValuesIn(kBadCases),
-                         [](const ::testing::TestParamInfo<BadCase> &p) {
-                             return std::string(p.param.name);
-                         });
+                         kovrap_test::caseName<BadCase>);
 
 TEST(DbFile, CheckSeriesNamesTheFault) {
     const struct {

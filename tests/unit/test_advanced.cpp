@@ -2,6 +2,7 @@
 // lengths, the call of the count itself, and the alignment of the computed
 // values into the requested row.
 #include "Kovrap.h"
+#include "case_names.h"
 #include "standin_fixture.h"
 
 #include <gmock/gmock.h>
@@ -571,9 +572,7 @@ TEST_P(AdvancedAlignment, CallsAndRow) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, AdvancedAlignment, ::testing::ValuesIn(kAlignCases),
-                         [](const ::testing::TestParamInfo<AlignCase> &param) {
-                             return std::string(param.param.name);
-                         });
+                         kovrap_test::caseName<AlignCase>);
 
 class AdvancedCount : public kovrap_test::StandinTest {};
 

@@ -1,6 +1,7 @@
 // c_kovraGetCodes: the comma-joined code list of one database, walked series
 // by series on the local library or joined from batches on the direct one.
 #include "Kovrap.h"
+#include "case_names.h"
 #include "standin_fixture.h"
 #include "tqvlib.h"
 
@@ -68,10 +69,7 @@ bool allFill(const std::vector<char> &buffer, std::size_t from) {
     return true;
 }
 
-// Test names from the case tables.
-template <class Case> std::string caseName(const ::testing::TestParamInfo<Case> &param) {
-    return param.param.name;
-}
+using kovrap_test::caseName;
 
 class CodeListingTest : public kovrap_test::StandinTest {
   protected:

@@ -1,6 +1,7 @@
 // c_kovraGetData: one row per request across several databases, the rows
 // transformed in place, on either library.
 #include "Kovrap.h"
+#include "case_names.h"
 #include "standin_fixture.h"
 #include "tqvlib.h"
 
@@ -251,16 +252,8 @@ class GetDataEitherLibraryTest : public GetDataTest, public ::testing::WithParam
     std::string p() const { return prefix(GetParam()); }
 };
 
-std::string libraryName(const ::testing::TestParamInfo<int> &param) {
-    return param.param != 0 ? "Direct" : "Local";
-}
-
-// Test names of a case table run on both libraries.
-template <class Case>
-std::string comboName(const ::testing::TestParamInfo<std::tuple<int, Case>> &param) {
-    return std::string(std::get<0>(param.param) != 0 ? "Direct" : "Local") +
-           std::get<1>(param.param).name;
-}
+using kovrap_test::libraryCaseName;
+using kovrap_test::libraryParamName;
 
 // ------------------------------------------------------ empty calls
 
@@ -329,7 +322,7 @@ TEST_P(GetDataEmptyCallTest, OpensEveryDatabaseFetchesNothingAndCloses) {
 INSTANTIATE_TEST_SUITE_P(Cases, GetDataEmptyCallTest,
                          ::testing::Combine(::testing::Values(0, 1),
                                             ::testing::ValuesIn(kEmptyCallCases)),
-                         comboName<EmptyCallCase>);
+                         libraryCaseName<EmptyCallCase>);
 
 // ------------------------------------------------------ the walk
 
@@ -521,7 +514,7 @@ TEST_P(GetDataTransformTest, RunsTheRequestsTransformationOnItsRow) {
 INSTANTIATE_TEST_SUITE_P(Cases, GetDataTransformTest,
                          ::testing::Combine(::testing::Values(0, 1),
                                             ::testing::ValuesIn(kTransformCases)),
-                         comboName<TransformCase>);
+                         libraryCaseName<TransformCase>);
 
 // A failed advanced count is the request's own failure: its status is
 // recorded, its row becomes missing values, and the call goes on.
@@ -600,7 +593,7 @@ TEST_P(GetDataAdvancedFailureTest, RecordsTheStatusFillsMissingValuesAndGoesOn) 
 INSTANTIATE_TEST_SUITE_P(Cases, GetDataAdvancedFailureTest,
                          ::testing::Combine(::testing::Values(0, 1),
                                             ::testing::ValuesIn(kAdvancedFailureCases)),
-                         comboName<AdvancedFailureCase>);
+                         libraryCaseName<AdvancedFailureCase>);
 
 TEST_P(GetDataEitherLibraryTest, AdvancedFailureWithEmptyRowsRecordsOnlyTheStatus) {
     store("alpha", "A0", 10);
@@ -854,7 +847,7 @@ TEST_P(GetDataEitherLibraryTest, FailedMathCountInSecondDatabaseSetsItsStatus) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EitherLibrary, GetDataEitherLibraryTest, ::testing::Values(0, 1),
-                         libraryName);
+                         libraryParamName<int>);
 
 // ------------------------------------------------------ direct code lists
 
@@ -1076,6 +1069,6 @@ TEST_P(GetDataFaultSweepTest, EveryFailedCallLeavesTheBracketClosed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EitherLibrary, GetDataFaultSweepTest, ::testing::Values(0, 1),
-                         libraryName);
+                         libraryParamName<int>);
 
 } // namespace

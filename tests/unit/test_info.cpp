@@ -1,6 +1,7 @@
 // c_kovraSeriesInfo: the bracket, the walk over databases, the status lists,
 // the direct library's chunked code lists and the column copy.
 #include "Kovrap.h"
+#include "case_names.h"
 #include "info_host.h"
 #include "standin_fixture.h"
 #include "tqvlib.h"
@@ -69,9 +70,7 @@ class SeriesInfoOnBoth : public kovrap_test::StandinTest,
     bool direct_ = false;
 };
 INSTANTIATE_TEST_SUITE_P(Library, SeriesInfoOnBoth, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool> &p) {
-                             return p.param ? "Direct" : "Local";
-                         });
+                         kovrap_test::libraryParamName<bool>);
 
 // ---------------------------------------------------------------------------
 // Status classification
@@ -140,7 +139,7 @@ TEST_P(SeriesInfoStatus, SortsTheRequestIntoItsList) {
 INSTANTIATE_TEST_SUITE_P(Statuses, SeriesInfoStatus, ::testing::ValuesIn(kStatusCases),
                          [](const ::testing::TestParamInfo<StatusCase> &p) {
                              const int s = p.param.status;
-                             return std::string(p.param.direct ? "Direct" : "Local") +
+                             return kovrap_test::libraryName(p.param.direct) +
                                     (s < 0 ? "Minus" + std::to_string(-s) : std::to_string(s));
                          });
 

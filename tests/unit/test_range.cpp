@@ -1,6 +1,7 @@
 // The common range that ends c_kovraSeriesInfo: exclusions, the chosen
 // frequency, the start and end periods and the observation count.
 #include "Kovrap.h"
+#include "case_names.h"
 #include "info_host.h"
 #include "standin_fixture.h"
 
@@ -318,9 +319,7 @@ TEST_P(CommonRangeCase, ChoosesFrequencyRangeAndExclusions) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, CommonRangeCase, ::testing::ValuesIn(kRangeCases),
-                         [](const ::testing::TestParamInfo<RangeCase> &p) {
-                             return std::string(p.param.name);
-                         });
+                         kovrap_test::caseName<RangeCase>);
 
 class CommonRangeQuery : public kovrap_test::StandinTest {};
 

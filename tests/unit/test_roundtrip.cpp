@@ -3,6 +3,7 @@
 // c_kovraSeriesInfo and c_kovraGetCodes aggregated, transformed and described
 // as worked out here, on the local and the direct library.
 #include "Kovrap.h"
+#include "case_names.h"
 #include "info_host.h"
 #include "standin_fixture.h"
 
@@ -41,15 +42,9 @@ constexpr int kAnnual = 10;
 constexpr int kQuarterly = 30;
 constexpr int kMonthly = 40;
 
-std::string libraryName(int direct) {
-    return direct != 0 ? "Direct" : "Local";
-}
-
-// Test names of a case table run on both libraries.
-template <class Case>
-std::string caseName(const ::testing::TestParamInfo<std::tuple<int, Case>> &p) {
-    return libraryName(std::get<0>(p.param)) + std::get<1>(p.param).name;
-}
+using kovrap_test::libraryCaseName;
+using kovrap_test::libraryName;
+using kovrap_test::libraryParamName;
 
 // ---------------------------------------------------------------- host side
 
@@ -328,7 +323,7 @@ TEST_P(MissingValues, InsideAndOutsideTheSeries) {
 INSTANTIATE_TEST_SUITE_P(RoundTrip, MissingValues,
                          ::testing::Combine(::testing::Values(0, 1),
                                             ::testing::ValuesIn(kMissingCases)),
-                         caseName<MissingCase>);
+                         libraryCaseName<MissingCase>);
 
 // ---------------------------------------------------------------- math and advanced operations
 
@@ -433,7 +428,7 @@ TEST_P(Operations, TransformTheFetchedRow) {
 INSTANTIATE_TEST_SUITE_P(RoundTrip, Operations,
                          ::testing::Combine(::testing::Values(0, 1),
                                             ::testing::ValuesIn(kOperationCases)),
-                         caseName<OperationCase>);
+                         libraryCaseName<OperationCase>);
 
 // Refused operations: a math count ends the call with its status; an
 // advanced count is the request's own failure and the call goes on.
@@ -490,7 +485,7 @@ TEST_P(RefusedOperations, EndTheCallOrFailTheRequest) {
 INSTANTIATE_TEST_SUITE_P(RoundTrip, RefusedOperations,
                          ::testing::Combine(::testing::Values(0, 1),
                                             ::testing::ValuesIn(kRefusedCases)),
-                         caseName<RefusedCase>);
+                         libraryCaseName<RefusedCase>);
 
 // ---------------------------------------------------------------- seasonal adjustment
 
@@ -586,9 +581,7 @@ TEST_P(SeasonalAdjustment, LibrarysOwnRefusalIsRecorded) {
 }
 
 INSTANTIATE_TEST_SUITE_P(RoundTrip, SeasonalAdjustment, ::testing::Values(0, 1),
-                         [](const ::testing::TestParamInfo<int> &p) {
-                             return libraryName(p.param);
-                         });
+                         libraryParamName<int>);
 
 // ---------------------------------------------------------------- log-in
 
@@ -1039,9 +1032,6 @@ TEST_P(FileData, DescribesTheStoredSeries) {
     EXPECT_EQ(pending, info.info(3));
 }
 
-INSTANTIATE_TEST_SUITE_P(RoundTrip, FileData, ::testing::Values(0, 1),
-                         [](const ::testing::TestParamInfo<int> &p) {
-                             return libraryName(p.param);
-                         });
+INSTANTIATE_TEST_SUITE_P(RoundTrip, FileData, ::testing::Values(0, 1), libraryParamName<int>);
 
 } // namespace
