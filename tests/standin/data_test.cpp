@@ -2,6 +2,7 @@
 // frequency, aggregation to lower frequencies, and databases read from
 // files of the data directory.
 #include "../../standin/engine/dbfile.h"
+#include "aggregation.h"
 #include "standin_fixture.h"
 
 #include <gmock/gmock.h>
@@ -21,6 +22,7 @@
 #include <unistd.h>
 #endif
 
+using kovrap_test::combinePeriod;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 
@@ -115,30 +117,6 @@ TEST_F(StandinTest, EmptySeriesGivesMissingValues) {
 
 // ---- aggregation ------------------------------------------------------------
 
-// Independent reference: groups consecutive values by a key and combines each
-// group as the aggregation mode says.
-double combine(const std::vector<double> &group, int mode) {
-    std::vector<double> present;
-    for (double v : group)
-        if (v != M)
-            present.push_back(v);
-    if (present.empty())
-        return M;
-    double sum = 0;
-    for (double v : present)
-        sum += v;
-    switch (mode) {
-    case 1:
-        return sum;
-    case 2:
-        return present.front();
-    case 3:
-        return present.back();
-    default:
-        return sum / static_cast<double>(present.size());
-    }
-}
-
 class AggregationTest : public StandinTest, public ::testing::WithParamInterface<int> {
   protected:
     void SetUp() override {
@@ -174,7 +152,7 @@ TEST_P(AggregationTest, MonthlyToQuarterly) {
     std::vector<double> expected;
     for (int q = 0; q < 12; ++q)
         expected.push_back(
-            combine({monthly.begin() + 3 * q, monthly.begin() + 3 * q + 3}, GetParam()));
+            combinePeriod({monthly.begin() + 3 * q, monthly.begin() + 3 * q + 3}, GetParam(), M));
     EXPECT_THAT(fetch("MON", 19991, 20014, 30), ElementsAreArray(expected));
     EXPECT_EQ(M, expected[5]); // the all-missing quarter
 }
@@ -182,8 +160,8 @@ TEST_P(AggregationTest, MonthlyToQuarterly) {
 TEST_P(AggregationTest, MonthlyToAnnualWithAWindowBeyondTheSeries) {
     std::vector<double> expected = {M};
     for (int y = 0; y < 3; ++y)
-        expected.push_back(
-            combine({monthly.begin() + 12 * y, monthly.begin() + 12 * y + 12}, GetParam()));
+        expected.push_back(combinePeriod({monthly.begin() + 12 * y, monthly.begin() + 12 * y + 12},
+                                         GetParam(), M));
     expected.push_back(M);
     EXPECT_THAT(fetch("MON", 1998, 2002, 10), ElementsAreArray(expected));
 }
@@ -196,15 +174,16 @@ TEST_P(AggregationTest, DailyToWeeksEndingSunday) {
         weeks[static_cast<std::size_t>((i + 6) / 7)].push_back(daily[static_cast<std::size_t>(i)]);
     std::vector<double> expected;
     for (const auto &w : weeks)
-        expected.push_back(combine(w, GetParam()));
+        expected.push_back(combinePeriod(w, GetParam(), M));
     EXPECT_THAT(fetch("DAY", 20230101, 20230305, 57), ElementsAreArray(expected));
 }
 
 TEST_P(AggregationTest, DailyToMonthly) {
     const std::vector<double> january(daily.begin(), daily.begin() + 31);
     const std::vector<double> february(daily.begin() + 31, daily.end());
-    EXPECT_THAT(fetch("DAY", 202301, 202302, 40),
-                ElementsAre(combine(january, GetParam()), combine(february, GetParam())));
+    EXPECT_THAT(
+        fetch("DAY", 202301, 202302, 40),
+        ElementsAre(combinePeriod(january, GetParam(), M), combinePeriod(february, GetParam(), M)));
 }
 
 // Saturday and Sunday end before the following Monday's business day does,
@@ -214,7 +193,7 @@ TEST_P(AggregationTest, DailyToBusinessDaysFoldsTheWeekendIntoMonday) {
     const std::vector<double> row = fetch("DAY", 20230106, 20230110, 61);
     ASSERT_EQ(3u, row.size());
     EXPECT_EQ(daily[5], row[0]);
-    EXPECT_EQ(combine(monday, GetParam()), row[1]);
+    EXPECT_EQ(combinePeriod(monday, GetParam(), M), row[1]);
     EXPECT_EQ(daily[9], row[2]);
 }
 

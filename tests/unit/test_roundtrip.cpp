@@ -3,6 +3,7 @@
 // c_kovraSeriesInfo and c_kovraGetCodes aggregated, transformed and described
 // as worked out here, on the local and the direct library.
 #include "Kovrap.h"
+#include "aggregation.h"
 #include "case_names.h"
 #include "info_host.h"
 #include "standin_fixture.h"
@@ -16,7 +17,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <numeric>
 #include <ostream>
 #include <random>
 #include <string>
@@ -42,6 +42,7 @@ constexpr int kAnnual = 10;
 constexpr int kQuarterly = 30;
 constexpr int kMonthly = 40;
 
+using kovrap_test::combinePeriod;
 using kovrap_test::libraryCaseName;
 using kovrap_test::libraryName;
 using kovrap_test::libraryParamName;
@@ -136,28 +137,6 @@ std::vector<double> storedMonths() {
     return months;
 }
 
-// What one target period holds under an aggregation mode, from the stored
-// observations that fall into it.
-double combine(const std::vector<double> &observations, int mode) {
-    std::vector<double> present;
-    for (double v : observations)
-        if (v != M)
-            present.push_back(v);
-    if (present.empty())
-        return M;
-    const double sum = std::accumulate(present.begin(), present.end(), 0.0);
-    switch (mode) {
-    case 1:
-        return sum;
-    case 2:
-        return present.front();
-    case 3:
-        return present.back();
-    default:
-        return sum / static_cast<double>(present.size());
-    }
-}
-
 // The stored months grouped by target period, in order: periodOf(year,
 // month) names the period of the lower frequency that holds a month.
 template <class PeriodOf>
@@ -170,14 +149,14 @@ std::vector<double> aggregateMonths(const std::vector<double> &months, int mode,
         const int index = kFirstMonth % 100 - 1 + static_cast<int>(i);
         const int period = periodOf(kFirstMonth / 100 + index / 12, index % 12 + 1);
         if (!group.empty() && period != current) {
-            periods.push_back(combine(group, mode));
+            periods.push_back(combinePeriod(group, mode, M));
             group.clear();
         }
         current = period;
         group.push_back(months[i]);
     }
     if (!group.empty())
-        periods.push_back(combine(group, mode));
+        periods.push_back(combinePeriod(group, mode, M));
     return periods;
 }
 
@@ -808,7 +787,7 @@ TEST_F(RoundTripBulk, DirectPathDescribesAndFetchesEverySeries) {
             for (std::size_t i = 0; i < s.values.size(); ++i)
                 if (s.yearOf[i] == year)
                     inYear.push_back(s.values[i]);
-            expected.push_back(combine(inYear, 0));
+            expected.push_back(combinePeriod(inYear, 0, M));
         }
         if (host.row(k) != expected && ++wrongRows <= 5)
             ADD_FAILURE() << "row " << k << " (" << s.info.code << ") differs: first value "
