@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build and the tests need, if missing.
 #   scripts/deps.sh            what the native build and the demo need
-#   scripts/deps.sh --all      also clang, the MinGW-w64 cross compiler, Wine, valgrind
+#   scripts/deps.sh --all      also clang, the MinGW-w64 cross compiler, Wine, valgrind,
+#                              LLVM's tools, and Python with pandas and R with zoo for
+#                              the two language packages
 set -euo pipefail
 
 packages=(cmake ninja-build g++ make libgtest-dev libgmock-dev python3 pkg-config)
 if [[ "${1:-}" == "--all" ]]; then
-    packages+=(clang libclang-rt-dev g++-mingw-w64-x86-64 wine wine64 valgrind libbenchmark-dev binutils)
+    packages+=(clang libclang-rt-dev g++-mingw-w64-x86-64 wine wine64 valgrind libbenchmark-dev binutils
+        llvm python3-numpy python3-pandas python3-pytest python3-setuptools python3-pip python3-venv
+        r-base-core r-cran-zoo r-cran-testthat)
 fi
 
 missing=()
