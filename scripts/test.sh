@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: the native build, the sanitizer build and the Windows build
 # under Wine (each a CMake workflow preset, see CMakePresets.json), then short
-# fuzzing runs, the suites under valgrind memcheck and the performance guard.
+# fuzzing runs, the suites under valgrind memcheck and the performance guard,
+# and last the Python and R packages against the native build.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh --all || exit 1
@@ -52,6 +53,8 @@ workflow mingw
 check fuzz scripts/fuzz.sh
 check memcheck env MEMCHECK_BUILD_DIR=build/native scripts/memcheck.sh
 [[ -x scripts/perf-guard.sh ]] && check perf-guard scripts/perf-guard.sh
+[[ -x scripts/test-python.sh ]] && check python scripts/test-python.sh build/native
+[[ -x scripts/test-r.sh ]] && check r scripts/test-r.sh build/native
 
 echo
 echo "=== summary"
