@@ -223,6 +223,6 @@ print.kovrap_range <- function(x, ...) {
   cat(sprintf("common range: %s, %s to %s, %d observation%s\n", x$frequency, x$start_period,
               x$end_period, x$observations, if (x$observations == 1L) "" else "s"))
   aside <- x$series[x$series$role != "used", , drop = FALSE]
-  for (reason in aside$reason) cat("set aside:", reason, "\n")
+  for (reason in aside$reason) cat(sprintf("set aside: %s\n", reason))
   invisible(x)
 }

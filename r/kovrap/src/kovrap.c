@@ -122,7 +122,9 @@ typedef struct KovrapApi {
 #define CODE_WIDTH 10
 static const int kTextWidths[7] = {8, 10, 8, 8, 82, 10, 84};
 
-static SEXP api_tag(void) { return Rf_install("kovrap_api"); }
+static SEXP api_tag(void) {
+    return Rf_install("kovrap_api");
+}
 
 /* ---- loading -------------------------------------------------------------- */
 
@@ -130,8 +132,7 @@ static void *open_library(const char *path, char *message, size_t size) {
 #if defined(_WIN32)
     HMODULE module = LoadLibraryA(path);
     if (module == NULL)
-        snprintf(message, size, "cannot load %s (error %lu)", path,
-                 (unsigned long)GetLastError());
+        snprintf(message, size, "cannot load %s (error %lu)", path, (unsigned long)GetLastError());
     return (void *)module;
 #else
     void *handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
@@ -178,8 +179,8 @@ SEXP kv_c_load(SEXP path) {
     memset(&api, 0, sizeof api);
     int n = 0;
 #define KV_EXPORT(field, symbolName)                                                               \
-    exports[n].name = symbolName;                                                                \
-    exports[n].slot = (void **)&api.field;                                                       \
+    exports[n].name = symbolName;                                                                  \
+    exports[n].slot = (void **)&api.field;                                                         \
     ++n
     KV_EXPORT(tqvdateToYmd, "tqvdateToYmd");
     KV_EXPORT(ymdToTqvdate, "ymdToTqvdate");
@@ -256,7 +257,7 @@ static const char **strings_arg(SEXP x, const char *what) {
 /* n zero-filled text buffers of width + 1 bytes, so that each ends in NUL. */
 static char **text_column(R_xlen_t n, int width) {
     size_t w = (size_t)width + 1;
-    char *bytes = R_alloc((size_t)(n > 0 ? n : 1), w);
+    char *bytes = R_alloc((size_t)(n > 0 ? n : 1), (int)w);
     memset(bytes, 0, (size_t)(n > 0 ? n : 1) * w);
     char **pointers = (char **)R_alloc((size_t)(n > 0 ? n : 1), sizeof(char *));
     for (R_xlen_t i = 0; i < n; ++i)
@@ -304,9 +305,10 @@ SEXP kv_c_convert(SEXP ptr, SEXP op, SEXP dates, SEXP frequency) {
     SEXP out = PROTECT(Rf_allocVector(INTSXP, n));
     for (R_xlen_t i = 0; i < n; ++i) {
         int d = INTEGER(in)[i];
-        INTEGER(out)[i] = d == NA_INTEGER ? NA_INTEGER
-                          : which == 0    ? api->tqvdateToYmd(d, f)
-                                          : api->ymdToTqvdate(d, f);
+        INTEGER(out)
+        [i] = d == NA_INTEGER ? NA_INTEGER
+              : which == 0    ? api->tqvdateToYmd(d, f)
+                              : api->ymdToTqvdate(d, f);
     }
     UNPROTECT(2);
     return out;
@@ -457,8 +459,8 @@ SEXP kv_c_info(SEXP ptr, SEXP direct, SEXP codes, SEXP dbNames, SEXP databases, 
     columns.text6 = texts[5];
     columns.text7 = texts[6];
 
-    int chosen = int_arg(freq, "freq"), first = int_arg(start, "start"),
-        last = int_arg(end, "end"), count = 0;
+    int chosen = int_arg(freq, "freq"), first = int_arg(start, "start"), last = int_arg(end, "end"),
+        count = 0;
     CommonRange common;
     memset(&common, 0, sizeof common);
     common.computeRange = Rf_asLogical(range) == TRUE ? 1 : 0;
@@ -479,8 +481,8 @@ SEXP kv_c_info(SEXP ptr, SEXP direct, SEXP codes, SEXP dbNames, SEXP databases, 
     exclusions.higherFrequencyList = INTEGER(VECTOR_ELT(exclusionLists, 1));
     exclusions.lowerFrequencyList = INTEGER(VECTOR_ELT(exclusionLists, 2));
 
-    api->seriesInfo(int_arg(direct, "direct"), &status, &columns, codeArray, dbArray,
-                    databaseArray, (int)XLENGTH(databases), (int)n, 0, 0, &common, &exclusions);
+    api->seriesInfo(int_arg(direct, "direct"), &status, &columns, codeArray, dbArray, databaseArray,
+                    (int)XLENGTH(databases), (int)n, 0, 0, &common, &exclusions);
 
     SEXP codeOut = PROTECT(strings_of(codeColumn, n));
     ++nprot;
@@ -495,11 +497,10 @@ SEXP kv_c_info(SEXP ptr, SEXP direct, SEXP codes, SEXP dbNames, SEXP databases, 
     INTEGER(rangeOut)[2] = last;
     INTEGER(rangeOut)[3] = count;
 
-    const char *names[] = {"status_counts", "status_lists", "code",
-                           "ints", "texts", "range",
-                           "exclusion_counts", "exclusion_lists"};
-    SEXP values[8] = {statusCounts, statusLists, codeOut, ints,
-                      textOut, rangeOut, exclusionCounts, exclusionLists};
+    const char *names[] = {"status_counts", "status_lists",     "code",           "ints", "texts",
+                           "range",         "exclusion_counts", "exclusion_lists"};
+    SEXP values[8] = {statusCounts, statusLists, codeOut,         ints,
+                      textOut,      rangeOut,    exclusionCounts, exclusionLists};
     SEXP out = named_list(8, names, values);
     UNPROTECT(nprot);
     return out;
@@ -518,8 +519,8 @@ static int *int_column(SEXP x, R_xlen_t n, const char *what) {
  * returns, and every buffer here belongs to R. Answers list(values (a matrix
  * of count rows and one column per series), error, failed_database,
  * count_status). */
-SEXP kv_c_get_data(SEXP ptr, SEXP direct, SEXP codes, SEXP dbNames, SEXP databases,
-                   SEXP window, SEXP transforms) {
+SEXP kv_c_get_data(SEXP ptr, SEXP direct, SEXP codes, SEXP dbNames, SEXP databases, SEXP window,
+                   SEXP transforms) {
     const KovrapApi *api = api_of(ptr);
     R_xlen_t n = XLENGTH(codes);
     if (XLENGTH(dbNames) != n)
@@ -562,8 +563,8 @@ SEXP kv_c_get_data(SEXP ptr, SEXP direct, SEXP codes, SEXP dbNames, SEXP databas
     int *subInts[9];
     for (int i = 0; i < 9; ++i)
         subInts[i] = (int *)R_alloc((size_t)rows, sizeof(int));
-    double *subValues = (double *)R_alloc((size_t)(count > 0 ? count : 1) * (size_t)rows,
-                                          sizeof(double));
+    double *subValues =
+        (double *)R_alloc((size_t)(count > 0 ? count : 1) * (size_t)rows, sizeof(double));
 
     int error = 0;
     int failedDatabase = 0;
@@ -639,29 +640,34 @@ SEXP kv_c_get_data(SEXP ptr, SEXP direct, SEXP codes, SEXP dbNames, SEXP databas
  * library's documented layout. */
 SEXP kv_c_layout(void) {
 #define KV_FIELDS 14
-    const char *names[KV_FIELDS] = {
-        "InfoStatusLists",           "InfoStatusLists.statusCounts",
-        "InfoStatusLists.statusList6", "SeriesInfoColumns",
-        "SeriesInfoColumns.frequency", "SeriesInfoColumns.text7",
-        "CommonRange",               "CommonRange.frequency",
-        "CommonRange.observationCount", "RangeExclusions",
-        "RangeExclusions.exclusionCounts", "TransformArrays",
-        "TransformArrays.countStatus", "AdvancedWindows"};
-    const int values[KV_FIELDS] = {
-        (int)sizeof(InfoStatusLists),
-        (int)offsetof(InfoStatusLists, statusCounts),
-        (int)offsetof(InfoStatusLists, statusList6),
-        (int)sizeof(SeriesInfoColumns),
-        (int)offsetof(SeriesInfoColumns, frequency),
-        (int)offsetof(SeriesInfoColumns, text7),
-        (int)sizeof(CommonRange),
-        (int)offsetof(CommonRange, frequency),
-        (int)offsetof(CommonRange, observationCount),
-        (int)sizeof(RangeExclusions),
-        (int)offsetof(RangeExclusions, exclusionCounts),
-        (int)sizeof(TransformArrays),
-        (int)offsetof(TransformArrays, countStatus),
-        (int)sizeof(AdvancedWindows)};
+    const char *names[KV_FIELDS] = {"InfoStatusLists",
+                                    "InfoStatusLists.statusCounts",
+                                    "InfoStatusLists.statusList6",
+                                    "SeriesInfoColumns",
+                                    "SeriesInfoColumns.frequency",
+                                    "SeriesInfoColumns.text7",
+                                    "CommonRange",
+                                    "CommonRange.frequency",
+                                    "CommonRange.observationCount",
+                                    "RangeExclusions",
+                                    "RangeExclusions.exclusionCounts",
+                                    "TransformArrays",
+                                    "TransformArrays.countStatus",
+                                    "AdvancedWindows"};
+    const int values[KV_FIELDS] = {(int)sizeof(InfoStatusLists),
+                                   (int)offsetof(InfoStatusLists, statusCounts),
+                                   (int)offsetof(InfoStatusLists, statusList6),
+                                   (int)sizeof(SeriesInfoColumns),
+                                   (int)offsetof(SeriesInfoColumns, frequency),
+                                   (int)offsetof(SeriesInfoColumns, text7),
+                                   (int)sizeof(CommonRange),
+                                   (int)offsetof(CommonRange, frequency),
+                                   (int)offsetof(CommonRange, observationCount),
+                                   (int)sizeof(RangeExclusions),
+                                   (int)offsetof(RangeExclusions, exclusionCounts),
+                                   (int)sizeof(TransformArrays),
+                                   (int)offsetof(TransformArrays, countStatus),
+                                   (int)sizeof(AdvancedWindows)};
     SEXP out = PROTECT(Rf_allocVector(INTSXP, KV_FIELDS));
     SEXP labels = PROTECT(Rf_allocVector(STRSXP, KV_FIELDS));
     for (int i = 0; i < KV_FIELDS; ++i) {
