@@ -1,4 +1,4 @@
-#' @noRd
+# The library's file name, for the system's search.
 default_library <- function() {
   if (.Platform$OS.type == "windows") "Kovrap64.dll" else "libKovrap64.so"
 }

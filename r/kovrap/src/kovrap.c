@@ -152,6 +152,14 @@ static void *find_symbol(void *library, const char *name) {
 #endif
 }
 
+static void close_library(void *library) {
+#if defined(_WIN32)
+    FreeLibrary((HMODULE)library);
+#else
+    dlclose(library);
+#endif
+}
+
 static void api_finalizer(SEXP ptr) {
     /* The library stays loaded: its libraries keep the log-in process-wide. */
     KovrapApi *api = (KovrapApi *)R_ExternalPtrAddr(ptr);
@@ -197,6 +205,7 @@ SEXP kv_c_load(SEXP path) {
         void *symbol = find_symbol(library, exports[i].name);
         if (symbol == NULL) {
             snprintf(message, sizeof message, "the library does not export %s", exports[i].name);
+            close_library(library);
             return Rf_mkString(message);
         }
         /* Object and function pointers share one representation on every

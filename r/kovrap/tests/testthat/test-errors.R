@@ -53,6 +53,11 @@ test_that("a library that does not load is an R condition", {
   condition <- condition_of(kv_connect(file.path(tempdir(), "no-such-library.so")))
   expect_s3_class(condition, "kovrap_library_error")
   expect_match(conditionMessage(condition), "cannot load the Kovrap library")
+  # A library that loads but is not Kovrap: this package's own.
+  own <- getLoadedDLLs()[["kovrap"]][["path"]]
+  condition <- condition_of(kv_connect(own))
+  expect_s3_class(condition, "kovrap_library_error")
+  expect_match(conditionMessage(condition), "does not export tqvdateToYmd")
   expect_s3_class(condition_of(kv_connect(where$library, data_dir = file.path(tempdir(), "none"))),
                   "kovrap_argument_error")
   expect_s3_class(condition_of(kv_codes(list(), "ECON")), "kovrap_argument_error")
