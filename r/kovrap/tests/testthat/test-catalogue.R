@@ -44,3 +44,31 @@ test_that("the common range sets series aside and says why", {
   expect_identical(fixed$observations, 7L)
   expect_identical(fixed$series$role, c("used", "used"))
 })
+
+# A database of n annual series S00000001 ..., in the stand-in's file format.
+write_big_database <- function(folder, n) {
+  codes <- sprintf("S%08d", seq_len(n))
+  blocks <- paste0("series ", codes, "\nfrequency 10\nrange 2000 2000\n",
+                   "attributes 1 0 0 0 0 1\nvalues\n1\nend")
+  writeLines(c("TQVDB 1", "database BIG", blocks), file.path(folder, "BIG.tqvdb"))
+  codes
+}
+
+test_that("long listings come back whole from both libraries", {
+  where <- library_or_skip()
+  folder <- tempfile("kovrap-big")
+  dir.create(folder)
+  on.exit(unlink(folder, recursive = TRUE))
+  # 5000 codes take 50 000 bytes, five times a direct code list buffer.
+  codes <- write_big_database(folder, 5000L)
+  local <- kv_connect(where$library, data_dir = folder)
+  expect_identical(kv_codes(local, "BIG"), codes)
+
+  # The direct library lists in batches of 100 names, at most 32 of them.
+  codes <- write_big_database(folder, 3150L)
+  expect_true(file.copy(file.path(where$data_dir, "credentials"), folder))
+  direct <- kv_connect(where$library, direct = TRUE, data_dir = folder)
+  kv_login(direct, demo_user, demo_password())
+  expect_identical(kv_codes(direct, "BIG"), codes)
+  expect_identical(kv_get(direct, "BIG:S00003150"), ts(1, start = 2000))
+})
