@@ -15,8 +15,10 @@ The library is not told the size of the buffer it writes the listing into.
 The package sizes it for the whole listing: for a local database file, at
 least the file's size (a file holds more bytes per series than the at most
 10 of its listing), and never less than 4 MiB, enough for some 400 000 codes.
-The direct library's listing is the library's own: at most 32 batches of
-names.
+The direct library's listing is Kovrap's own: it asks for at most 32
+batches of names and stops there without a word, so a direct database of more
+names than 32 batches hold (3200 with the stand-in library's batches of 100)
+is listed only that far.
 }
 \section{Errors}{A database that does not open raises a
 \code{kovrap_database_error} with the library's status.}
