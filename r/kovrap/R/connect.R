@@ -10,7 +10,8 @@ kv_connect <- function(library = NULL, direct = FALSE, data_dir = NULL) {
   if (is.null(library) || identical(library, "")) {
     library <- Sys.getenv("KOVRAP_LIBRARY", "")
   }
-  if (identical(library, "")) {
+  searched <- identical(library, "")
+  if (searched) {
     library <- default_library()
   }
   if (!is.character(library) || length(library) != 1L || is.na(library)) {
@@ -31,6 +32,19 @@ kv_connect <- function(library = NULL, direct = FALSE, data_dir = NULL) {
     data_dir <- normalizePath(data_dir, mustWork = TRUE)
   }
   ptr <- .Call(C_kv_c_load, library)
+  # The sample data folder lies beside the libraries (the stand-in's default
+  # data folder is "tqvdata" there): when the system's search finds no
+  # library, the one beside the data folder is taken.
+  beside <- if (!is.null(data_dir)) file.path(dirname(data_dir), default_library())
+  if (is.character(ptr) && searched && !is.null(beside) && file.exists(beside)) {
+    first <- ptr
+    ptr <- .Call(C_kv_c_load, beside)
+    if (is.character(ptr)) {
+      ptr <- paste0(first, "; ", beside, ": ", ptr)
+    } else {
+      library <- beside
+    }
+  }
   if (is.character(ptr)) {
     kv_abort(sprintf("cannot load the Kovrap library %s: %s", library, ptr), "library")
   }

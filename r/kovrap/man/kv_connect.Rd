@@ -19,7 +19,9 @@ kv_version(con)
 \arguments{
   \item{library}{path of the library. When \code{NULL}, the environment
     variable \env{KOVRAP_LIBRARY}; when that is unset, the system's search for
-    \file{libKovrap64.so} (\file{Kovrap64.dll} on Windows).}
+    \file{libKovrap64.so} (\file{Kovrap64.dll} on Windows), and when that
+    finds none, the library beside \code{data_dir} (the libraries' own data
+    folder \file{tqvdata} lies beside them).}
   \item{direct}{\code{FALSE} reads through the local library, which opens
     databases by path; \code{TRUE} through the direct library, which opens
     them by name after \code{kv_login}.}
