@@ -151,6 +151,7 @@ class Kovrap:
         if isinstance(series, str):
             series = [series]
         refs = []
+        paths = {}
         for name in series:
             if not isinstance(name, str):
                 raise KovrapError(None, "%r is not DATABASE:CODE" % (name,))
@@ -159,9 +160,12 @@ class Kovrap:
             if colon <= 0 or colon + 1 == len(name):
                 raise KovrapError(None, "'%s' is not DATABASE:CODE" % name)
             database, code = name[:colon], name[colon + 1:]
-            if len(code.encode(self.encoding)) > _MAX_CODE:
+            if len(code) > _MAX_CODE or len(code.encode(self.encoding)) > _MAX_CODE:
                 raise KovrapError(None, "'%s' is longer than a series code (9 characters)" % code)
-            refs.append(Series(name, database, code, self._path(database)))
+            path = paths.get(database)
+            if path is None:
+                path = paths[database] = self._path(database)
+            refs.append(Series(name, database, code, path))
         if not refs:
             raise KovrapError(None, "no series given")
         return refs
@@ -215,7 +219,7 @@ class Kovrap:
         """One c_kovraSeriesInfo call; range_request is (frequency, start, end)."""
         n = len(refs)
         codes = _Texts([r.code.encode(self.encoding) for r in refs])
-        db_names = _Texts([os.fsencode(r.path) for r in refs])
+        db_names = _Texts(_encoded_paths(refs))
         databases = self._databases(refs)
         database_names = _Texts([os.fsencode(d) for d in databases])
         # A database named twice would visit its requests twice; it is named once.
@@ -492,7 +496,7 @@ class Kovrap:
 
             used_refs = [refs[i] for i in used]
             codes = _Texts([r.code.encode(self.encoding) for r in used_refs])
-            db_names = _Texts([os.fsencode(r.path) for r in used_refs])
+            db_names = _Texts(_encoded_paths(used_refs))
             databases = self._databases(used_refs)
             database_names = _Texts([os.fsencode(d) for d in databases])
             values = np.empty((rows, count), dtype=np.float64)
@@ -535,6 +539,11 @@ class Kovrap:
             frequency=frequency, freq=window.freq, start=window.start, end=window.end,
             count=count, set_aside=window.set_aside, failed=failed, notes=notes)
         return frame
+
+
+def _encoded_paths(refs):
+    encoded = {}
+    return [encoded.get(r.path) or encoded.setdefault(r.path, os.fsencode(r.path)) for r in refs]
 
 
 def _parse_int(text):
