@@ -80,14 +80,18 @@ def parse_frequency(freq, known_code):
             return _NAMES[text]
         if text.isdigit() and len(text) <= 4:
             return parse_frequency(int(text), known_code)
-        try:
-            with warnings.catch_warnings():
-                warnings.simplefilter("ignore")
-                code = _code_of_offset(pd.tseries.frequencies.to_offset(text))
-        except ValueError:
-            code = None
-        if code is not None:
-            return code
+        # An offset alias ("Q", "W-FRI"), else a period alias, which newer
+        # pandas keeps apart from the offsets ("M" against "ME").
+        for read in (pd.tseries.frequencies.to_offset,
+                     lambda t: pd.Period("2000-01-03", freq=t).freq):
+            try:
+                with warnings.catch_warnings():
+                    warnings.simplefilter("ignore")
+                    code = _code_of_offset(read(text))
+            except (ValueError, TypeError):
+                code = None
+            if code is not None:
+                return code
     elif isinstance(freq, pd.offsets.BaseOffset):
         code = _code_of_offset(freq)
         if code is not None:
