@@ -87,6 +87,12 @@ def test_library_is_found_by_argument_environment_package_or_name(monkeypatch, t
     assert native.find_library() == str(package / kovrap.library_name())
 
 
+def test_library_from_the_environment_loads(monkeypatch, library, data_dir):
+    monkeypatch.setenv("KOVRAP_LIBRARY", library)
+    kv = kovrap.Kovrap(data_dir=data_dir)
+    assert kv.library == library and kv.codes("ECON")[0] == "UKGAS"
+
+
 def test_version(kv):
     version = kv.version()
     assert version["interface"] == 1

@@ -68,3 +68,19 @@ def test_set_aside_series_get_an_empty_column(kv):
         "ECON:GDP": "ECON:GDP has no observations",
         "ECON:UKGAS": "ECON:UKGAS is quarterly, finer than annual and not to be aggregated",
     }
+
+
+def test_periods_before_pandas_timestamps(library, tmp_path):
+    # Periods reach further back than Timestamps (1677): no date goes through one.
+    (tmp_path / "OLD.tqvdb").write_text(
+        "TQVDB 1\ndatabase OLD\n"
+        "series A\nfrequency 10\nrange 1500 1503\nattributes 1 0 0 0 0 1\nvalues\n1 2 NA 4\nend\n"
+        "series D\nfrequency 60\nrange 16000101 16000103\nattributes 1 0 0 0 0 1\nvalues\n"
+        "1 2 3\nend\n")
+    kv = kovrap.Kovrap(library=library, data_dir=tmp_path)
+    annual = kv.fetch("OLD:A", start=pd.Period("1501", "A"), end="1503")
+    assert [str(p) for p in annual.index] == ["1501", "1502", "1503"]
+    same_values(annual["A"], [2, np.nan, 4])
+    daily = kv.fetch("OLD:D")
+    assert [str(p) for p in daily.index] == ["1600-01-01", "1600-01-02", "1600-01-03"]
+    assert str(kv.info(["OLD:D"]).loc["OLD:D", "first"]) == "1600-01-01"
