@@ -499,7 +499,9 @@ class Kovrap:
             db_names = _Texts(_encoded_paths(used_refs))
             databases = self._databases(used_refs)
             database_names = _Texts([os.fsencode(d) for d in databases])
-            values = np.empty((rows, count), dtype=np.float64)
+            # Filled with the missing value first, so that a slot the library
+            # leaves alone reads as missing and never as stale memory.
+            values = np.full((rows, count), native.MISSING, dtype=np.float64)
             error = c_int(0)
             self.lib.c_kovraGetData(
                 self.direct, values.ctypes.data_as(POINTER(c_double)), codes.argument,
@@ -515,7 +517,8 @@ class Kovrap:
         index = cal.period_index(int(dates[0]), count, frequency)
         if cal.last_day(index[-1]) != dates[-1]:
             index = cal.index_from_dates(dates, frequency)
-        values[values == native.MISSING] = np.nan
+        # As kovra shows them: the missing value and anything not finite.
+        values[(values == native.MISSING) | ~np.isfinite(values)] = np.nan
         failed = {}
         notes = ["left out: " + reason for reason in window.set_aside.values()]
         for r in np.flatnonzero(count_status):
