@@ -12,7 +12,9 @@ the stand-in engine's store in memory; for each, times alternately:
   fetch: kv.fetch(every series), which also asks c_kovraSeriesInfo for the
          common range and builds the DataFrame.
   both:  the bare c_kovraSeriesInfo for the common range, then the bare
-         c_kovraGetData: the two library calls that fetch makes.
+         c_kovraGetData: the two library calls that fetch makes;
+  window: kv.fetch(every series, window=...) with a common range asked for
+         once beforehand, which makes only the c_kovraGetData call.
 Prints the median of each and the ratios. Run it with a Python that has
 numpy and pandas (Debian's /usr/bin/python3, or the test venv), from the
 repository, after the native build.
@@ -135,15 +137,23 @@ def measure(library, database, codes, first, last, count, repetitions, between, 
     def fetch():
         return kv.fetch(names)
 
+    window = kv.common_range(names)
+
+    def fetch_window():
+        return kv.fetch(names, window=window)
+
     # Once each, untimed; and the two agree.
     bare()
     frame = fetch()
     assert frame.shape == (count, n)
     np.testing.assert_array_equal(frame.to_numpy(), values.T)
 
-    timings = {"bare": [], "both": [], "fetch": []}
+    np.testing.assert_array_equal(fetch_window().to_numpy(), values.T)
+
+    timings = {"bare": [], "both": [], "fetch": [], "window": []}
     for _ in range(repetitions):
-        for name, call in (("bare", bare), ("both", bare_both), ("fetch", fetch)):
+        for name, call in (("bare", bare), ("both", bare_both), ("fetch", fetch),
+                           ("window", fetch_window)):
             between()
             began = time.perf_counter()
             call()
@@ -156,8 +166,12 @@ def report(title, times):
     print("  %-44s %9.1f ms" % ("bare c_kovraGetData", times["bare"] * 1e3))
     print("  %-44s %9.1f ms" % ("bare c_kovraSeriesInfo + c_kovraGetData", times["both"] * 1e3))
     print("  %-44s %9.1f ms" % ("kv.fetch -> DataFrame", times["fetch"] * 1e3))
+    print("  %-44s %9.1f ms" % ("kv.fetch(window=common range) -> DataFrame",
+                                  times["window"] * 1e3))
     print("  %-44s %9.2f" % ("ratio fetch / bare c_kovraGetData", times["fetch"] / times["bare"]))
     print("  %-44s %9.2f" % ("ratio fetch / bare info + data", times["fetch"] / times["both"]))
+    print("  %-44s %9.2f" % ("ratio fetch(window) / bare c_kovraGetData",
+                             times["window"] / times["bare"]))
 
 
 def main():

@@ -39,13 +39,29 @@ Series = collections.namedtuple("Series", "name database code path")
 Operation = collections.namedtuple("Operation", "advanced code second rebase label")
 
 
-class CommonRange(collections.namedtuple(
-        "CommonRange", "frequency freq start end count used set_aside")):
+class CommonRange:
     """The window the library chooses for a set of series.
 
     frequency: the frequency code; freq: pandas' alias; start, end: the first
     and last period as pandas Periods; count: the observations from start to
-    end; used: the series that take part; set_aside: {series: reason}."""
+    end; used: the series that take part; set_aside: {series: reason};
+    series: the series it was chosen for, in order. fetch(series,
+    window=...) reuses it instead of asking the library again."""
+
+    __slots__ = ("frequency", "freq", "start", "end", "count", "used", "set_aside", "series",
+                 "_first", "_last", "_roles")
+
+    def __init__(self, frequency, freq, start, end, count, used, set_aside, series, first, last,
+                 roles):
+        self.frequency, self.freq, self.start, self.end = frequency, freq, start, end
+        self.count, self.used, self.set_aside, self.series = count, used, set_aside, series
+        # The library's own window: period dates and each series' part in it.
+        self._first, self._last, self._roles = first, last, roles
+
+    def __repr__(self):
+        return ("CommonRange(frequency=%r, freq=%r, start=%r, end=%r, count=%r, used=%r, "
+                "set_aside=%r)" % (self.frequency, self.freq, self.start, self.end, self.count,
+                                   self.used, self.set_aside))
 
 
 def _int_column(n, fill=0):
@@ -365,8 +381,9 @@ class Kovrap:
             start=cal.period_of(self.lib.tqvdateToYmd(first, chosen), chosen),
             end=cal.period_of(self.lib.tqvdateToYmd(last, chosen), chosen),
             count=count, used=[r.name for i, r in enumerate(refs) if not answer["role"][i]],
-            set_aside=dict(set_aside))
-        return window, answer
+            set_aside=dict(set_aside), series=tuple(r.name for r in refs),
+            first=answer["start"], last=answer["end"], roles=answer["role"].copy())
+        return window
 
     def common_range(self, series, freq="lowest", start=None, end=None):
         """The frequency, the first and last period and the observation count
@@ -375,7 +392,7 @@ class Kovrap:
         the lowest frequency among the series); start, end: Periods,
         datetimes or text such as "1991Q3" (default: the span of the series
         that take part)."""
-        return self._range(self._series(series), freq, start, end)[0]
+        return self._range(self._series(series), freq, start, end)
 
     # -- data ----------------------------------------------------------------
 
@@ -431,7 +448,8 @@ class Kovrap:
         op = self._operation(value, advanced)
         return [op] * len(refs)
 
-    def fetch(self, series, start=None, end=None, freq=None, math=None, advanced=None):
+    def fetch(self, series, start=None, end=None, freq=None, math=None, advanced=None,
+              window=None):
         """The observations of the series side by side: a DataFrame with a
         PeriodIndex, one column per series, NaN where there is none.
 
@@ -440,6 +458,10 @@ class Kovrap:
         apct, yoy, log or a code); advanced: an advanced count (seasonal,
         ma:SPAN, rebase:DATE, CODE[:SECOND]). Each is one value for all
         series, a list in their order, or a dict by series name.
+
+        window: a CommonRange that common_range() gave for the same series,
+        in place of freq, start and end: fetches of one set of series then
+        ask the library for the range only once.
 
         df.attrs holds the window ("frequency", "start", "end", "count"), the
         series set aside ("set_aside": {series: reason}) with empty columns,
@@ -455,11 +477,21 @@ class Kovrap:
                                   % ref.name)
             ops.append(a if a is not None else m)
 
+        if window is not None:
+            if not isinstance(window, CommonRange):
+                raise KovrapError(None, "window must be a CommonRange from common_range()")
+            if window.series != tuple(r.name for r in refs):
+                raise KovrapError(None, "the window was chosen for other series: %s" %
+                                  ", ".join(window.series))
+            if (freq, start, end) != (None, None, None):
+                raise KovrapError(None, "a window replaces freq, start and end")
+
         with _LOCK:
-            window, answer = self._range(refs, freq, start, end)
-            frequency, first, last, count = (answer["chosen"], answer["start"], answer["end"],
-                                             answer["count"])
-            used = np.flatnonzero(answer["role"] == 0)
+            if window is None:
+                window = self._range(refs, freq, start, end)
+            frequency, first, last, count = (window.frequency, window._first, window._last,
+                                             window.count)
+            used = np.flatnonzero(window._roles == 0)
             rows = used.size
 
             transform = _int_column(rows, _NO_MATH)

@@ -7,6 +7,7 @@ import numpy as np
 import pandas as pd
 import pytest
 
+import kovrap
 from conftest import same_values
 
 # (series, kovra's options, fetch's keyword arguments)
@@ -89,3 +90,24 @@ def test_a_failed_advanced_count_empties_its_column_only(kv):
     assert frame.attrs["notes"] == ["seasonal failed for ECON:PRES (status 31)"]
     assert frame["PRES"].isna().all()
     assert frame["UKGAS"].notna().all() and len(frame) == 24
+
+
+def test_a_window_from_common_range_gives_the_same_fetch(kv):
+    series = ["ECON:UKGAS", "ECON:CO2", "ECON:GDP", "ECON:NILE"]
+    window = kv.common_range(series, freq="quarterly", start="1970")
+    direct = kv.fetch(series, freq="quarterly", start="1970", math="pct")
+    reused = kv.fetch(series, window=window, math="pct")
+    assert reused.equals(direct) and reused.attrs == direct.attrs
+    assert window.series == tuple(series)
+
+
+def test_a_window_must_belong_to_the_series(kv):
+    window = kv.common_range(["ECON:UKGAS", "ECON:JNJ"])
+    for series, kwargs, message in [
+            (["ECON:JNJ", "ECON:UKGAS"], {}, "the window was chosen for other series"),
+            (["ECON:UKGAS", "ECON:JNJ"], {"start": "1970"}, "a window replaces freq"),
+            (["ECON:UKGAS"], {}, "the window was chosen for other series")]:
+        with pytest.raises(kovrap.KovrapError, match=message):
+            kv.fetch(series, window=window, **kwargs)
+    with pytest.raises(kovrap.KovrapError, match="window must be a CommonRange"):
+        kv.fetch("ECON:UKGAS", window=("1970", "1980"))
