@@ -1,0 +1,15 @@
+"""Kovrap time series as pandas objects.
+
+    import kovrap
+    kv = kovrap.Kovrap(data_dir="build/native/bin/tqvdata")
+    df = kv.fetch("ECON:UKGAS")
+"""
+
+from ._api import CommonRange, Kovrap
+from ._calendar import alias_of, frequency_name
+from ._errors import KovrapError
+from ._native import MISSING, library_name
+
+__all__ = ["Kovrap", "KovrapError", "CommonRange", "MISSING", "alias_of", "frequency_name",
+           "library_name"]
+__version__ = "0.1.0"

@@ -1,0 +1,177 @@
+"""The library's exports and host records, as ctypes declares them.
+
+Every record mirrors include/Kovrap.h field for field; the layout test
+compares sizes and offsets with a C compiler's.
+"""
+
+import ctypes
+import os
+import sys
+from ctypes import POINTER, Structure, c_char, c_char_p, c_double, c_int, c_void_p
+
+MISSING = 1e9  # the value in every slot without an observation
+CODELIST_BYTES = 10000
+
+IntArray = POINTER(c_int)
+TextArray = POINTER(c_char_p)  # a column of char * buffers, or a request list
+
+
+class InfoStatusLists(Structure):
+    _fields_ = [
+        ("classifyOnly", c_int),
+        ("statusCounts", IntArray),
+        ("statusList0", IntArray),
+        ("statusList1", IntArray),
+        ("statusList2", IntArray),
+        ("statusList3", IntArray),
+        ("statusList4", IntArray),
+        ("statusList5", IntArray),
+        ("statusList6", IntArray),
+    ]
+
+
+class SeriesInfoColumns(Structure):
+    _fields_ = [
+        ("code", TextArray),
+        ("firstDate", IntArray),
+        ("lastDate", IntArray),
+        ("attribute1", IntArray),
+        ("frequency", IntArray),
+        ("attribute2", IntArray),
+        ("attribute3", IntArray),
+        ("attribute4", IntArray),
+        ("attribute5", IntArray),
+        ("attribute6", IntArray),
+        ("text1", TextArray),
+        ("text2", TextArray),
+        ("text3", TextArray),
+        ("text4", TextArray),
+        ("text5", TextArray),
+        ("text6", TextArray),
+        ("text7", TextArray),
+    ]
+
+
+class CommonRange(Structure):
+    _fields_ = [
+        ("computeRange", c_int),
+        ("frequency", IntArray),
+        ("start", IntArray),
+        ("end", IntArray),
+        ("observationCount", IntArray),
+    ]
+
+
+class RangeExclusions(Structure):
+    _fields_ = [
+        ("reserved", c_int),
+        ("exclusionCounts", IntArray),
+        ("emptyList", IntArray),
+        ("higherFrequencyList", IntArray),
+        ("lowerFrequencyList", IntArray),
+    ]
+
+
+class TransformArrays(Structure):
+    _fields_ = [
+        ("transformCode", IntArray),
+        ("paramB", IntArray),
+        ("paramA", IntArray),
+        ("spanEnd", IntArray),
+        ("paramC", IntArray),
+        ("advancedFlag", IntArray),
+        ("reserved", c_void_p),
+        ("countStatus", IntArray),
+    ]
+
+
+class AdvancedWindows(Structure):
+    _fields_ = [("windowStart", IntArray), ("windowEnd", IntArray)]
+
+
+RECORDS = (
+    InfoStatusLists,
+    SeriesInfoColumns,
+    CommonRange,
+    RangeExclusions,
+    TransformArrays,
+    AdvancedWindows,
+)
+
+# Every export: (name, result type, argument types).
+EXPORTS = (
+    ("isLeapYear", c_int, [c_int]),
+    ("tqvdateToYmd", c_int, [c_int, c_int]),
+    ("ymdToTqvdate", c_int, [c_int, c_int]),
+    ("c_kovraDateSeq", None, [IntArray, c_int, c_int, c_int]),
+    ("directCodelist", None, [POINTER(c_char), c_int, TextArray, TextArray, c_char_p, c_int]),
+    ("c_kovraGetCodes", c_int, [c_int, POINTER(c_char), c_char_p, IntArray]),
+    (
+        "c_kovraSeriesInfo",
+        None,
+        [
+            c_int, POINTER(InfoStatusLists), POINTER(SeriesInfoColumns), TextArray, TextArray,
+            TextArray, c_int, c_int, c_int, c_int, POINTER(CommonRange),
+            POINTER(RangeExclusions),
+        ],
+    ),
+    (
+        "c_kovraGetData",
+        None,
+        [
+            c_int, POINTER(c_double), TextArray, TextArray, TextArray, c_int, c_int, c_int,
+            c_int, c_int, c_int, c_int, POINTER(TransformArrays), POINTER(AdvancedWindows),
+            IntArray,
+        ],
+    ),
+    (
+        "ZOZurevAdvancedCount",
+        c_int,
+        [
+            c_int, POINTER(TransformArrays), c_int, c_int, c_int, c_int, c_int, c_int,
+            POINTER(c_double), c_int,
+        ],
+    ),
+    ("c_getAggmode", c_int, [c_int]),
+    ("c_setAggmode", c_int, [c_int, c_int]),
+    ("c_kovraGetObsNum", c_int, [c_int, c_int, c_int]),
+    ("c_kovraGetDate", c_int, [c_int, c_int, c_int]),
+    ("c_kovraCVersion", c_int, [IntArray, POINTER(c_char), POINTER(c_char)]),
+    ("c_kovraAuthenticate", c_int, [c_char_p, c_char_p, IntArray, c_char_p]),
+)
+
+
+def library_name():
+    """The library's file name on this platform."""
+    return "Kovrap64.dll" if sys.platform == "win32" else "libKovrap64.so"
+
+
+def find_library(library=None):
+    """The path or name to load: the argument, else KOVRAP_LIBRARY, else a
+    copy beside the package, else the plain name for the system's search."""
+    if library:
+        return os.fspath(library)
+    from_environment = os.environ.get("KOVRAP_LIBRARY")
+    if from_environment:
+        return from_environment
+    here = os.path.dirname(os.path.abspath(__file__))
+    for candidate in (os.path.join(here, library_name()), os.path.join(here, "lib", library_name())):
+        if os.path.isfile(candidate):
+            return candidate
+    return library_name()
+
+
+def load(path):
+    """Loads the library and declares every export. The database libraries
+    must lie beside it (or be found by the system's search)."""
+    lib = ctypes.CDLL(path)
+    for name, result, arguments in EXPORTS:
+        function = getattr(lib, name)
+        function.argtypes = arguments
+        function.restype = result
+    return lib
+
+
+def tqvd_chunk(lib):
+    """The exported data TQVDchunk: the direct library's chunk size."""
+    return c_int.in_dll(lib, "TQVDchunk").value
