@@ -122,6 +122,42 @@ if(NOT run_output MATCHES "consumer: ok")
 endif()
 message(STATUS "find_package(Kovrap): ${run_output}")
 
+# A host for Microsoft's ABI through the same package: clang for the MSVC
+# target and lld-link, without any C runtime (the host is the one of the
+# msvc_host test), must be given Kovrap64.lib, and runs against the prefix
+# with its bin and standin folders on WINEPATH.
+if(WINDOWS AND CLANG AND LLD_LINK AND MSVC_HOST)
+  set(msvc_source ${WORK_DIR}/msvc-consumer)
+  set(msvc_build ${WORK_DIR}/msvc-consumer/build)
+  file(MAKE_DIRECTORY ${msvc_source})
+  file(WRITE ${msvc_source}/CMakeLists.txt "cmake_minimum_required(VERSION 3.25)
+project(host C)
+find_package(Kovrap ${VERSION} REQUIRED)
+add_executable(host host.c)
+target_link_libraries(host PRIVATE Kovrap::Kovrap64)
+")
+  file(COPY_FILE ${MSVC_HOST} ${msvc_source}/host.c)
+  run("configure of the MSVC consumer" ${CMAKE_COMMAND} -S ${msvc_source} -B ${msvc_build}
+      -G ${GENERATOR} -DCMAKE_BUILD_TYPE=${CONFIG} -DCMAKE_SYSTEM_NAME=Windows
+      -DCMAKE_C_COMPILER=${CLANG} -DCMAKE_C_COMPILER_TARGET=x86_64-pc-windows-msvc
+      -DCMAKE_C_COMPILER_WORKS=ON -DCMAKE_C_STANDARD_LIBRARIES=
+      "-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld -nostdlib -Wl,/entry:start -Wl,/subsystem:console -Wl,/nodefaultlib"
+      -DKovrap_DIR=${prefix}/${LIBDIR}/cmake/Kovrap -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF)
+  run("build of the MSVC consumer" ${CMAKE_COMMAND} --build ${msvc_build} --verbose)
+  if(NOT run_output MATCHES "Kovrap64\\.lib" OR run_output MATCHES "libKovrap64\\.dll\\.a")
+    message(FATAL_ERROR "the MSVC consumer was not linked with Kovrap64.lib:\n${run_output}")
+  endif()
+  # It reads the example database by a relative path.
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env
+                          "WINEPATH=${prefix}/${BINDIR}\;${prefix}/${STANDINDIR}"
+                          ${EMULATOR} ${msvc_build}/host.exe
+                  WORKING_DIRECTORY ${EXAMPLES} RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "the MSVC consumer failed with ${rc} (100 + the failed check)")
+  endif()
+  message(STATUS "find_package(Kovrap) for the MSVC ABI: linked with Kovrap64.lib, ran")
+endif()
+
 # kovrap.pc: compile and link the same program with its flags alone.
 if(NOT WINDOWS AND PKG_CONFIG)
   set(ENV{PKG_CONFIG_PATH} ${prefix}/${LIBDIR}/pkgconfig)
@@ -205,6 +241,11 @@ if(SANITIZE)
   # Programs that load the sanitized library carry the sanitizer themselves.
   string(APPEND preamble "cc() { command cc ${sanitizer_flags} \"$@\"; }\n")
   list(APPEND environment "CFLAGS=${sanitizer_flags}" "LDFLAGS=${sanitizer_flags}")
+  # kovra's dlopen goes through the sanitizer's, which hides kovra's run
+  # path: the loader is told the library folder instead. The run paths are
+  # held to account by the same steps in the plain build.
+  list(APPEND environment "LD_LIBRARY_PATH=${docs_prefix}/${LIBDIR}")
+  list(REMOVE_ITEM environment --unset=LD_LIBRARY_PATH)
 endif()
 file(WRITE ${docs_dir}/steps.sh "${preamble}${script}")
 execute_process(COMMAND ${CMAKE_COMMAND} -E env ${environment} ${SHELL_PROGRAM} steps.sh
