@@ -51,7 +51,7 @@ set(root ${top})
 set(docs share/doc/Kovrap)
 set(wanted include/Kovrap.h lib/cmake/Kovrap/KovrapConfig.cmake
     lib/cmake/Kovrap/KovrapConfigVersion.cmake lib/cmake/Kovrap/KovrapTargets.cmake
-    lib/cmake/Kovrap/KovrapStandinTargets.cmake
+    lib/cmake/Kovrap/KovrapStandinTargets.cmake lib/pkgconfig/kovrap.pc
     ${docs}/README.md ${docs}/LICENSE ${docs}/docs/kovra.md ${docs}/docs/windows.md
     ${docs}/docs/reference/README.md ${docs}/examples/series.c ${docs}/examples/example.tqvdb
     ${docs}/examples/series.expected)
@@ -63,7 +63,7 @@ if(WINDOWS)
   set(unwanted bin/tqvapi64.dll bin/tqvdapi64.dll bin/tqvstandin.dll)
 else()
   set(data lib/tqvdata)
-  list(APPEND wanted lib/libKovrap64.so lib/pkgconfig/kovrap.pc bin/kovra bin/tqvconvert
+  list(APPEND wanted lib/libKovrap64.so bin/kovra bin/tqvconvert
        lib/libtqvapi64.so lib/libtqvdapi64.so lib/libtqvstandin.so)
   set(unwanted lib/Kovrap64.lib lib/Kovrap64.def)
 endif()
@@ -127,15 +127,17 @@ else()
   set(kovra_env ${clean_env})
   set(example_flags -I${root}/include -L${root}/lib -lKovrap64 -Wl,-rpath,${root}/lib)
 endif()
-if(NOT WINDOWS AND PKG_CONFIG)
+if(PKG_CONFIG)
   # The archive's kovrap.pc, as the install section of the README says.
   set(ENV{PKG_CONFIG_PATH} ${root}/lib/pkgconfig)
   run("pkg-config" ${PKG_CONFIG} --cflags --libs kovrap)
   string(STRIP "${run_output}" flags)
   separate_arguments(example_flags UNIX_COMMAND "${flags}")
-  run("pkg-config" ${PKG_CONFIG} --variable=libdir kovrap)
-  string(STRIP "${run_output}" libdir)
-  list(APPEND example_flags -Wl,-rpath,${libdir})
+  if(NOT WINDOWS)
+    run("pkg-config" ${PKG_CONFIG} --variable=libdir kovrap)
+    string(STRIP "${run_output}" libdir)
+    list(APPEND example_flags -Wl,-rpath,${libdir})
+  endif()
 endif()
 
 # The C example, built from the archive's copy against its header and

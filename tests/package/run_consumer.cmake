@@ -20,7 +20,8 @@ endfunction()
 
 # Files each component lays out, relative to the prefix.
 if(WINDOWS)
-  set(kovrap_files ${INCLUDEDIR}/Kovrap.h ${BINDIR}/Kovrap64.dll ${LIBDIR}/libKovrap64.dll.a)
+  set(kovrap_files ${INCLUDEDIR}/Kovrap.h ${BINDIR}/Kovrap64.dll ${LIBDIR}/libKovrap64.dll.a
+                   ${LIBDIR}/Kovrap64.lib ${LIBDIR}/Kovrap64.def ${LIBDIR}/pkgconfig/kovrap.pc)
   set(standin_files ${STANDINDIR}/tqvapi64.dll ${STANDINDIR}/tqvdapi64.dll
                     ${STANDINDIR}/tqvstandin.dll ${INCLUDEDIR}/tqv_standin.h)
 else()
