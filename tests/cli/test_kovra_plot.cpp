@@ -488,6 +488,8 @@ TEST_P(KovraPlotLayout, StacksPanelsByScaleAndNamesWhatIsNotDrawn) {
     EXPECT_EQ(c.legend, legend);
     EXPECT_EQ(c.legend.size(), chart.seriesPaths().size());
     EXPECT_EQ(c.setAside, chart.texts("legend", "set-aside"));
+    // A chart without a value to draw says so.
+    EXPECT_EQ(c.legend.empty() ? 1u : 0u, chart.all("text", "empty").size());
 
     // The legend names what the table's notes name.
     std::vector<std::string> fetch = c.args;

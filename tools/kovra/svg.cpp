@@ -478,6 +478,10 @@ std::string renderSvg(const Chart &chart) {
         svg += line(left, top, left, base);
         svg += line(left, base, left + plotWidth, base);
         svg += "</g>\n";
+        if (!panel.extent.any())
+            svg += "<text class=\"empty\" x=\"" + num(left + plotWidth / 2) + "\" y=\"" +
+                   num(top + panelHeight / 2) +
+                   "\" text-anchor=\"middle\" fill=\"#555555\">no values to draw</text>\n";
 
         // One path per series; a missing value ends a segment and the next
         // value starts a new one. A value alone between gaps is a marker.
