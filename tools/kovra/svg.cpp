@@ -26,7 +26,12 @@ const char *const kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e",
                                 "#9467bd", "#8c564b", "#e377c2", "#17becf"};
 
 const char *colourOf(std::size_t line) {
-    return kColours[line % (sizeof kColours / sizeof kColours[0])];
+    return kColours[line % std::size(kColours)];
+}
+
+// Past the last colour the colours come round again, dashed.
+std::string dashOf(std::size_t line) {
+    return line / std::size(kColours) % 2 == 1 ? " stroke-dasharray=\"6 3\"" : "";
 }
 
 // Coordinates always lie in the drawing; should one not be a number, it must
@@ -507,8 +512,8 @@ std::string renderSvg(const Chart &chart) {
                      num(py);
             }
             svg += "<path class=\"series\" data-series=\"" + std::to_string(s) +
-                   "\" fill=\"none\" stroke=\"" + colourOf(s) +
-                   "\" stroke-width=\"1.5\" stroke-linejoin=\"round\" d=\"" + d + "\"><title>" +
+                   "\" fill=\"none\" stroke=\"" + colourOf(s) + "\"" + dashOf(s) +
+                   " stroke-width=\"1.5\" stroke-linejoin=\"round\" d=\"" + d + "\"><title>" +
                    xmlEscape(chart.lines[s].label) + "</title></path>\n" + markers;
         }
         svg += "</g>\n";
@@ -533,7 +538,8 @@ std::string renderSvg(const Chart &chart) {
             left + static_cast<double>(s % kLegendColumns) * (plotWidth / kLegendColumns);
         const double ly = bottom + 45 + kLegendRow * static_cast<double>(s / kLegendColumns);
         svg += "<line x1=\"" + num(lx) + "\" y1=\"" + num(ly) + "\" x2=\"" + num(lx + 24) +
-               "\" y2=\"" + num(ly) + "\" stroke=\"" + colourOf(s) + "\" stroke-width=\"3\"/>\n";
+               "\" y2=\"" + num(ly) + "\" stroke=\"" + colourOf(s) + "\"" + dashOf(s) +
+               " stroke-width=\"3\"/>\n";
         svg += "<text x=\"" + num(lx + 30) + "\" y=\"" + num(ly + 4) + "\">" +
                xmlEscape(chart.lines[s].label) + "</text>\n";
     }
