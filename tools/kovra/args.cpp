@@ -45,6 +45,7 @@ const OptionRule kOptions[] = {
     {"--advanced", Kind::Value, kFetch, nullptr, &Options::advanced},
     {"--csv", Kind::Flag, kFetch, &Options::csv, nullptr},
     {"--plot", Kind::Value, kFetch, nullptr, &Options::plot},
+    {"--plot-layout", Kind::Value, kFetch, nullptr, &Options::plotLayout},
 };
 
 struct CommandRule {
@@ -79,6 +80,15 @@ const CommandRule *findCommand(const std::string &name) {
 
 bool isOption(const std::string &arg) {
     return arg.size() > 1 && arg[0] == '-' && !(arg[1] >= '0' && arg[1] <= '9');
+}
+
+bool endsWithSvg(const std::string &path) {
+    if (path.size() < 4)
+        return false;
+    std::string tail = path.substr(path.size() - 4);
+    for (char &c : tail)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return tail == ".svg";
 }
 
 } // namespace
@@ -154,6 +164,17 @@ Options parseArgs(const std::vector<std::string> &args) {
         usageError("--freq, --from and --to on info go with --range");
     if (options.math && options.advanced)
         usageError("give --math or --advanced, not both");
+    // The chart is SVG whatever the name says: refuse a name that promises
+    // another format before anything is read or written.
+    if (options.plot && !endsWithSvg(*options.plot))
+        usageError("--plot writes SVG: the file name must end in .svg, not '" + *options.plot +
+                   "'");
+    if (options.plotLayout && !options.plot)
+        usageError("--plot-layout goes with --plot");
+    if (options.plotLayout && *options.plotLayout != "auto" && *options.plotLayout != "single" &&
+        *options.plotLayout != "panels")
+        usageError("unknown chart layout '" + *options.plotLayout +
+                   "' (use auto, single or panels)");
     return options;
 }
 
@@ -168,9 +189,11 @@ Reads time-series databases through Kovrap, loaded at run time.
       each series' information; --range adds the common frequency, range and
       observation count and the series set aside; --wide adds texts 6 and 7
   kovra fetch DATABASE:CODE... [--from DATE] [--to DATE] [--freq F]
-              [--math OP | --advanced OP] [--csv] [--plot FILE.svg]
+              [--math OP | --advanced OP] [--csv]
+              [--plot FILE.svg [--plot-layout auto|single|panels]]
       observations side by side, one column per series; without --freq,
-      --from or --to the common range of the series decides
+      --from or --to the common range of the series decides; --plot draws
+      them, in stacked panels when their sizes differ more than tenfold
   kovra version
       the interface version and both libraries' version texts
   kovra calendar

@@ -24,6 +24,7 @@ struct Options {
     std::optional<std::string> math;
     std::optional<std::string> advanced;
     std::optional<std::string> plot;
+    std::optional<std::string> plotLayout; // auto, single or panels
     bool csv = false;
     bool range = false;
     bool wide = false;

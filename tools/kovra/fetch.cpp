@@ -251,11 +251,14 @@ Output runFetch(const Options &options) {
     for (std::size_t j = 0; j < series.size(); ++j)
         if (info.series[j].role != RangeRole::Used)
             notes.push_back("left out: " + setAsideReason(series[j], info.series[j], frequency));
+    std::vector<bool> failed(rows, false);
     for (std::size_t r = 0; r < rows; ++r)
-        if (countStatus[r] != 0)
+        if (countStatus[r] != 0) {
+            failed[r] = true;
             notes.push_back(op.label + " failed for " + series[used[r]].name +
                             statusReason(countStatus[r]) + " (status " +
                             std::to_string(countStatus[r]) + ")");
+        }
 
     // The columns in the order asked for; series left out stay empty.
     const std::vector<std::string> labels = labelsOf(series);
@@ -314,12 +317,21 @@ Output runFetch(const Options &options) {
         chart.title = rangeLine(api, info);
         if (op.present)
             chart.title += std::string(op.advanced ? ", advanced " : ", math ") + op.label;
+        chart.frequency = frequency;
         chart.dates = dates;
+        // Series with nothing to draw are named in the legend with the
+        // reason, as in the notes.
         for (std::size_t r = 0; r < rows; ++r) {
             const std::size_t j = used[r];
-            chart.lines.push_back(
-                {labels[j], std::vector<double>(column[j], column[j] + rowLength)});
+            if (!failed[r])
+                chart.lines.push_back({labels[j], info.series[j].texts[0],
+                                       std::vector<double>(column[j], column[j] + rowLength)});
         }
+        chart.setAside = notes;
+        if (options.plotLayout)
+            chart.layout = *options.plotLayout == "panels"   ? ChartLayout::Panels
+                           : *options.plotLayout == "single" ? ChartLayout::Single
+                                                             : ChartLayout::Auto;
         writeFile(*options.plot, renderSvg(chart));
     }
     return output;
