@@ -370,7 +370,7 @@ TEST(ConvertManifest, RejectsMistakesWithTheirLine) {
          "m:6: give only one of 'time', 'date' and 'start'"},
         {"start_not_a_number", head + "start 1991-07-01\n",
          "m:5: 'start' takes a period date, e.g. 19910701 or 197401"},
-        {"text_too_long", head + "text1 12345678\n", "m:5: text1 is longer than 7 characters"},
+        {"text_too_long", head + "text1 12345678\n", "m:5: text1 is longer than 7 bytes"},
         {"attributes_short", head + "attributes 1 2\n", "m:5: 'attributes' takes 6 integers"},
         {"no_end", head + "frequency 10\ntime t\n", "m:2: series 'S' has no 'end'"},
         {"series_in_series", head + "series T\n",
