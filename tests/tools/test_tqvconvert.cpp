@@ -10,6 +10,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -85,6 +86,21 @@ TEST(ConvertCsv, ReadsPlainAndQuotedFiles) {
     EXPECT_EQ((std::vector<int>{3, 4}), quoted.lines);
 }
 
+TEST(ConvertCsv, AcceptsTheByteOrderMarkOfSpreadsheetPrograms) {
+    const CsvTable bom = csv("\xEF\xBB\xBFtime,value\r\n2000,1\r\n");
+    EXPECT_EQ((std::vector<std::string>{"time", "value"}), bom.header);
+    ASSERT_EQ(1u, bom.rows.size());
+    EXPECT_EQ((std::vector<int>{2}), bom.lines);
+    const CsvTable quoted = csv("\xEF\xBB\xBF\"time\",\"value\"\n2000,1\n");
+    EXPECT_EQ((std::vector<std::string>{"time", "value"}), quoted.header);
+    // Only at the very start: elsewhere the bytes are data.
+    const CsvTable later = csv("time,value\n\xEF\xBB\xBF"
+                               "2000,1\n");
+    EXPECT_EQ("\xEF\xBB\xBF"
+              "2000",
+              later.rows[0][0]);
+}
+
 TEST(ConvertCsv, RejectsMalformedFilesWithTheirLine) {
     const struct {
         const char *text;
@@ -96,6 +112,13 @@ TEST(ConvertCsv, RejectsMalformedFilesWithTheirLine) {
         {"a,b\n\"1,2\n", "t.csv:2: badly quoted field"},
         {"a,b\n\"1\"x,2\n", "t.csv:2: badly quoted field"},
         {"a,b\n1\"2,3\n", "t.csv:2: badly quoted field"},
+        // CR-only line ends would merge every row into the header.
+        {"a,b\r1,2\r3,4\r",
+         "t.csv:1: carriage return inside a line (CR-only line ends?); save the file with LF or "
+         "CRLF line ends"},
+        {"a,b\n1,2\r3,4\n",
+         "t.csv:2: carriage return inside a line (CR-only line ends?); save the file with LF or "
+         "CRLF line ends"},
     };
     for (const auto &c : cases) {
         CsvTable table;
@@ -231,6 +254,64 @@ TEST(ConvertBuild, MonthsAveragedIntoQuartersWithAnEmptyQuarter) {
     expectValues({3, M, 9}, b.series.values);
 }
 
+TEST(ConvertBuild, MeansOfHugeValuesDoNotOverflow) {
+    const double largest = std::numeric_limits<double>::max();
+    const struct {
+        const char *name;
+        const char *csv;
+        double mean;
+    } cases[] = {
+        {"twice_1e308", "time,value\n2000,1e308\n2000.0833333,1e308\n", 1e308},
+        {"largest_three_times",
+         "time,value\n2000,1.7976931348623157e308\n2000.0833333,1.7976931348623157e308\n"
+         "2000.1666667,1.7976931348623157e308\n",
+         largest},
+        {"largest_and_its_negative",
+         "time,value\n2000,-1.7976931348623157e308\n2000.0833333,1.7976931348623157e308\n", 0},
+        {"overflow_then_back", "time,value\n2000,1e308\n2000.0833333,1e308\n2000.1666667,-1e308\n",
+         1e308 / 3},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const Built b = build(entry(30, Dating::Time, "time", 0, 40), c.csv);
+        ASSERT_TRUE(b.ok) << b.error;
+        ASSERT_EQ(1u, b.series.values.size());
+        EXPECT_NE(M, b.series.values[0]);
+        EXPECT_DOUBLE_EQ(c.mean, b.series.values[0]);
+    }
+}
+
+TEST(ConvertBuild, NegativeZeroKeepsItsSignIntoTheFileAndBack) {
+    const Built b = build(entry(30, Dating::Time, "time", 0, 40),
+                          "time,value\n2000,-0\n2000.25,-0.0\n2000.3333333,-0\n2000.5,0\n");
+    ASSERT_TRUE(b.ok) << b.error;
+    ASSERT_EQ(3u, b.series.values.size());
+    EXPECT_TRUE(std::signbit(b.series.values[0])); // one row
+    EXPECT_TRUE(std::signbit(b.series.values[1])); // the mean of two
+    EXPECT_FALSE(std::signbit(b.series.values[2]));
+    tqvs::Database db;
+    db.name = "D";
+    db.series.push_back(b.series);
+    tqvs::Database back;
+    std::string error;
+    ASSERT_TRUE(tqvs::parseDatabase(tqvs::formatDatabase(db), back, error)) << error;
+    ASSERT_EQ(3u, back.series[0].values.size());
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(0.0, back.series[0].values[i]);
+        EXPECT_EQ(std::signbit(b.series.values[i]), std::signbit(back.series[0].values[i])) << i;
+    }
+}
+
+TEST(ConvertBuild, DefaultAttributesTakeASeriesIntoACoarserRange) {
+    // Attribute 1 says there are observations; attribute 6 other than 0 and
+    // 9 keeps a daily series in a monthly common range, averaged.
+    const Built b = build(entry(60, Dating::Date, "d"), "d,value\n2023-01-02,1\n");
+    ASSERT_TRUE(b.ok) << b.error;
+    const int expected[6] = {1, 0, 0, 0, 0, 1};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(expected[i], b.series.attributes[i]) << "attribute " << i + 1;
+}
+
 TEST(ConvertBuild, HeaderOnlyGivesAnEmptySeries) {
     SeriesEntry s = entry(40, Dating::Time);
     s.texts[4] = "nothing yet";
@@ -289,6 +370,33 @@ TEST(ConvertBuild, RowFaultsNameFileAndLine) {
          "t.csv:2: date '2023-02-29' is not a date YYYY-MM-DD"},
         {"date_weekend", entry(61, Dating::Date, "d"), "d,value\n2023-01-07,1\n",
          "t.csv:2: date '2023-01-07' is not a business day"},
+        // Numbers beyond a double are out of range, not "not a number".
+        {"value_too_large", entry(10, Dating::Time), "time,value\n2000,1\n2001,-1e400\n",
+         "t.csv:3: value '-1e400' is out of the range of a double"},
+        {"value_too_small", entry(10, Dating::Time), "time,value\n2000,1e-400\n",
+         "t.csv:2: value '1e-400' is out of the range of a double"},
+        {"time_too_large", entry(10, Dating::Time), "time,value\n1e999,1\n",
+         "t.csv:2: time '1e999' is out of the range of a double"},
+        // The missing value itself would silently turn into a missing observation.
+        {"value_is_the_missing_value", entry(10, Dating::Time), "time,value\n2000,1\n2001,1e9\n",
+         "t.csv:3: value '1e9' equals the missing value 1e9 and would read as a missing "
+         "observation"},
+        {"value_is_the_missing_value_spelt_out", entry(10, Dating::Time),
+         "time,value\n2000,1000000000.0\n",
+         "t.csv:2: value '1000000000.0' equals the missing value 1e9 and would read as a missing "
+         "observation"},
+        {"mean_is_the_missing_value", entry(30, Dating::Time, "time", 0, 40),
+         "time,value\n2000,1\n2000.25,999999999\n2000.3333333,1000000001\n",
+         "t.csv:3: the mean of the period from this row on equals the missing value 1e9"},
+        // Periods past the year 9999 are named with the row that makes them.
+        {"start_runs_past_9999", entry(10, Dating::Start, "", 9998), "v,value\na,1\nb,2\nc,3\n",
+         "t.csv:4: row lies outside the years 1 to 9999 (period 10000 of frequency 10)"},
+        {"time_rounds_into_10000", entry(40, Dating::Time), "time,value\n9999.9999,1\n",
+         "t.csv:2: row lies outside the years 1 to 9999 (period 1000001 of frequency 40)"},
+        // 9999-12-31 is a Friday: its week ending Sunday ends in the year 10000.
+        {"week_ends_in_10000", entry(57, Dating::Date, "d", 0, 60), "d,value\n9999-12-31,1\n",
+         "t.csv:2: row falls into a period that lies outside the years 1 to 9999 (period "
+         "100000102 of frequency 57)"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

@@ -423,7 +423,7 @@ struct Cell {
 
 // Mean of a period's present values. The plain sum keeps the exact result
 // of the usual cases (and the sign of a lone -0); when it overflows, as two
-// values near the largest double do, the values are scaled first.
+// values near the largest double do, the values are scaled down first.
 double meanOf(const std::vector<double> &values) {
     double sum = values.front();
     for (std::size_t i = 1; i < values.size(); ++i)
@@ -431,10 +431,15 @@ double meanOf(const std::vector<double> &values) {
     const auto n = static_cast<double>(values.size());
     if (std::isfinite(sum))
         return sum / n;
-    double mean = 0;
+    // Scaling by a power of two is exact, and 2^k >= n keeps the scaled sum
+    // within the range.
+    int k = 1;
+    while (std::ldexp(1.0, k) < n)
+        ++k;
+    double scaled = 0;
     for (double v : values)
-        mean += v / n;
-    return mean;
+        scaled += std::ldexp(v, -k);
+    return std::ldexp(scaled / n, k);
 }
 
 } // namespace
