@@ -6,6 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -515,9 +521,10 @@ TEST(ConvertManifest, RejectsMistakesWithTheirLine) {
 class ConvertTool : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("tqvconvert_test_" +
-                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        // Parameterised tests are named "Test/Case": one folder each.
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '_');
+        dir_ = std::filesystem::temp_directory_path() / ("tqvconvert_test_" + name);
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_ / "data");
         write("data/q.csv", "\"\",\"time\",\"value\"\n\"1\",1960,0.71\n\"2\",1960.25,0.63\n");
@@ -621,8 +628,14 @@ TEST_F(ConvertTool, ReplacesAnExistingOutput) {
 }
 
 TEST_F(ConvertTool, UsageErrors) {
-    const std::vector<std::vector<std::string>> cases = {
-        {}, {"only-one"}, {"a", "b", "c"}, {"--data-dir"}, {"--bogus", "a", "b"}};
+    const std::vector<std::vector<std::string>> cases = {{},
+                                                         {"only-one"},
+                                                         {"a", "b", "c"},
+                                                         {"--data-dir"},
+                                                         {"--bogus", "a", "b"},
+                                                         {"check"},
+                                                         {"check", "a", "b"},
+                                                         {"--data-dir", "d", "check", "x"}};
     for (const auto &args : cases) {
         EXPECT_EQ(2, run(args));
         const std::string err = err_.str();
@@ -631,6 +644,258 @@ TEST_F(ConvertTool, UsageErrors) {
     }
     EXPECT_EQ(0, run({"--help"}));
     EXPECT_NE(std::string::npos, out_.str().find("usage: tqvconvert"));
+}
+
+// ---- outputs that are not the tool's to replace ---------------------------
+
+// Everything under a folder, without following links or opening anything
+// but regular files: path, kind, and the contents or link target.
+std::vector<std::string> snapshot(const std::filesystem::path &root) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> entries;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
+         ++it) {
+        const fs::file_status st = it->symlink_status();
+        std::string entry = fs::relative(it->path(), root).generic_string() + " kind " +
+                            std::to_string(static_cast<int>(st.type()));
+        if (st.type() == fs::file_type::regular) {
+            std::ifstream in(it->path(), std::ios::binary);
+            std::ostringstream text;
+            text << in.rdbuf();
+            entry += " " + text.str();
+        } else if (st.type() == fs::file_type::symlink) {
+            entry += " -> " + fs::read_symlink(it->path()).generic_string();
+        }
+        entries.push_back(entry);
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+struct HostileOutput {
+    const char *name;
+    const char *output; // relative to the test folder
+    // Makes the output; an empty string when done, else why the case cannot run here.
+    std::string (*prepare)(const std::filesystem::path &dir);
+    const char *message; // what the one line says about the output
+};
+
+std::string nothingToPrepare(const std::filesystem::path &) {
+    return {};
+}
+
+std::string makeFolder(const std::filesystem::path &dir) {
+    std::filesystem::create_directories(dir / "out.tqvdb");
+    std::ofstream(dir / "out.tqvdb" / "keep.txt") << "kept";
+    return {};
+}
+
+std::string makeLink(const std::filesystem::path &dir, const std::filesystem::path &target) {
+    std::error_code ec;
+    std::filesystem::create_symlink(target, dir / "out.tqvdb", ec);
+    return ec ? "cannot make a symbolic link here: " + ec.message() : std::string();
+}
+
+std::string makeLinkToAFile(const std::filesystem::path &dir) {
+    std::ofstream(dir / "victim.txt") << "not the tool's";
+    return makeLink(dir, "victim.txt");
+}
+
+std::string makeDanglingLink(const std::filesystem::path &dir) {
+    return makeLink(dir, "elsewhere.tqvdb");
+}
+
+std::string makeHardLinkToTheCsv(const std::filesystem::path &dir) {
+    std::error_code ec;
+    std::filesystem::create_hard_link(dir / "data" / "q.csv", dir / "out.tqvdb", ec);
+    return ec ? "cannot make a hard link here: " + ec.message() : std::string();
+}
+
+std::string makeFifo(const std::filesystem::path &dir) {
+#ifdef _WIN32
+    (void)dir;
+    return "no named pipes in the file system on Windows";
+#else
+    if (mkfifo((dir / "out.tqvdb").c_str(), 0600) != 0)
+        return "cannot make a named pipe here";
+    return {};
+#endif
+}
+
+// A character device with the numbers of /dev/null: harmless if it were
+// ever written, and only root may make one.
+std::string makeDevice(const std::filesystem::path &dir) {
+#ifdef _WIN32
+    (void)dir;
+    return "no device nodes on Windows";
+#else
+    if (geteuid() != 0)
+        return "only root can make a device node";
+    if (mknod((dir / "out.tqvdb").c_str(), S_IFCHR | 0600, makedev(1, 3)) != 0)
+        return "cannot make a device node here (no permission in this container?)";
+    return {};
+#endif
+}
+
+const HostileOutput kHostileOutputs[] = {
+    {"Folder", "out.tqvdb", makeFolder, "the output is a folder; give a file name"},
+    {"LinkToAFile", "out.tqvdb", makeLinkToAFile,
+     "the output is a symbolic link; give a regular file"},
+    {"DanglingLink", "out.tqvdb", makeDanglingLink,
+     "the output is a symbolic link; give a regular file"},
+    {"NamedPipe", "out.tqvdb", makeFifo, "the output is not a regular file; give a regular file"},
+    {"DeviceNode", "out.tqvdb", makeDevice,
+     "the output is not a regular file; give a regular file"},
+    {"TheManifest", "data/m.txt", nothingToPrepare, "the output is the input file "},
+    {"TheCsv", "data/q.csv", nothingToPrepare, "the output is the input file "},
+    {"TheCsvByAnotherName", "data/../data/q.csv", nothingToPrepare,
+     "the output is the input file "},
+    {"AHardLinkToTheCsv", "out.tqvdb", makeHardLinkToTheCsv, "the output is the input file "},
+};
+
+class ConvertOutput : public ConvertTool, public ::testing::WithParamInterface<HostileOutput> {};
+
+TEST_P(ConvertOutput, IsRefusedWithOneLineAndNothingChanged) {
+    const HostileOutput &c = GetParam();
+    write("data/m.txt", kToolManifest);
+    const std::string reason = c.prepare(dir_);
+    if (!reason.empty())
+        GTEST_SKIP() << reason;
+    const std::vector<std::string> before = snapshot(dir_);
+    EXPECT_EQ(1, run({path("data/m.txt"), path(c.output)}));
+    const std::string err = err_.str();
+    EXPECT_EQ(0u, err.rfind("tqvconvert: " + path(c.output) + ": " + c.message, 0)) << err;
+    EXPECT_EQ(1, std::count(err.begin(), err.end(), '\n')) << err;
+    EXPECT_EQ(before, snapshot(dir_));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ConvertOutput, ::testing::ValuesIn(kHostileOutputs),
+                         [](const auto &p) { return std::string(p.param.name); });
+
+TEST_F(ConvertTool, ALinkNamedLikeTheTemporaryFileIsLeftAlone) {
+    write("data/m.txt", kToolManifest);
+    write("victim.txt", "not the tool's");
+    std::error_code ec;
+    std::filesystem::create_symlink("victim.txt", dir_ / "out.tqvdb.tmp", ec);
+    if (ec)
+        GTEST_SKIP() << "cannot make a symbolic link here: " << ec.message();
+    ASSERT_EQ(0, run({path("data/m.txt"), path("out.tqvdb")})) << err_.str();
+    EXPECT_EQ("not the tool's", read("victim.txt"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_ / "out.tqvdb.tmp"));
+    EXPECT_EQ(0u, read("out.tqvdb").rfind("TQVDB 1\n", 0));
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "out.tqvdb.tmp1"));
+}
+
+// ---- bounded reads --------------------------------------------------------
+
+TEST_F(ConvertTool, ReadsStopAtTheirLimits) {
+    const struct {
+        const char *name;
+        const char *text;
+        tqvs::ReadLimits limits;
+        const char *problem; // empty: the file reads
+    } cases[] = {
+        {"within_both", "ab\ncd\n", {6, 2}, ""},
+        {"line_at_the_limit_without_newline", "ab\ncd", {6, 2}, ""},
+        {"file_one_byte_too_large", "ab\ncd\ne", {6, 2}, "is larger than 6 bytes"},
+        {"second_line_too_long", "ab\ncde\n", {100, 2}, "line 2 is longer than 2 bytes"},
+        {"no_line_end_at_all", "abcdef", {100, 4}, "line 1 is longer than 4 bytes"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        write("f.txt", c.text);
+        std::string text = "untouched";
+        std::string error;
+        const bool ok = tqvconvert::readFile(path("f.txt"), text, error, c.limits);
+        if (*c.problem == '\0') {
+            EXPECT_TRUE(ok) << error;
+            EXPECT_EQ(c.text, text);
+        } else {
+            EXPECT_FALSE(ok);
+            EXPECT_EQ(path("f.txt") + ": " + c.problem, error);
+            EXPECT_EQ("untouched", text);
+        }
+    }
+}
+
+TEST_F(ConvertTool, AFolderGivenAsAFileIsNamedSo) {
+    std::filesystem::create_directories(dir_ / "data" / "folder.csv");
+    write("data/m.txt", "database D\nseries S\nfile folder.csv\ncolumn v\nfrequency 10\n"
+                        "time t\nend\n");
+    EXPECT_EQ(1, run({path("data/m.txt"), path("out.tqvdb")}));
+    const std::string csvName = (std::filesystem::path(path("data")) / "folder.csv").u8string();
+    EXPECT_EQ("tqvconvert: " + csvName + ": is a folder, not a file\n", err_.str());
+    EXPECT_EQ(1, run({path("data"), path("out.tqvdb")}));
+    EXPECT_EQ("tqvconvert: " + path("data") + ": is a folder, not a file\n", err_.str());
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "out.tqvdb"));
+}
+
+#ifndef _WIN32
+// A device that never ends: the tool must refuse it quickly, with the real
+// limits, instead of filling memory.
+TEST_F(ConvertTool, ASourceThatNeverEndsIsRefused) {
+    write("out.tqvdb", "previous contents");
+    write("data/m.txt", "database D\nseries S\nfile /dev/zero\ncolumn v\nfrequency 10\n"
+                        "time t\nend\n");
+    const struct {
+        const char *name;
+        std::vector<std::string> args;
+        std::string message;
+    } cases[] = {
+        {"manifest",
+         {"/dev/zero", path("out.tqvdb")},
+         "/dev/zero: line 1 is longer than 1048576 bytes"},
+        {"csv",
+         {path("data/m.txt"), path("out.tqvdb")},
+         "/dev/zero: line 1 is longer than 1048576 bytes"},
+        {"database", {"check", "/dev/zero"}, "/dev/zero: line 1 is longer than 16777216 bytes"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(1, run(c.args));
+        EXPECT_EQ("tqvconvert: " + c.message + "\n", err_.str());
+        EXPECT_EQ("previous contents", read("out.tqvdb"));
+    }
+}
+#endif
+
+// ---- check ----------------------------------------------------------------
+
+TEST_F(ConvertTool, CheckAcceptsWhatTheToolWrote) {
+    write("data/m.txt", kToolManifest);
+    ASSERT_EQ(0, run({path("data/m.txt"), path("out.tqvdb")})) << err_.str();
+    EXPECT_EQ(0, run({"check", path("out.tqvdb")})) << err_.str();
+    EXPECT_EQ(path("out.tqvdb") + ": database SAMPLE, 3 series, no problem found\n", out_.str());
+    EXPECT_EQ("", err_.str());
+}
+
+TEST_F(ConvertTool, CheckNamesTheFirstProblemWithItsLine) {
+    const struct {
+        const char *name;
+        const char *text; // null: no such file
+        const char *problem;
+    } cases[] = {
+        {"empty", "", ":1: missing header 'TQVDB 1'"},
+        {"bad_frequency", "TQVDB 1\ndatabase X\nseries A\nfrequency 9\n",
+         ":4: unknown frequency code 9"},
+        {"two_problems", "TQVDB 1\ndatabase X\nseries A\nfrequency 9\nbogus\n",
+         ":4: unknown frequency code 9"},
+        {"too_many_values",
+         "TQVDB 1\ndatabase X\nseries A\nfrequency 10\nrange 2000 2001\nvalues\n1 2 3\nend\n",
+         ":7: series 'A' has more than 2 values"},
+        {"cr_only", "TQVDB 1\rdatabase X\r",
+         ":1: carriage return inside a line (a file with CR-only line ends?)"},
+        {"absent", nullptr, ": cannot open"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(dir_ / "db.tqvdb");
+        if (c.text != nullptr)
+            write("db.tqvdb", c.text);
+        EXPECT_EQ(1, run({"check", path("db.tqvdb")}));
+        EXPECT_EQ("tqvconvert: " + path("db.tqvdb") + c.problem + "\n", err_.str());
+        EXPECT_EQ("", out_.str());
+    }
 }
 
 } // namespace
