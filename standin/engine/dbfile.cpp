@@ -45,21 +45,22 @@ std::string shown(std::string_view token) {
     return out;
 }
 
-// A finite decimal number, or NA for a missing observation.
-bool parseValue(std::string_view token, double &value) {
+// A finite decimal number, or NA for a missing observation. Empty when it
+// reads, else what is wrong with it.
+std::string parseValue(std::string_view token, double &value) {
     if (token == "NA") {
         value = kMissing;
-        return true;
+        return {};
     }
-    if (token.empty())
-        return false;
     const char *end = token.data() + token.size();
     double v = 0;
     const auto result = std::from_chars(token.data(), end, v, std::chars_format::general);
-    if (result.ec != std::errc() || result.ptr != end || !std::isfinite(v))
-        return false;
+    if (!token.empty() && result.ptr == end && result.ec == std::errc::result_out_of_range)
+        return "value " + shown(token) + " is out of the range of a double";
+    if (token.empty() || result.ec != std::errc() || result.ptr != end || !std::isfinite(v))
+        return "value " + shown(token) + " is neither a number nor NA";
     value = v;
-    return true;
+    return {};
 }
 
 std::string codeProblem(std::string_view code) {
@@ -186,7 +187,8 @@ class Parser {
         for (char ch : line) {
             const auto c = static_cast<unsigned char>(ch);
             if (c == '\r')
-                return fail("carriage return inside a line (a file with CR-only line ends?)");
+                return fail("control character '\\x0D', a carriage return inside a line (a file "
+                            "with CR-only line ends?)");
             if (isControl(c) && c != '\t')
                 return fail("control character " + shown(std::string_view(&ch, 1)));
         }
@@ -356,8 +358,9 @@ class Parser {
                 return fail("series " + shown(s.code) + " has more than " +
                             std::to_string(current_.expected) + " values");
             double v = 0;
-            if (!parseValue(token, v))
-                return fail("value " + shown(token) + " is neither a number nor NA");
+            std::string problem = parseValue(token, v);
+            if (!problem.empty())
+                return fail(std::move(problem));
             s.values.push_back(v);
         }
         return true;

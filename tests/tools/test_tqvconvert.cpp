@@ -505,6 +505,8 @@ TEST(ConvertManifest, RejectsMistakesWithTheirLine) {
         // 1991-07-06 is a Saturday.
         {"start_not_a_period", head + "frequency 61\nstart 19910706\nend\n",
          "m:7: start 19910706 is not a period date of frequency 61"},
+        {"start_past_9999", head + "frequency 10\nstart 10000\nend\n",
+         "m:7: start 10000 is not a period date of frequency 10 (years run from 1 to 9999)"},
         {"control_character", head + "column\x01v\n", "m:5: control character in line"},
     };
     for (const auto &c : cases) {
@@ -883,8 +885,12 @@ TEST_F(ConvertTool, CheckNamesTheFirstProblemWithItsLine) {
         {"too_many_values",
          "TQVDB 1\ndatabase X\nseries A\nfrequency 10\nrange 2000 2001\nvalues\n1 2 3\nend\n",
          ":7: series 'A' has more than 2 values"},
+        {"value_out_of_range",
+         "TQVDB 1\ndatabase X\nseries A\nfrequency 10\nrange 2000 2000\nvalues\n1e400\nend\n",
+         ":7: value '1e400' is out of the range of a double"},
         {"cr_only", "TQVDB 1\rdatabase X\r",
-         ":1: carriage return inside a line (a file with CR-only line ends?)"},
+         ":1: control character '\\x0D', a carriage return inside a line (a file with CR-only "
+         "line ends?)"},
         {"absent", nullptr, ": cannot open"},
     };
     for (const auto &c : cases) {

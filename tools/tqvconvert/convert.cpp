@@ -123,10 +123,6 @@ std::string outOfYears(long long index, int f) {
            std::to_string(f) + ")";
 }
 
-bool isPeriodDate(int date, int f) {
-    return date > 0 && tqvs::periodDate(tqvs::periodCeil(date, f), f) == date;
-}
-
 // Period date of a decimal-year time: 1960.25 is 1960 Q2 and 1960 + 1/12
 // is February 1960. R's times carry floating-point noise, so the time is
 // rounded to the nearest period and must lie close to it.
@@ -332,9 +328,11 @@ class ManifestReader {
         }
         if (s.dating == Dating::Time && !isCoarse(rows))
             return fail("'time' dates only annual, quarterly and monthly rows");
-        if (s.dating == Dating::Start && !isPeriodDate(s.start, rows))
-            return fail("start " + std::to_string(s.start) + " is not a period date of frequency " +
-                        std::to_string(rows));
+        if (s.dating == Dating::Start) {
+            const std::string problem = tqvs::periodDateProblem(s.start, rows);
+            if (!problem.empty())
+                return fail("start " + problem);
+        }
         manifest_.series.push_back(s);
         inSeries_ = false;
         return true;
