@@ -458,6 +458,16 @@ TEST(ConvertManifest, ReadsSeriesBlocks) {
     EXPECT_EQ(19910701, dax.start);
 }
 
+TEST(ConvertManifest, SkipsAByteOrderMark) {
+    Manifest m;
+    std::string error;
+    ASSERT_TRUE(tqvconvert::parseManifest(std::string("\xEF\xBB\xBF") + kManifest, "m", m, error))
+        << error;
+    EXPECT_EQ("ECON", m.database);
+    ASSERT_EQ(2u, m.series.size());
+    EXPECT_EQ(4, m.series[0].line);
+}
+
 TEST(ConvertManifest, RejectsMistakesWithTheirLine) {
     const std::string head = "database D\nseries S\nfile f.csv\ncolumn v\n"; // lines 1-4
     const struct {
@@ -508,6 +518,11 @@ TEST(ConvertManifest, RejectsMistakesWithTheirLine) {
         {"start_past_9999", head + "frequency 10\nstart 10000\nend\n",
          "m:7: start 10000 is not a period date of frequency 10 (years run from 1 to 9999)"},
         {"control_character", head + "column\x01v\n", "m:5: control character in line"},
+        {"cr_only_line_ends", "database D\rseries S\r",
+         "m:1: carriage return inside a line (CR-only line ends?); save the file with LF or CRLF "
+         "line ends"},
+        {"text_limit_in_bytes", head + "text1 \xC3\xA9t\xC3\xA9 \xC3\xA9t\xC3\xA9\n",
+         "m:5: text1 is longer than 7 bytes"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
