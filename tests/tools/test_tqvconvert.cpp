@@ -697,6 +697,11 @@ struct HostileOutput {
     const char *message; // what the one line says about the output
 };
 
+// Test names in listings: the case name, not the bytes of the case.
+void PrintTo(const HostileOutput &c, std::ostream *out) {
+    *out << c.name;
+}
+
 std::string nothingToPrepare(const std::filesystem::path &) {
     return {};
 }
