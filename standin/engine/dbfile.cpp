@@ -5,6 +5,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <istream>
 #include <new>
 #include <set>
 #include <string_view>
@@ -44,21 +45,22 @@ std::string shown(std::string_view token) {
     return out;
 }
 
-// A finite decimal number, or NA for a missing observation.
-bool parseValue(std::string_view token, double &value) {
+// A finite decimal number, or NA for a missing observation. Empty when it
+// reads, else what is wrong with it.
+std::string parseValue(std::string_view token, double &value) {
     if (token == "NA") {
         value = kMissing;
-        return true;
+        return {};
     }
-    if (token.empty())
-        return false;
     const char *end = token.data() + token.size();
     double v = 0;
     const auto result = std::from_chars(token.data(), end, v, std::chars_format::general);
-    if (result.ec != std::errc() || result.ptr != end || !std::isfinite(v))
-        return false;
+    if (!token.empty() && result.ptr == end && result.ec == std::errc::result_out_of_range)
+        return "value " + shown(token) + " is out of the range of a double";
+    if (token.empty() || result.ec != std::errc() || result.ptr != end || !std::isfinite(v))
+        return "value " + shown(token) + " is neither a number nor NA";
     value = v;
-    return true;
+    return {};
 }
 
 std::string codeProblem(std::string_view code) {
@@ -80,7 +82,7 @@ std::string textProblem(int i, std::string_view text) {
     const std::size_t limit = kTextWidths[i] - 1;
     if (text.size() > limit)
         return "text" + std::to_string(i + 1) + " is longer than " + std::to_string(limit) +
-               " characters";
+               " bytes";
     for (char ch : text)
         if (isControl(static_cast<unsigned char>(ch)))
             return "text" + std::to_string(i + 1) + " holds a control character";
@@ -100,8 +102,12 @@ int yearOf(int date, int f) {
 
 std::string dateProblem(int date, int f) {
     const int year = yearOf(date, f);
-    if (date <= 0 || year < 1 || year > 9999 || periodDate(periodCeil(date, f), f) != date)
-        return std::to_string(date) + " is not a period date of frequency " + std::to_string(f);
+    const std::string problem =
+        std::to_string(date) + " is not a period date of frequency " + std::to_string(f);
+    if (date <= 0 || periodDate(periodCeil(date, f), f) != date)
+        return problem;
+    if (year < 1 || year > 9999)
+        return problem + " (years run from 1 to 9999)";
     return {};
 }
 
@@ -180,6 +186,9 @@ class Parser {
     bool parseLine(std::string_view line) {
         for (char ch : line) {
             const auto c = static_cast<unsigned char>(ch);
+            if (c == '\r')
+                return fail("control character '\\x0D', a carriage return inside a line (a file "
+                            "with CR-only line ends?)");
             if (isControl(c) && c != '\t')
                 return fail("control character " + shown(std::string_view(&ch, 1)));
         }
@@ -223,7 +232,7 @@ class Parser {
         if (tokens.size() != 1)
             return fail("'database' takes one name without blanks");
         if (tokens[0].size() > kMaxDatabaseName)
-            return fail("database name is longer than 255 characters");
+            return fail("database name is longer than 255 bytes");
         db_.name = std::string(tokens[0]);
         state_ = State::Top;
         return true;
@@ -349,8 +358,9 @@ class Parser {
                 return fail("series " + shown(s.code) + " has more than " +
                             std::to_string(current_.expected) + " values");
             double v = 0;
-            if (!parseValue(token, v))
-                return fail("value " + shown(token) + " is neither a number nor NA");
+            std::string problem = parseValue(token, v);
+            if (!problem.empty())
+                return fail(std::move(problem));
             s.values.push_back(v);
         }
         return true;
@@ -395,6 +405,52 @@ void appendValue(std::string &out, double v) {
 }
 
 } // namespace
+
+bool readBounded(std::istream &in, const ReadLimits &limits, std::string &text,
+                 std::string &error) {
+    try {
+        std::string content;
+        char buffer[65536];
+        std::size_t lineLength = 0;
+        long long line = 1;
+        while (in) {
+            in.read(buffer, sizeof buffer);
+            const auto n = static_cast<std::size_t>(in.gcount());
+            if (n == 0)
+                break;
+            if (content.size() + n > limits.fileBytes) {
+                error = "is larger than " + std::to_string(limits.fileBytes) + " bytes";
+                return false;
+            }
+            for (std::size_t i = 0; i < n; ++i) {
+                if (buffer[i] == '\n') {
+                    lineLength = 0;
+                    ++line;
+                } else if (++lineLength > limits.lineBytes) {
+                    error = "line " + std::to_string(line) + " is longer than " +
+                            std::to_string(limits.lineBytes) + " bytes";
+                    return false;
+                }
+            }
+            content.append(buffer, n);
+        }
+        if (in.bad()) {
+            error = "cannot be read";
+            return false;
+        }
+        text.swap(content);
+        return true;
+    } catch (const std::exception &) {
+        error = "cannot be read";
+        return false;
+    }
+}
+
+std::string periodDateProblem(int date, int f) {
+    if (!knownFrequency(f))
+        return "unknown frequency code " + std::to_string(f);
+    return dateProblem(date, f);
+}
 
 bool parseDatabase(const std::string &text, Database &out, std::string &error) {
     try {

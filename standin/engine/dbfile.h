@@ -7,6 +7,8 @@
 #include "store.h"
 #include "tqv_standin.h"
 
+#include <cstddef>
+#include <iosfwd>
 #include <string>
 
 // The engine's C++ helpers that tests and tools call. Tools that compile the
@@ -28,6 +30,25 @@ constexpr int kDbVersion = 1;
 /** Longest database name in a file. */
 constexpr std::size_t kMaxDatabaseName = 255;
 
+/** Bounds on what a reader takes from one file: a source that never ends
+ *  (a device, a pipe) must end in a refusal, not in exhausted memory. */
+struct ReadLimits {
+    std::size_t fileBytes;
+    std::size_t lineBytes;
+};
+
+/** Database files: a large database, and values lines of any sensible length. */
+constexpr ReadLimits kDatabaseLimits = {std::size_t{1} << 30, std::size_t{16} << 20};
+
+/**
+ * Reads a stream to its end into `text`, refusing (false, `text` untouched,
+ * one line in `error`) when it holds more than `limits.fileBytes` bytes, a
+ * line longer than `limits.lineBytes` bytes (the line named as "line N"), or
+ * cannot be read. Never throws.
+ */
+TQVS_INTERNAL_API bool readBounded(std::istream &in, const ReadLimits &limits, std::string &text,
+                                   std::string &error);
+
 /** Widths of texts 1 to 7 in the series information record, NUL included. */
 constexpr std::size_t kTextWidths[7] = {8, 10, 8, 8, 82, 10, 84};
 
@@ -45,6 +66,10 @@ TQVS_INTERNAL_API bool parseDatabase(const std::string &text, Database &out, std
  * value that is missing or not finite as NA.
  */
 TQVS_INTERNAL_API std::string formatDatabase(const Database &db);
+
+/** Empty when `date` is a period date of frequency `f` with a year from 1 to
+ *  9999, else the reason. */
+TQVS_INTERNAL_API std::string periodDateProblem(int date, int f);
 
 /**
  * Checks one series against the file's rules (code, frequency, dates, value

@@ -3,8 +3,10 @@
 #include "dbfile.h"
 #include "tqv_standin.h"
 
-#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
 
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
@@ -54,28 +56,23 @@ std::string dataDirectory() {
     return folder + "/tqvdata";
 }
 
-bool readFile(const std::string &path, std::string &text) {
-    std::FILE *f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr)
-        return false;
-    std::string content;
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        content.append(buffer, n);
-    // A folder opens on some systems but cannot be read.
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (failed)
-        return false;
-    text.swap(content);
-    return true;
+int readFile(const std::string &path, const ReadLimits &limits, std::string &text) {
+    std::error_code ec;
+    // A folder opens on some systems and reads as empty: it is no file.
+    if (std::filesystem::is_directory(path, ec))
+        return TQVS_NO_SUCH_DATABASE;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return TQVS_NO_SUCH_DATABASE;
+    std::string error;
+    return readBounded(in, limits, text, error) ? TQVS_OK : TQVS_BAD_DATABASE;
 }
 
 int loadDatabaseFile(const std::string &path, std::shared_ptr<Database> &out) {
     std::string text;
-    if (!readFile(path, text))
-        return TQVS_NO_SUCH_DATABASE;
+    const int status = readFile(path, kDatabaseLimits, text);
+    if (status != TQVS_OK)
+        return status;
     auto database = std::make_shared<Database>();
     std::string error;
     if (!parseDatabase(text, *database, error))
@@ -85,8 +82,10 @@ int loadDatabaseFile(const std::string &path, std::shared_ptr<Database> &out) {
 }
 
 bool credentialsFileAccepts(const std::string &user, const std::string &password) {
+    // A few users, one short line each.
+    constexpr ReadLimits kCredentialsLimits = {std::size_t{1} << 20, 4096};
     std::string text;
-    if (!readFile(dataDirectory() + "/credentials", text))
+    if (readFile(dataDirectory() + "/credentials", kCredentialsLimits, text) != TQVS_OK)
         return false;
     const std::string wanted = user + ":" + password;
     std::size_t begin = 0;

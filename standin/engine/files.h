@@ -2,6 +2,7 @@
 #ifndef TQVS_FILES_H
 #define TQVS_FILES_H
 
+#include "dbfile.h"
 #include "store.h"
 
 #include <memory>
@@ -13,11 +14,14 @@ namespace tqvs {
  *  the engine library file. */
 std::string dataDirectory();
 
-/** Reads a whole file; false when it cannot be opened or read. */
-bool readFile(const std::string &path, std::string &text);
+/** Reads a whole file within the limits: TQVS_OK, TQVS_NO_SUCH_DATABASE when
+ *  it cannot be opened (or is a folder), TQVS_BAD_DATABASE when it cannot be
+ *  read or goes past a limit (a device or pipe that never ends). */
+int readFile(const std::string &path, const ReadLimits &limits, std::string &text);
 
 /** Loads and parses a database file. TQVS_OK with the database, or
- *  TQVS_NO_SUCH_DATABASE (no readable file) or TQVS_BAD_DATABASE. */
+ *  TQVS_NO_SUCH_DATABASE (no file to open) or TQVS_BAD_DATABASE (malformed,
+ *  unreadable or past kDatabaseLimits). */
 int loadDatabaseFile(const std::string &path, std::shared_ptr<Database> &out);
 
 /** True when the data directory's file `credentials` holds the line

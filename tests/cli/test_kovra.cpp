@@ -1061,6 +1061,19 @@ const BadInput kBadInputs[] = {
      {"fetch", "ECON.tqvdb:UKGAS", "--math", "99"},
      1,
      "the fetch or the math operation failed (status 30)"},
+    // Both ends of the int range reach the library as codes.
+    {"MathLargestCode",
+     {"fetch", "ECON.tqvdb:UKGAS", "--math", "2147483647"},
+     1,
+     "the fetch or the math operation failed (status 30)"},
+    {"MathMostNegativeCode",
+     {"fetch", "ECON.tqvdb:UKGAS", "--math", "-2147483647"},
+     1,
+     "the fetch or the math operation failed (status 30)"},
+    {"MathBeyondTheIntRange",
+     {"fetch", "ECON.tqvdb:UKGAS", "--math", "-2147483648"},
+     2,
+     "unknown math operation '-2147483648' (use level, diff, pct, apct, yoy, log or a code)"},
     {"DirectWithoutUser",
      {"--direct", "codes", "ECON"},
      2,
@@ -1073,6 +1086,22 @@ const BadInput kBadInputs[] = {
      {"--direct", "--user", "demo", "--password-file", "no-such-file", "codes", "ECON"},
      1,
      "cannot read the password file no-such-file"},
+    {"PasswordFileIsAFolder",
+     {"--direct", "--user", "demo", "--password-file", ".", "codes", "ECON"},
+     1,
+     "the password file . is a folder, not a file"},
+#if !defined(_WIN32)
+    // Sources that never end are refused, not read forever.
+    {"PasswordFileNeverEnds",
+     {"--direct", "--user", "demo", "--password-file", "/dev/zero", "codes", "ECON"},
+     1,
+     "the first line of the password file /dev/zero is longer than 4096 bytes"},
+    {"DatabaseFileNeverEnds",
+     {"codes", "/dev/zero"},
+     1,
+     "cannot open database '/dev/zero' (status 11: the file is malformed; 'tqvconvert check "
+     "FILE.tqvdb' shows where)"},
+#endif
     // The credentials file is no password file: its line is the wrong password.
     {"WrongLogIn",
      {"--direct", "--user", "demo", "--password-file", "credentials", "codes", "ECON"},
@@ -1108,6 +1137,67 @@ TEST(KovraBadInputs, AWindowTooLargeToFetchIsRefusedBeforeAnythingIsRead) {
     EXPECT_EQ("kovra: the window is too large: 5 series of " + std::to_string(weekdays) +
                   " periods, more than 10000000 values\n",
               run.err);
+}
+
+// ---- databases built by tqvconvert ------------------------------------------
+
+Result tqvconvert(const std::vector<std::string> &args) {
+    const fs::path dir = scratchDir();
+    const fs::path out = dir / "tqvconvert-out.txt";
+    const fs::path err = dir / "tqvconvert-err.txt";
+#if defined(_WIN32)
+    const std::string program = "..\\tqvconvert.exe";
+#else
+    const std::string program = "../tqvconvert";
+#endif
+    std::string failure;
+    Result run;
+    run.status = runProgram(program, args, out, err, failure);
+    run.out = withoutCarriageReturns(readText(out));
+    run.err = withoutCarriageReturns(readText(err)) + failure;
+    fs::remove(out);
+    fs::remove(err);
+    return run;
+}
+
+TEST(KovraMalformedDatabase, PointsToTheCheckThatNamesTheLine) {
+    const fs::path file = scratchDir() / "BROKEN.tqvdb";
+    std::ofstream(file, std::ios::binary) << "TQVDB 1\ndatabase BROKEN\nseries A\nfrequency 9\n";
+    const Result open = kovra({"codes", file.string()});
+    EXPECT_EQ(1, open.status);
+    EXPECT_EQ("kovra: cannot open database '" + file.string() +
+                  "' (status 11: the file is malformed; 'tqvconvert check FILE.tqvdb' shows "
+                  "where)\n",
+              open.err);
+    const Result check = tqvconvert({"check", file.string()});
+    EXPECT_EQ(1, check.status);
+    EXPECT_EQ("tqvconvert: " + file.string() + ":4: unknown frequency code 9\n", check.err);
+    fs::remove(file);
+}
+
+// A converted series without attributes in its manifest takes part in the
+// common range of a lower frequency, averaged, rather than being set aside.
+TEST(KovraConvertedSeries, TakesPartInACoarserCommonRangeByDefault) {
+    const fs::path dir = scratchDir();
+    std::ofstream(dir / "daily.csv", std::ios::binary)
+        << "date,value\n2023-01-30,1\n2023-01-31,2\n2023-02-01,3\n";
+    std::ofstream(dir / "daily.manifest", std::ios::binary)
+        << "database DAILY\nseries D\n  file daily.csv\n  column value\n  frequency 60\n"
+           "  date date\nend\n";
+    const fs::path database = dir / "DAILY.tqvdb";
+    const Result built = tqvconvert({(dir / "daily.manifest").string(), database.string()});
+    ASSERT_EQ(0, built.status) << built.err;
+    const std::string operand = database.string() + ":D";
+    const Result run = kovra({"info", "--range", "--freq", "monthly", operand});
+    ASSERT_EQ(0, run.status) << run.err;
+    const std::vector<std::string> out = lines(run.out);
+    ASSERT_LE(2u, out.size()) << run.out;
+    EXPECT_EQ("used", tableRow(out[0], out[1])["range"]) << run.out;
+    EXPECT_NE(out.end(), std::find(out.begin(), out.end(),
+                                   "common range: monthly, 2023-01 to 2023-02, 2 observations"))
+        << run.out;
+    for (const char *name : {"daily.csv", "daily.manifest", "DAILY.tqvdb"})
+        fs::remove(dir / name);
 }
 
 } // namespace

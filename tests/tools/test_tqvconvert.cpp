@@ -6,10 +6,17 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -85,6 +92,21 @@ TEST(ConvertCsv, ReadsPlainAndQuotedFiles) {
     EXPECT_EQ((std::vector<int>{3, 4}), quoted.lines);
 }
 
+TEST(ConvertCsv, AcceptsTheByteOrderMarkOfSpreadsheetPrograms) {
+    const CsvTable bom = csv("\xEF\xBB\xBFtime,value\r\n2000,1\r\n");
+    EXPECT_EQ((std::vector<std::string>{"time", "value"}), bom.header);
+    ASSERT_EQ(1u, bom.rows.size());
+    EXPECT_EQ((std::vector<int>{2}), bom.lines);
+    const CsvTable quoted = csv("\xEF\xBB\xBF\"time\",\"value\"\n2000,1\n");
+    EXPECT_EQ((std::vector<std::string>{"time", "value"}), quoted.header);
+    // Only at the very start: elsewhere the bytes are data.
+    const CsvTable later = csv("time,value\n\xEF\xBB\xBF"
+                               "2000,1\n");
+    EXPECT_EQ("\xEF\xBB\xBF"
+              "2000",
+              later.rows[0][0]);
+}
+
 TEST(ConvertCsv, RejectsMalformedFilesWithTheirLine) {
     const struct {
         const char *text;
@@ -96,6 +118,13 @@ TEST(ConvertCsv, RejectsMalformedFilesWithTheirLine) {
         {"a,b\n\"1,2\n", "t.csv:2: badly quoted field"},
         {"a,b\n\"1\"x,2\n", "t.csv:2: badly quoted field"},
         {"a,b\n1\"2,3\n", "t.csv:2: badly quoted field"},
+        // CR-only line ends would merge every row into the header.
+        {"a,b\r1,2\r3,4\r",
+         "t.csv:1: carriage return inside a line (CR-only line ends?); save the file with LF or "
+         "CRLF line ends"},
+        {"a,b\n1,2\r3,4\n",
+         "t.csv:2: carriage return inside a line (CR-only line ends?); save the file with LF or "
+         "CRLF line ends"},
     };
     for (const auto &c : cases) {
         CsvTable table;
@@ -231,6 +260,64 @@ TEST(ConvertBuild, MonthsAveragedIntoQuartersWithAnEmptyQuarter) {
     expectValues({3, M, 9}, b.series.values);
 }
 
+TEST(ConvertBuild, MeansOfHugeValuesDoNotOverflow) {
+    const double largest = std::numeric_limits<double>::max();
+    const struct {
+        const char *name;
+        const char *csv;
+        double mean;
+    } cases[] = {
+        {"twice_1e308", "time,value\n2000,1e308\n2000.0833333,1e308\n", 1e308},
+        {"largest_three_times",
+         "time,value\n2000,1.7976931348623157e308\n2000.0833333,1.7976931348623157e308\n"
+         "2000.1666667,1.7976931348623157e308\n",
+         largest},
+        {"largest_and_its_negative",
+         "time,value\n2000,-1.7976931348623157e308\n2000.0833333,1.7976931348623157e308\n", 0},
+        {"overflow_then_back", "time,value\n2000,1e308\n2000.0833333,1e308\n2000.1666667,-1e308\n",
+         1e308 / 3},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const Built b = build(entry(30, Dating::Time, "time", 0, 40), c.csv);
+        ASSERT_TRUE(b.ok) << b.error;
+        ASSERT_EQ(1u, b.series.values.size());
+        EXPECT_NE(M, b.series.values[0]);
+        EXPECT_DOUBLE_EQ(c.mean, b.series.values[0]);
+    }
+}
+
+TEST(ConvertBuild, NegativeZeroKeepsItsSignIntoTheFileAndBack) {
+    const Built b = build(entry(30, Dating::Time, "time", 0, 40),
+                          "time,value\n2000,-0\n2000.25,-0.0\n2000.3333333,-0\n2000.5,0\n");
+    ASSERT_TRUE(b.ok) << b.error;
+    ASSERT_EQ(3u, b.series.values.size());
+    EXPECT_TRUE(std::signbit(b.series.values[0])); // one row
+    EXPECT_TRUE(std::signbit(b.series.values[1])); // the mean of two
+    EXPECT_FALSE(std::signbit(b.series.values[2]));
+    tqvs::Database db;
+    db.name = "D";
+    db.series.push_back(b.series);
+    tqvs::Database back;
+    std::string error;
+    ASSERT_TRUE(tqvs::parseDatabase(tqvs::formatDatabase(db), back, error)) << error;
+    ASSERT_EQ(3u, back.series[0].values.size());
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(0.0, back.series[0].values[i]);
+        EXPECT_EQ(std::signbit(b.series.values[i]), std::signbit(back.series[0].values[i])) << i;
+    }
+}
+
+TEST(ConvertBuild, DefaultAttributesTakeASeriesIntoACoarserRange) {
+    // Attribute 1 says there are observations; attribute 6 other than 0 and
+    // 9 keeps a daily series in a monthly common range, averaged.
+    const Built b = build(entry(60, Dating::Date, "d"), "d,value\n2023-01-02,1\n");
+    ASSERT_TRUE(b.ok) << b.error;
+    const int expected[6] = {1, 0, 0, 0, 0, 1};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(expected[i], b.series.attributes[i]) << "attribute " << i + 1;
+}
+
 TEST(ConvertBuild, HeaderOnlyGivesAnEmptySeries) {
     SeriesEntry s = entry(40, Dating::Time);
     s.texts[4] = "nothing yet";
@@ -289,6 +376,33 @@ TEST(ConvertBuild, RowFaultsNameFileAndLine) {
          "t.csv:2: date '2023-02-29' is not a date YYYY-MM-DD"},
         {"date_weekend", entry(61, Dating::Date, "d"), "d,value\n2023-01-07,1\n",
          "t.csv:2: date '2023-01-07' is not a business day"},
+        // Numbers beyond a double are out of range, not "not a number".
+        {"value_too_large", entry(10, Dating::Time), "time,value\n2000,1\n2001,-1e400\n",
+         "t.csv:3: value '-1e400' is out of the range of a double"},
+        {"value_too_small", entry(10, Dating::Time), "time,value\n2000,1e-400\n",
+         "t.csv:2: value '1e-400' is out of the range of a double"},
+        {"time_too_large", entry(10, Dating::Time), "time,value\n1e999,1\n",
+         "t.csv:2: time '1e999' is out of the range of a double"},
+        // The missing value itself would silently turn into a missing observation.
+        {"value_is_the_missing_value", entry(10, Dating::Time), "time,value\n2000,1\n2001,1e9\n",
+         "t.csv:3: value '1e9' equals the missing value 1e9 and would read as a missing "
+         "observation"},
+        {"value_is_the_missing_value_spelt_out", entry(10, Dating::Time),
+         "time,value\n2000,1000000000.0\n",
+         "t.csv:2: value '1000000000.0' equals the missing value 1e9 and would read as a missing "
+         "observation"},
+        {"mean_is_the_missing_value", entry(30, Dating::Time, "time", 0, 40),
+         "time,value\n2000,1\n2000.25,999999999\n2000.3333333,1000000001\n",
+         "t.csv:3: the mean of the period from this row on equals the missing value 1e9"},
+        // Periods past the year 9999 are named with the row that makes them.
+        {"start_runs_past_9999", entry(10, Dating::Start, "", 9998), "v,value\na,1\nb,2\nc,3\n",
+         "t.csv:4: row lies outside the years 1 to 9999 (period 10000 of frequency 10)"},
+        {"time_rounds_into_10000", entry(40, Dating::Time), "time,value\n9999.9999,1\n",
+         "t.csv:2: row lies outside the years 1 to 9999 (period 1000001 of frequency 40)"},
+        // 9999-12-31 is a Friday: its week ending Sunday ends in the year 10000.
+        {"week_ends_in_10000", entry(57, Dating::Date, "d", 0, 60), "d,value\n9999-12-31,1\n",
+         "t.csv:2: row falls into a period that lies outside the years 1 to 9999 (period "
+         "100000102 of frequency 57)"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -344,6 +458,16 @@ TEST(ConvertManifest, ReadsSeriesBlocks) {
     EXPECT_EQ(19910701, dax.start);
 }
 
+TEST(ConvertManifest, SkipsAByteOrderMark) {
+    Manifest m;
+    std::string error;
+    ASSERT_TRUE(tqvconvert::parseManifest(std::string("\xEF\xBB\xBF") + kManifest, "m", m, error))
+        << error;
+    EXPECT_EQ("ECON", m.database);
+    ASSERT_EQ(2u, m.series.size());
+    EXPECT_EQ(4, m.series[0].line);
+}
+
 TEST(ConvertManifest, RejectsMistakesWithTheirLine) {
     const std::string head = "database D\nseries S\nfile f.csv\ncolumn v\n"; // lines 1-4
     const struct {
@@ -370,7 +494,7 @@ TEST(ConvertManifest, RejectsMistakesWithTheirLine) {
          "m:6: give only one of 'time', 'date' and 'start'"},
         {"start_not_a_number", head + "start 1991-07-01\n",
          "m:5: 'start' takes a period date, e.g. 19910701 or 197401"},
-        {"text_too_long", head + "text1 12345678\n", "m:5: text1 is longer than 7 characters"},
+        {"text_too_long", head + "text1 12345678\n", "m:5: text1 is longer than 7 bytes"},
         {"attributes_short", head + "attributes 1 2\n", "m:5: 'attributes' takes 6 integers"},
         {"no_end", head + "frequency 10\ntime t\n", "m:2: series 'S' has no 'end'"},
         {"series_in_series", head + "series T\n",
@@ -391,7 +515,14 @@ TEST(ConvertManifest, RejectsMistakesWithTheirLine) {
         // 1991-07-06 is a Saturday.
         {"start_not_a_period", head + "frequency 61\nstart 19910706\nend\n",
          "m:7: start 19910706 is not a period date of frequency 61"},
+        {"start_past_9999", head + "frequency 10\nstart 10000\nend\n",
+         "m:7: start 10000 is not a period date of frequency 10 (years run from 1 to 9999)"},
         {"control_character", head + "column\x01v\n", "m:5: control character in line"},
+        {"cr_only_line_ends", "database D\rseries S\r",
+         "m:1: carriage return inside a line (CR-only line ends?); save the file with LF or CRLF "
+         "line ends"},
+        {"text_limit_in_bytes", head + "text1 \xC3\xA9t\xC3\xA9 \xC3\xA9t\xC3\xA9\n",
+         "m:5: text1 is longer than 7 bytes"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -407,9 +538,10 @@ TEST(ConvertManifest, RejectsMistakesWithTheirLine) {
 class ConvertTool : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("tqvconvert_test_" +
-                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        // Parameterised tests are named "Test/Case": one folder each.
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '_');
+        dir_ = std::filesystem::temp_directory_path() / ("tqvconvert_test_" + name);
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_ / "data");
         write("data/q.csv", "\"\",\"time\",\"value\"\n\"1\",1960,0.71\n\"2\",1960.25,0.63\n");
@@ -513,8 +645,14 @@ TEST_F(ConvertTool, ReplacesAnExistingOutput) {
 }
 
 TEST_F(ConvertTool, UsageErrors) {
-    const std::vector<std::vector<std::string>> cases = {
-        {}, {"only-one"}, {"a", "b", "c"}, {"--data-dir"}, {"--bogus", "a", "b"}};
+    const std::vector<std::vector<std::string>> cases = {{},
+                                                         {"only-one"},
+                                                         {"a", "b", "c"},
+                                                         {"--data-dir"},
+                                                         {"--bogus", "a", "b"},
+                                                         {"check"},
+                                                         {"check", "a", "b"},
+                                                         {"--data-dir", "d", "check", "x"}};
     for (const auto &args : cases) {
         EXPECT_EQ(2, run(args));
         const std::string err = err_.str();
@@ -523,6 +661,267 @@ TEST_F(ConvertTool, UsageErrors) {
     }
     EXPECT_EQ(0, run({"--help"}));
     EXPECT_NE(std::string::npos, out_.str().find("usage: tqvconvert"));
+}
+
+// ---- outputs that are not the tool's to replace ---------------------------
+
+// Everything under a folder, without following links or opening anything
+// but regular files: path, kind, and the contents or link target.
+std::vector<std::string> snapshot(const std::filesystem::path &root) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> entries;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
+         ++it) {
+        const fs::file_status st = it->symlink_status();
+        std::string entry = fs::relative(it->path(), root).generic_string() + " kind " +
+                            std::to_string(static_cast<int>(st.type()));
+        if (st.type() == fs::file_type::regular) {
+            std::ifstream in(it->path(), std::ios::binary);
+            std::ostringstream text;
+            text << in.rdbuf();
+            entry += " " + text.str();
+        } else if (st.type() == fs::file_type::symlink) {
+            entry += " -> " + fs::read_symlink(it->path()).generic_string();
+        }
+        entries.push_back(entry);
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+struct HostileOutput {
+    const char *name;
+    const char *output; // relative to the test folder
+    // Makes the output; an empty string when done, else why the case cannot run here.
+    std::string (*prepare)(const std::filesystem::path &dir);
+    const char *message; // what the one line says about the output
+};
+
+// Test names in listings: the case name, not the bytes of the case.
+void PrintTo(const HostileOutput &c, std::ostream *out) {
+    *out << c.name;
+}
+
+std::string nothingToPrepare(const std::filesystem::path &) {
+    return {};
+}
+
+std::string makeFolder(const std::filesystem::path &dir) {
+    std::filesystem::create_directories(dir / "out.tqvdb");
+    std::ofstream(dir / "out.tqvdb" / "keep.txt") << "kept";
+    return {};
+}
+
+std::string makeLink(const std::filesystem::path &dir, const std::filesystem::path &target) {
+    std::error_code ec;
+    std::filesystem::create_symlink(target, dir / "out.tqvdb", ec);
+    return ec ? "cannot make a symbolic link here: " + ec.message() : std::string();
+}
+
+std::string makeLinkToAFile(const std::filesystem::path &dir) {
+    std::ofstream(dir / "victim.txt") << "not the tool's";
+    return makeLink(dir, "victim.txt");
+}
+
+std::string makeDanglingLink(const std::filesystem::path &dir) {
+    return makeLink(dir, "elsewhere.tqvdb");
+}
+
+std::string makeHardLinkToTheCsv(const std::filesystem::path &dir) {
+    std::error_code ec;
+    std::filesystem::create_hard_link(dir / "data" / "q.csv", dir / "out.tqvdb", ec);
+    return ec ? "cannot make a hard link here: " + ec.message() : std::string();
+}
+
+std::string makeFifo(const std::filesystem::path &dir) {
+#ifdef _WIN32
+    (void)dir;
+    return "no named pipes in the file system on Windows";
+#else
+    if (mkfifo((dir / "out.tqvdb").c_str(), 0600) != 0)
+        return "cannot make a named pipe here";
+    return {};
+#endif
+}
+
+// A character device with the numbers of /dev/null: harmless if it were
+// ever written, and only root may make one.
+std::string makeDevice(const std::filesystem::path &dir) {
+#ifdef _WIN32
+    (void)dir;
+    return "no device nodes on Windows";
+#else
+    if (geteuid() != 0)
+        return "only root can make a device node";
+    if (mknod((dir / "out.tqvdb").c_str(), S_IFCHR | 0600, makedev(1, 3)) != 0)
+        return "cannot make a device node here (no permission in this container?)";
+    return {};
+#endif
+}
+
+const HostileOutput kHostileOutputs[] = {
+    {"Folder", "out.tqvdb", makeFolder, "the output is a folder; give a file name"},
+    {"LinkToAFile", "out.tqvdb", makeLinkToAFile,
+     "the output is a symbolic link; give a regular file"},
+    {"DanglingLink", "out.tqvdb", makeDanglingLink,
+     "the output is a symbolic link; give a regular file"},
+    {"NamedPipe", "out.tqvdb", makeFifo, "the output is not a regular file; give a regular file"},
+    {"DeviceNode", "out.tqvdb", makeDevice,
+     "the output is not a regular file; give a regular file"},
+    {"TheManifest", "data/m.txt", nothingToPrepare, "the output is the input file "},
+    {"TheCsv", "data/q.csv", nothingToPrepare, "the output is the input file "},
+    {"TheCsvByAnotherName", "data/../data/q.csv", nothingToPrepare,
+     "the output is the input file "},
+    {"AHardLinkToTheCsv", "out.tqvdb", makeHardLinkToTheCsv, "the output is the input file "},
+};
+
+class ConvertOutput : public ConvertTool, public ::testing::WithParamInterface<HostileOutput> {};
+
+TEST_P(ConvertOutput, IsRefusedWithOneLineAndNothingChanged) {
+    const HostileOutput &c = GetParam();
+    write("data/m.txt", kToolManifest);
+    const std::string reason = c.prepare(dir_);
+    if (!reason.empty())
+        GTEST_SKIP() << reason;
+    const std::vector<std::string> before = snapshot(dir_);
+    EXPECT_EQ(1, run({path("data/m.txt"), path(c.output)}));
+    const std::string err = err_.str();
+    EXPECT_EQ(0u, err.rfind("tqvconvert: " + path(c.output) + ": " + c.message, 0)) << err;
+    EXPECT_EQ(1, std::count(err.begin(), err.end(), '\n')) << err;
+    EXPECT_EQ(before, snapshot(dir_));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ConvertOutput, ::testing::ValuesIn(kHostileOutputs),
+                         [](const auto &p) { return std::string(p.param.name); });
+
+TEST_F(ConvertTool, ALinkNamedLikeTheTemporaryFileIsLeftAlone) {
+    write("data/m.txt", kToolManifest);
+    write("victim.txt", "not the tool's");
+    std::error_code ec;
+    std::filesystem::create_symlink("victim.txt", dir_ / "out.tqvdb.tmp", ec);
+    if (ec)
+        GTEST_SKIP() << "cannot make a symbolic link here: " << ec.message();
+    ASSERT_EQ(0, run({path("data/m.txt"), path("out.tqvdb")})) << err_.str();
+    EXPECT_EQ("not the tool's", read("victim.txt"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_ / "out.tqvdb.tmp"));
+    EXPECT_EQ(0u, read("out.tqvdb").rfind("TQVDB 1\n", 0));
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "out.tqvdb.tmp1"));
+}
+
+// ---- bounded reads --------------------------------------------------------
+
+TEST_F(ConvertTool, ReadsStopAtTheirLimits) {
+    const struct {
+        const char *name;
+        const char *text;
+        tqvs::ReadLimits limits;
+        const char *problem; // empty: the file reads
+    } cases[] = {
+        {"within_both", "ab\ncd\n", {6, 2}, ""},
+        {"line_at_the_limit_without_newline", "ab\ncd", {6, 2}, ""},
+        {"file_one_byte_too_large", "ab\ncd\ne", {6, 2}, "is larger than 6 bytes"},
+        {"second_line_too_long", "ab\ncde\n", {100, 2}, "line 2 is longer than 2 bytes"},
+        {"no_line_end_at_all", "abcdef", {100, 4}, "line 1 is longer than 4 bytes"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        write("f.txt", c.text);
+        std::string text = "untouched";
+        std::string error;
+        const bool ok = tqvconvert::readFile(path("f.txt"), text, error, c.limits);
+        if (*c.problem == '\0') {
+            EXPECT_TRUE(ok) << error;
+            EXPECT_EQ(c.text, text);
+        } else {
+            EXPECT_FALSE(ok);
+            EXPECT_EQ(path("f.txt") + ": " + c.problem, error);
+            EXPECT_EQ("untouched", text);
+        }
+    }
+}
+
+TEST_F(ConvertTool, AFolderGivenAsAFileIsNamedSo) {
+    std::filesystem::create_directories(dir_ / "data" / "folder.csv");
+    write("data/m.txt", "database D\nseries S\nfile folder.csv\ncolumn v\nfrequency 10\n"
+                        "time t\nend\n");
+    EXPECT_EQ(1, run({path("data/m.txt"), path("out.tqvdb")}));
+    const std::string csvName = (std::filesystem::path(path("data")) / "folder.csv").u8string();
+    EXPECT_EQ("tqvconvert: " + csvName + ": is a folder, not a file\n", err_.str());
+    EXPECT_EQ(1, run({path("data"), path("out.tqvdb")}));
+    EXPECT_EQ("tqvconvert: " + path("data") + ": is a folder, not a file\n", err_.str());
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "out.tqvdb"));
+}
+
+#ifndef _WIN32
+// A device that never ends: the tool must refuse it quickly, with the real
+// limits, instead of filling memory.
+TEST_F(ConvertTool, ASourceThatNeverEndsIsRefused) {
+    write("out.tqvdb", "previous contents");
+    write("data/m.txt", "database D\nseries S\nfile /dev/zero\ncolumn v\nfrequency 10\n"
+                        "time t\nend\n");
+    const struct {
+        const char *name;
+        std::vector<std::string> args;
+        std::string message;
+    } cases[] = {
+        {"manifest",
+         {"/dev/zero", path("out.tqvdb")},
+         "/dev/zero: line 1 is longer than 1048576 bytes"},
+        {"csv",
+         {path("data/m.txt"), path("out.tqvdb")},
+         "/dev/zero: line 1 is longer than 1048576 bytes"},
+        {"database", {"check", "/dev/zero"}, "/dev/zero: line 1 is longer than 16777216 bytes"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(1, run(c.args));
+        EXPECT_EQ("tqvconvert: " + c.message + "\n", err_.str());
+        EXPECT_EQ("previous contents", read("out.tqvdb"));
+    }
+}
+#endif
+
+// ---- check ----------------------------------------------------------------
+
+TEST_F(ConvertTool, CheckAcceptsWhatTheToolWrote) {
+    write("data/m.txt", kToolManifest);
+    ASSERT_EQ(0, run({path("data/m.txt"), path("out.tqvdb")})) << err_.str();
+    EXPECT_EQ(0, run({"check", path("out.tqvdb")})) << err_.str();
+    EXPECT_EQ(path("out.tqvdb") + ": database SAMPLE, 3 series, no problem found\n", out_.str());
+    EXPECT_EQ("", err_.str());
+}
+
+TEST_F(ConvertTool, CheckNamesTheFirstProblemWithItsLine) {
+    const struct {
+        const char *name;
+        const char *text; // null: no such file
+        const char *problem;
+    } cases[] = {
+        {"empty", "", ":1: missing header 'TQVDB 1'"},
+        {"bad_frequency", "TQVDB 1\ndatabase X\nseries A\nfrequency 9\n",
+         ":4: unknown frequency code 9"},
+        {"two_problems", "TQVDB 1\ndatabase X\nseries A\nfrequency 9\nbogus\n",
+         ":4: unknown frequency code 9"},
+        {"too_many_values",
+         "TQVDB 1\ndatabase X\nseries A\nfrequency 10\nrange 2000 2001\nvalues\n1 2 3\nend\n",
+         ":7: series 'A' has more than 2 values"},
+        {"value_out_of_range",
+         "TQVDB 1\ndatabase X\nseries A\nfrequency 10\nrange 2000 2000\nvalues\n1e400\nend\n",
+         ":7: value '1e400' is out of the range of a double"},
+        {"cr_only", "TQVDB 1\rdatabase X\r",
+         ":1: control character '\\x0D', a carriage return inside a line (a file with CR-only "
+         "line ends?)"},
+        {"absent", nullptr, ": cannot open"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(dir_ / "db.tqvdb");
+        if (c.text != nullptr)
+            write("db.tqvdb", c.text);
+        EXPECT_EQ(1, run({"check", path("db.tqvdb")}));
+        EXPECT_EQ("tqvconvert: " + path("db.tqvdb") + c.problem + "\n", err_.str());
+        EXPECT_EQ("", out_.str());
+    }
 }
 
 } // namespace

@@ -37,7 +37,8 @@ struct Operation {
 };
 
 bool parseInt(const std::string &text, int &value) {
-    if (text.empty() || text.size() > 10)
+    // Ten digits, after a minus sign for a negative value.
+    if (text.empty() || text.size() > (text[0] == '-' ? 11u : 10u))
         return false;
     std::size_t i = text[0] == '-' ? 1 : 0;
     if (i == text.size())

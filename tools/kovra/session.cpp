@@ -3,9 +3,11 @@
 #include "failure.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <system_error>
 
 namespace kovra {
 
@@ -23,12 +25,31 @@ constexpr std::size_t kCodeListBytes = std::size_t{4} << 20;
 constexpr std::size_t kCodeWidth = 10;
 constexpr std::size_t kTextWidths[7] = {8, 10, 8, 8, 82, 10, 84};
 
+// The password is the file's first line. A longer line is no password, and
+// a source that never ends (a device) must not be read forever.
+constexpr std::size_t kMaxPasswordLine = 4096;
+
+// What the stand-in local library answers for a database file it cannot parse.
+constexpr int kMalformedDatabase = 11;
+
 std::string readPassword(const std::string &path) {
+    std::error_code ec;
+    // A folder opens on some systems and reads as an empty password.
+    if (std::filesystem::is_directory(path, ec))
+        fail("the password file " + path + " is a folder, not a file");
     std::ifstream in(path, std::ios::binary);
     if (!in)
         fail("cannot read the password file " + path);
     std::string line;
-    std::getline(in, line);
+    char ch = 0;
+    while (in.get(ch) && ch != '\n') {
+        if (line.size() == kMaxPasswordLine)
+            fail("the first line of the password file " + path + " is longer than " +
+                 std::to_string(kMaxPasswordLine) + " bytes");
+        line += ch;
+    }
+    if (in.bad())
+        fail("cannot read the password file " + path);
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
     return line;
@@ -109,7 +130,10 @@ std::vector<std::string> Session::codes(const std::string &database) const {
     // The flag alone also rises when the direct library has no names at all;
     // only a failed open returns a nonzero status with it.
     if (error != 0 && status != 0)
-        fail("cannot open database '" + database + "' (status " + std::to_string(status) + ")");
+        fail("cannot open database '" + database + "' (status " + std::to_string(status) +
+             (status == kMalformedDatabase
+                  ? ": the file is malformed; 'tqvconvert check FILE.tqvdb' shows where)"
+                  : ")"));
     buffer.back() = '\0';
     std::vector<std::string> codes;
     std::string code;

@@ -11,7 +11,6 @@
 #include <iostream>
 #include <map>
 #include <set>
-#include <sstream>
 #include <string_view>
 #include <system_error>
 
@@ -25,15 +24,31 @@ using tqvs::splitKeyword;
 using tqvs::splitTokens;
 using tqvs::trim;
 
-bool parseDouble(std::string_view token, double &value) {
+enum class Number { Ok, NotANumber, OutOfRange };
+
+Number parseDouble(std::string_view token, double &value) {
     if (!token.empty() && token.front() == '+')
         token.remove_prefix(1);
     if (token.empty())
-        return false;
+        return Number::NotANumber;
     const char *end = token.data() + token.size();
     const auto r = std::from_chars(token.data(), end, value, std::chars_format::general);
-    return r.ec == std::errc() && r.ptr == end && std::isfinite(value);
+    if (r.ptr != end)
+        return Number::NotANumber;
+    if (r.ec == std::errc::result_out_of_range)
+        return Number::OutOfRange;
+    if (r.ec != std::errc() || !std::isfinite(value))
+        return Number::NotANumber;
+    return Number::Ok;
 }
+
+// How a number that did not read is described in a message.
+std::string numberProblem(Number n) {
+    return n == Number::OutOfRange ? "is out of the range of a double" : "is not a number";
+}
+
+// UTF-8 byte-order mark, as spreadsheet programs start their CSV files.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 std::string where(const std::string &origin, int line) {
     return origin + ":" + std::to_string(line) + ": ";
@@ -97,8 +112,15 @@ int dayInPeriod(int periodDate, int f) {
     return periodDate;
 }
 
-bool isPeriodDate(int date, int f) {
-    return date > 0 && tqvs::periodDate(tqvs::periodCeil(date, f), f) == date;
+// Empty when the period with this index has a date in the years 1 to 9999,
+// else the reason, to follow "row " in a message.
+std::string outOfYears(long long index, int f) {
+    const int date = tqvs::periodDate(index, f);
+    const std::string problem = tqvs::periodDateProblem(date, f);
+    if (problem.empty())
+        return {};
+    return "lies outside the years 1 to 9999 (period " + std::to_string(date) + " of frequency " +
+           std::to_string(f) + ")";
 }
 
 // Period date of a decimal-year time: 1960.25 is 1960 Q2 and 1960 + 1/12
@@ -127,13 +149,16 @@ bool periodOfTime(double t, int f, int &date, std::string &problem) {
 
 // ---- manifest --------------------------------------------------------------
 
+const char *const kLoneCarriageReturn =
+    "carriage return inside a line (CR-only line ends?); save the file with LF or CRLF line ends";
+
 class ManifestReader {
   public:
     ManifestReader(const std::string &text, const std::string &origin)
         : text_(text), origin_(origin) {}
 
     bool run(Manifest &out, std::string &error) {
-        std::size_t pos = 0;
+        std::size_t pos = std::string_view(text_).substr(0, 3) == kByteOrderMark ? 3 : 0;
         std::string_view line;
         bool ok = true;
         while (ok && tqvs::nextLine(text_, pos, line)) {
@@ -161,9 +186,12 @@ class ManifestReader {
     }
 
     bool parseLine(std::string_view line) {
-        for (char ch : line)
+        for (char ch : line) {
+            if (ch == '\r')
+                return fail(kLoneCarriageReturn);
             if ((static_cast<unsigned char>(ch) < 0x20 && ch != '\t') || ch == 0x7F)
                 return fail("control character in line");
+        }
         const std::string_view body = trim(line);
         if (body.empty() || body.front() == '#')
             return true;
@@ -181,7 +209,7 @@ class ManifestReader {
             if (splitTokens(rest).size() != 1)
                 return fail("'database' takes one name without blanks");
             if (rest.size() > tqvs::kMaxDatabaseName)
-                return fail("database name is longer than 255 characters");
+                return fail("database name is longer than 255 bytes");
             manifest_.database = std::string(rest);
             return true;
         }
@@ -240,7 +268,7 @@ class ManifestReader {
             const auto i = static_cast<std::size_t>(keyword[4] - '1');
             if (rest.size() + 1 > tqvs::kTextWidths[i])
                 return fail(std::string(keyword) + " is longer than " +
-                            std::to_string(tqvs::kTextWidths[i] - 1) + " characters");
+                            std::to_string(tqvs::kTextWidths[i] - 1) + " bytes");
             s.texts[i] = std::string(rest);
             return true;
         }
@@ -300,9 +328,11 @@ class ManifestReader {
         }
         if (s.dating == Dating::Time && !isCoarse(rows))
             return fail("'time' dates only annual, quarterly and monthly rows");
-        if (s.dating == Dating::Start && !isPeriodDate(s.start, rows))
-            return fail("start " + std::to_string(s.start) + " is not a period date of frequency " +
-                        std::to_string(rows));
+        if (s.dating == Dating::Start) {
+            const std::string problem = tqvs::periodDateProblem(s.start, rows);
+            if (!problem.empty())
+                return fail("start " + problem);
+        }
         manifest_.series.push_back(s);
         inSeries_ = false;
         return true;
@@ -382,12 +412,33 @@ bool findColumn(const CsvTable &table, const std::string &name, const std::strin
     return false;
 }
 
+// The rows that fall into one period of the stored series.
 struct Cell {
-    double sum = 0;
-    int count = 0; // present values
-    int rows = 0;  // rows in the period
-    int line = 0;  // first row's line
+    std::vector<double> values; // present values
+    int rows = 0;               // rows in the period
+    int line = 0;               // first row's line
 };
+
+// Mean of a period's present values. The plain sum keeps the exact result
+// of the usual cases (and the sign of a lone -0); when it overflows, as two
+// values near the largest double do, the values are scaled down first.
+double meanOf(const std::vector<double> &values) {
+    double sum = values.front();
+    for (std::size_t i = 1; i < values.size(); ++i)
+        sum += values[i];
+    const auto n = static_cast<double>(values.size());
+    if (std::isfinite(sum))
+        return sum / n;
+    // Scaling by a power of two is exact, and 2^k >= n keeps the scaled sum
+    // within the range.
+    int k = 1;
+    while (std::ldexp(1.0, k) < n)
+        ++k;
+    double scaled = 0;
+    for (double v : values)
+        scaled += std::ldexp(v, -k);
+    return std::ldexp(scaled / n, k);
+}
 
 } // namespace
 
@@ -400,13 +451,17 @@ bool parseManifest(const std::string &text, const std::string &origin, Manifest 
 bool parseCsv(const std::string &text, const std::string &origin, CsvTable &out,
               std::string &error) {
     CsvTable table;
-    std::size_t pos = 0;
+    std::size_t pos = std::string_view(text).substr(0, 3) == kByteOrderMark ? 3 : 0;
     int lineNo = 0;
     std::vector<std::string> fields;
     bool haveHeader = false;
     std::string_view line;
     while (tqvs::nextLine(text, pos, line)) {
         ++lineNo;
+        if (line.find('\r') != std::string_view::npos) {
+            error = where(origin, lineNo) + kLoneCarriageReturn;
+            return false;
+        }
         if (trim(line).empty())
             continue;
         if (!splitCsvLine(line, fields)) {
@@ -461,8 +516,9 @@ bool buildSeries(const SeriesEntry &entry, const CsvTable &table, const std::str
             if (entry.dating == Dating::Time) {
                 double t = 0;
                 std::string problem;
-                if (!parseDouble(stamp, t)) {
-                    error = at + "time '" + stamp + "' is not a number";
+                const Number n = parseDouble(stamp, t);
+                if (n != Number::Ok) {
+                    error = at + "time '" + stamp + "' " + numberProblem(n);
                     return false;
                 }
                 if (!periodOfTime(t, rows, date, problem)) {
@@ -490,26 +546,46 @@ bool buildSeries(const SeriesEntry &entry, const CsvTable &table, const std::str
             return false;
         }
         previousRow = rowIndex;
+        // Consecutive rows, or a week that ends in the next year, can run
+        // past the last year a period date can hold.
+        std::string problem = outOfYears(rowIndex, rows);
+        if (!problem.empty()) {
+            error = at + "row " + problem;
+            return false;
+        }
 
         long long target = rowIndex;
-        if (rows != f)
+        if (rows != f) {
             target = tqvs::periodCeil(
                 periodOfDay(dayInPeriod(tqvs::periodDate(rowIndex, rows), rows), f), f);
+            problem = outOfYears(target, f);
+            if (!problem.empty()) {
+                error = at + "row falls into a period that " + problem;
+                return false;
+            }
+        }
 
         const std::string_view text = trim(row[valueColumn]);
         double value = tqvs::kMissing;
-        if (!text.empty() && text != "NA" && !parseDouble(text, value)) {
-            error = at + "value '" + std::string(text) + "' is not a number";
-            return false;
+        const bool present = !text.empty() && text != "NA";
+        if (present) {
+            const Number n = parseDouble(text, value);
+            if (n != Number::Ok) {
+                error = at + "value '" + std::string(text) + "' " + numberProblem(n);
+                return false;
+            }
+            if (value == tqvs::kMissing) {
+                error = at + "value '" + std::string(text) +
+                        "' equals the missing value 1e9 and would read as a missing observation";
+                return false;
+            }
         }
         Cell &cell = cells[target];
         if (cell.rows == 0)
             cell.line = table.lines[r];
         ++cell.rows;
-        if (value != tqvs::kMissing) {
-            cell.sum += value;
-            ++cell.count;
-        }
+        if (present)
+            cell.values.push_back(value);
     }
 
     tqvs::Series s;
@@ -523,11 +599,24 @@ bool buildSeries(const SeriesEntry &entry, const CsvTable &table, const std::str
         s.first = tqvs::periodDate(first, f);
         s.last = tqvs::periodDate(last, f);
         s.values.assign(static_cast<std::size_t>(last - first + 1), tqvs::kMissing);
-        for (const auto &[index, cell] : cells)
-            if (cell.count > 0)
-                s.values[static_cast<std::size_t>(index - first)] =
-                    cell.sum / static_cast<double>(cell.count);
-        s.attributes[0] = 1; // the series has observations
+        for (const auto &[index, cell] : cells) {
+            if (cell.values.empty())
+                continue;
+            const double mean = meanOf(cell.values);
+            // A mean of several rows can still land on the missing value.
+            if (mean == tqvs::kMissing || !std::isfinite(mean)) {
+                error = where(origin, cell.line) + "the mean of the period from this row on " +
+                        (mean == tqvs::kMissing ? "equals the missing value 1e9"
+                                                : "is out of the range of a double");
+                return false;
+            }
+            s.values[static_cast<std::size_t>(index - first)] = mean;
+        }
+        // Attribute 1: the series has observations. Attribute 6: a range of
+        // a lower frequency takes the series in, averaged, instead of
+        // setting it aside (which 0 and 9 ask for).
+        s.attributes[0] = 1;
+        s.attributes[5] = 1;
     }
     if (entry.hasAttributes)
         for (int i = 0; i < 6; ++i)
@@ -541,20 +630,33 @@ bool buildSeries(const SeriesEntry &entry, const CsvTable &table, const std::str
     return true;
 }
 
-bool readFile(const std::string &path, std::string &text, std::string &error) {
-    std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
+bool readFile(const std::string &path, std::string &text, std::string &error,
+              const tqvs::ReadLimits &limits) {
+    const std::filesystem::path file = std::filesystem::u8path(path);
+    std::error_code ec;
+    // A folder opens on some systems and reads as empty.
+    if (std::filesystem::is_directory(file, ec)) {
+        error = path + ": is a folder, not a file";
+        return false;
+    }
+    std::ifstream in(file, std::ios::binary);
     if (!in) {
         error = path + ": cannot open";
         return false;
     }
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad()) {
-        error = path + ": cannot read";
+    std::string problem;
+    if (!tqvs::readBounded(in, limits, text, problem)) {
+        error = path + ": " + problem;
         return false;
     }
-    text = buffer.str();
     return true;
+}
+
+std::string csvPath(const SeriesEntry &entry, const std::string &dataDir) {
+    std::filesystem::path path = std::filesystem::u8path(entry.file);
+    if (path.is_relative() && !dataDir.empty())
+        path = std::filesystem::u8path(dataDir) / path;
+    return path.u8string();
 }
 
 bool buildDatabase(const Manifest &manifest, const std::string &dataDir, tqvs::Database &out,
@@ -563,10 +665,7 @@ bool buildDatabase(const Manifest &manifest, const std::string &dataDir, tqvs::D
     db.name = manifest.database;
     std::map<std::string, CsvTable> tables; // one read per file
     for (const SeriesEntry &entry : manifest.series) {
-        std::filesystem::path path = std::filesystem::u8path(entry.file);
-        if (path.is_relative() && !dataDir.empty())
-            path = std::filesystem::u8path(dataDir) / path;
-        const std::string name = path.u8string();
+        const std::string name = csvPath(entry, dataDir);
         auto found = tables.find(name);
         if (found == tables.end()) {
             std::string text;
@@ -584,9 +683,32 @@ bool buildDatabase(const Manifest &manifest, const std::string &dataDir, tqvs::D
     return true;
 }
 
+bool checkDatabaseFile(const std::string &path, std::string &summary, std::string &error) {
+    std::string text;
+    if (!readFile(path, text, error, tqvs::kDatabaseLimits))
+        return false;
+    tqvs::Database db;
+    std::string problem;
+    if (!tqvs::parseDatabase(text, db, problem)) {
+        // "line N: ..." becomes "PATH:N: ...", as the converter names lines.
+        const std::string prefix = "line ";
+        const std::size_t colon = problem.find(": ");
+        if (problem.rfind(prefix, 0) == 0 && colon != std::string::npos)
+            error = path + ":" + problem.substr(prefix.size(), colon - prefix.size()) +
+                    problem.substr(colon);
+        else
+            error = path + ": " + problem;
+        return false;
+    }
+    summary = path + ": database " + db.name + ", " + std::to_string(db.series.size()) +
+              " series, no problem found";
+    return true;
+}
+
 namespace {
 
-const char *const kUsage = "usage: tqvconvert [--data-dir DIR] MANIFEST OUTPUT";
+const char *const kUsage =
+    "usage: tqvconvert [--data-dir DIR] MANIFEST OUTPUT | tqvconvert check FILE.tqvdb";
 
 int failure(std::ostream &err, const std::string &message) {
     err << "tqvconvert: " << message << '\n';
@@ -598,12 +720,73 @@ int usage(std::ostream &err, const std::string &message) {
     return 2;
 }
 
+// The output may be a new path or a regular file that the tool replaces;
+// anything else (a folder, a link, a device, a pipe) belongs to someone else.
+bool outputProblem(const std::filesystem::path &target, std::string &error) {
+    std::error_code ec;
+    const std::filesystem::file_status st = std::filesystem::symlink_status(target, ec);
+    if (ec && st.type() != std::filesystem::file_type::not_found) {
+        error = target.u8string() + ": cannot inspect the output: " + ec.message();
+        return true;
+    }
+    switch (st.type()) {
+    case std::filesystem::file_type::not_found:
+    case std::filesystem::file_type::regular:
+        return false;
+    case std::filesystem::file_type::directory:
+        error = target.u8string() + ": the output is a folder; give a file name";
+        return true;
+    case std::filesystem::file_type::symlink:
+        error = target.u8string() + ": the output is a symbolic link; give a regular file";
+        return true;
+    default:
+        error = target.u8string() + ": the output is not a regular file; give a regular file";
+        return true;
+    }
+}
+
+// True, with a message, when the output is the same file as one of the
+// inputs (by any name or hard link), which writing would destroy.
+bool overwritesAnInput(const std::filesystem::path &target, const std::vector<std::string> &inputs,
+                       std::string &error) {
+    std::error_code ec;
+    if (!std::filesystem::exists(target, ec))
+        return false;
+    for (const std::string &input : inputs) {
+        const std::filesystem::path file = std::filesystem::u8path(input);
+        std::error_code same;
+        if (std::filesystem::equivalent(target, file, same) && !same) {
+            error = target.u8string() + ": the output is the input file " + input +
+                    "; give another output";
+            return true;
+        }
+    }
+    return false;
+}
+
+// A fresh name beside the target for the file being written, so that no
+// existing file (or link) named like it is written through or removed.
+bool temporaryName(const std::filesystem::path &target, std::filesystem::path &temp,
+                   std::string &error) {
+    for (int i = 0; i < 100; ++i) {
+        temp = target;
+        temp += i == 0 ? std::string(".tmp") : ".tmp" + std::to_string(i);
+        std::error_code ec;
+        const auto st = std::filesystem::symlink_status(temp, ec);
+        if (st.type() == std::filesystem::file_type::not_found)
+            return true;
+    }
+    error = target.u8string() + ": no free name for a temporary file beside it";
+    return false;
+}
+
 // Writes through a temporary file beside the target and renames it, so that
 // a failed run never leaves a partial database.
 bool writeAtomically(const std::filesystem::path &target, const std::string &text,
                      std::string &error) {
-    std::filesystem::path temp = target;
-    temp += ".tmp";
+    std::filesystem::path temp;
+    if (!temporaryName(target, temp, error))
+        return false;
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
         if (!out) {
@@ -621,7 +804,7 @@ bool writeAtomically(const std::filesystem::path &target, const std::string &tex
     }
     std::error_code ec;
     std::filesystem::rename(temp, target, ec);
-    if (ec && std::filesystem::exists(target)) {
+    if (ec && std::filesystem::is_regular_file(std::filesystem::symlink_status(target))) {
         // Some platforms do not rename over an existing file.
         std::error_code ignored;
         std::filesystem::remove(target, ignored);
@@ -637,10 +820,40 @@ bool writeAtomically(const std::filesystem::path &target, const std::string &tex
     return true;
 }
 
+int convert(const std::string &manifestPath, const std::string &outputPath, std::string dataDir,
+            std::string &error) {
+    const std::filesystem::path output = std::filesystem::u8path(outputPath);
+    if (dataDir.empty())
+        dataDir = std::filesystem::u8path(manifestPath).parent_path().u8string();
+    if (outputProblem(output, error))
+        return 1;
+    std::string text;
+    Manifest manifest;
+    if (!readFile(manifestPath, text, error) || !parseManifest(text, manifestPath, manifest, error))
+        return 1;
+    std::vector<std::string> inputs = {manifestPath};
+    for (const SeriesEntry &entry : manifest.series)
+        inputs.push_back(csvPath(entry, dataDir));
+    if (overwritesAnInput(output, inputs, error))
+        return 1;
+    tqvs::Database db;
+    if (!buildDatabase(manifest, dataDir, db, error))
+        return 1;
+    const std::string file = tqvs::formatDatabase(db);
+    // What the stand-ins will read must be what was built.
+    tqvs::Database check;
+    if (!tqvs::parseDatabase(file, check, error)) {
+        error = "internal error, the built file does not read back: " + error;
+        return 1;
+    }
+    return writeAtomically(output, file, error) ? 0 : 1;
+}
+
 } // namespace
 
 int runTool(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
     std::string dataDir;
+    bool haveDataDir = false;
     std::vector<std::string> positional;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--help" || args[i] == "-h") {
@@ -651,34 +864,29 @@ int runTool(const std::vector<std::string> &args, std::ostream &out, std::ostrea
             if (i + 1 == args.size())
                 return usage(err, "--data-dir needs a folder");
             dataDir = args[++i];
+            haveDataDir = true;
         } else if (args[i].size() > 1 && args[i][0] == '-') {
             return usage(err, "unknown option " + args[i]);
         } else {
             positional.push_back(args[i]);
         }
     }
-    if (positional.size() != 2)
+    const bool check = !positional.empty() && positional[0] == "check";
+    if (check && (positional.size() != 2 || haveDataDir))
+        return usage(err, "check takes one database file");
+    if (!check && positional.size() != 2)
         return usage(err, "needs a manifest and an output file");
-    const std::string &manifestPath = positional[0];
-    const std::filesystem::path output = std::filesystem::u8path(positional[1]);
-    if (dataDir.empty())
-        dataDir = std::filesystem::u8path(manifestPath).parent_path().u8string();
 
     try {
-        std::string text;
         std::string error;
-        Manifest manifest;
-        tqvs::Database db;
-        if (!readFile(manifestPath, text, error) ||
-            !parseManifest(text, manifestPath, manifest, error) ||
-            !buildDatabase(manifest, dataDir, db, error))
-            return failure(err, error);
-        const std::string file = tqvs::formatDatabase(db);
-        // What the stand-ins will read must be what was built.
-        tqvs::Database check;
-        if (!tqvs::parseDatabase(file, check, error))
-            return failure(err, "internal error, the built file does not read back: " + error);
-        if (!writeAtomically(output, file, error))
+        if (check) {
+            std::string summary;
+            if (!checkDatabaseFile(positional[1], summary, error))
+                return failure(err, error);
+            out << summary << '\n';
+            return 0;
+        }
+        if (convert(positional[0], positional[1], dataDir, error) != 0)
             return failure(err, error);
     } catch (const std::exception &e) {
         return failure(err, e.what());

@@ -4,6 +4,7 @@
 #ifndef TQVCONVERT_CONVERT_H
 #define TQVCONVERT_CONVERT_H
 
+#include "dbfile.h"
 #include "store.h"
 
 #include <iosfwd>
@@ -63,12 +64,28 @@ bool buildSeries(const SeriesEntry &entry, const CsvTable &table, const std::str
 bool buildDatabase(const Manifest &manifest, const std::string &dataDir, tqvs::Database &out,
                    std::string &error);
 
-/** Reads a whole file; false with a message when it cannot. */
-bool readFile(const std::string &path, std::string &text, std::string &error);
+/** What the tool reads of a manifest or CSV file: lines of at most 1 MiB,
+ *  files of at most 256 MiB. */
+constexpr tqvs::ReadLimits kSourceLimits = {std::size_t{256} << 20, std::size_t{1} << 20};
 
-/** The whole program: `[--data-dir DIR] MANIFEST OUTPUT`, `--help`. Returns
- *  the exit status: 0, 1 on an error (one line on err, OUTPUT unchanged), 2
- *  on a usage error. */
+/** Reads a whole file within the limits; false with a one-line message
+ *  "PATH: ..." when it is a folder, cannot be opened or read, or goes past a
+ *  limit (a device or pipe that never ends). */
+bool readFile(const std::string &path, std::string &text, std::string &error,
+              const tqvs::ReadLimits &limits = kSourceLimits);
+
+/** The CSV path of a series: its file, inside `dataDir` when relative. */
+std::string csvPath(const SeriesEntry &entry, const std::string &dataDir);
+
+/** Reads and validates a database file. True with a one-line summary, or
+ *  false with the first problem as "PATH:LINE: ..." ("PATH: ..." when it is
+ *  about the whole file). */
+bool checkDatabaseFile(const std::string &path, std::string &summary, std::string &error);
+
+/** The whole program: `[--data-dir DIR] MANIFEST OUTPUT`, `check FILE`,
+ *  `--help`. Returns the exit status: 0, 1 on an error (one line on err,
+ *  OUTPUT unchanged), 2 on a usage error. OUTPUT must be a new path or a
+ *  regular file that is none of the inputs. */
 int runTool(const std::vector<std::string> &args, std::ostream &out, std::ostream &err);
 
 } // namespace tqvconvert
