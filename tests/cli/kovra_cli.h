@@ -143,18 +143,20 @@ inline int runProgram(const std::string &program, const std::vector<std::string>
 }
 #endif
 
-// Runs kovra, from the data folder, with the arguments; a run that could not
-// be started, or that outlasts a time limit in seconds (0: none), has status
-// -1 and the reason in `err`.
-inline Result kovra(const std::vector<std::string> &args, int timeLimit = 0) {
+// Runs a program of the build folder (kovra, tqvconvert) from the data
+// folder with the arguments; a run that could not be started, or that
+// outlasts a time limit in seconds (0: none), has status -1 and the reason
+// in `err`.
+inline Result runTool(const std::string &tool, const std::vector<std::string> &args,
+                      int timeLimit = 0) {
     static int serial = 0;
     const fs::path dir = scratchDir();
     const fs::path out = dir / ("out" + std::to_string(++serial) + ".txt");
     const fs::path err = dir / ("err" + std::to_string(serial) + ".txt");
 #if defined(_WIN32)
-    const std::string program = "..\\kovra.exe";
+    const std::string program = "..\\" + tool + ".exe";
 #else
-    const std::string program = "../kovra";
+    const std::string program = "../" + tool;
 #endif
     std::string failure;
     Result run;
@@ -165,6 +167,10 @@ inline Result kovra(const std::vector<std::string> &args, int timeLimit = 0) {
     fs::remove(out);
     fs::remove(err);
     return run;
+}
+
+inline Result kovra(const std::vector<std::string> &args, int timeLimit = 0) {
+    return runTool("kovra", args, timeLimit);
 }
 
 inline std::vector<std::string> lines(const std::string &text) {

@@ -1142,22 +1142,7 @@ TEST(KovraBadInputs, AWindowTooLargeToFetchIsRefusedBeforeAnythingIsRead) {
 // ---- databases built by tqvconvert ------------------------------------------
 
 Result tqvconvert(const std::vector<std::string> &args) {
-    const fs::path dir = scratchDir();
-    const fs::path out = dir / "tqvconvert-out.txt";
-    const fs::path err = dir / "tqvconvert-err.txt";
-#if defined(_WIN32)
-    const std::string program = "..\\tqvconvert.exe";
-#else
-    const std::string program = "../tqvconvert";
-#endif
-    std::string failure;
-    Result run;
-    run.status = runProgram(program, args, out, err, failure);
-    run.out = withoutCarriageReturns(readText(out));
-    run.err = withoutCarriageReturns(readText(err)) + failure;
-    fs::remove(out);
-    fs::remove(err);
-    return run;
+    return runTool("tqvconvert", args);
 }
 
 TEST(KovraMalformedDatabase, PointsToTheCheckThatNamesTheLine) {
