@@ -56,8 +56,8 @@ struct Bucket {
 } // namespace
 
 void fillRecord(const Series &series, char *record) {
-    if (series.hasRawRecord) {
-        std::memcpy(record, series.rawRecord, kRecordBytes);
+    if (series.hasRawRecord && series.rawRecord.size() == static_cast<std::size_t>(kRecordBytes)) {
+        std::memcpy(record, series.rawRecord.data(), kRecordBytes);
         return;
     }
     std::memset(record, 0, kRecordBytes);
