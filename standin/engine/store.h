@@ -39,9 +39,14 @@ struct Database {
 
     /** Position of the first series with this code, or npos. */
     std::size_t position(std::string_view code) const {
-        for (; indexed_ < series.size(); ++indexed_)
-            index_.emplace(series[indexed_].code, indexed_);
-        const auto found = index_.find(std::string(code));
+        const std::string key(code);
+        auto found = lookup(key);
+        if (found != index_.end() && series[found->second].code != key) {
+            // The list was changed behind the index: start it afresh.
+            index_.clear();
+            indexed_ = 0;
+            found = lookup(key);
+        }
         return found == index_.end() ? npos : found->second;
     }
     const Series *find(std::string_view code) const {
@@ -56,7 +61,19 @@ struct Database {
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
   private:
-    mutable std::unordered_map<std::string, std::size_t> index_;
+    using Index = std::unordered_map<std::string, std::size_t>;
+
+    Index::const_iterator lookup(const std::string &key) const {
+        if (indexed_ > series.size()) {
+            index_.clear();
+            indexed_ = 0;
+        }
+        for (; indexed_ < series.size(); ++indexed_)
+            index_.emplace(series[indexed_].code, indexed_);
+        return index_.find(key);
+    }
+
+    mutable Index index_;
     mutable std::size_t indexed_ = 0;
 };
 

@@ -1,5 +1,6 @@
 // The library operations of the stand-ins: settings, opening, walking,
 // information records, the direct chunk protocol, name listing and log-in.
+#include "../../standin/engine/store.h"
 #include "standin_fixture.h"
 
 #include <gmock/gmock.h>
@@ -184,6 +185,33 @@ TEST_F(StandinTest, GetNextVarWalksALargeDatabase) {
     int count = 1;
     ASSERT_EQ(0, TQVGetDataCount("big", "S7919", 2000, 2000, 10, row, &count));
     EXPECT_EQ(1, row[0]);
+}
+
+// Loaders append to a database's list directly; the code index follows
+// appends, and a list changed in other ways is indexed afresh.
+TEST(StoreIndex, FollowsTheListOfSeries) {
+    tqvs::Database db;
+    const auto add = [&db](const char *code) {
+        tqvs::Series s;
+        s.code = code;
+        db.series.push_back(s);
+    };
+    add("A");
+    add("B");
+    EXPECT_EQ(1u, db.position("B"));
+    EXPECT_EQ(tqvs::Database::npos, db.position("C"));
+    add("C");
+    EXPECT_EQ(2u, db.position("C"));
+    ASSERT_NE(nullptr, db.find("A"));
+    EXPECT_EQ("A", db.find("A")->code);
+    db.series.erase(db.series.begin()); // B, C
+    EXPECT_EQ(0u, db.position("B"));
+    EXPECT_EQ(1u, db.position("C"));
+    EXPECT_EQ(tqvs::Database::npos, db.position("A"));
+    db.series.clear();
+    EXPECT_EQ(tqvs::Database::npos, db.position("B"));
+    add("Z");
+    EXPECT_EQ(0u, db.position("Z"));
 }
 
 TEST_F(StandinTest, GetNextVarErrors) {
