@@ -122,6 +122,13 @@ def main():
                     print(f"| {title} | {path} | {r:,} | {d} | {b['kovrap_ns']:.0f} "
                           f"| {b['own_ns']:.1f} | {b['own_pct']:.1f} | {c[0]:.1f} | {c[1]:.2f} |")
 
+    print("\n#### c_kovraGetCodes through the stand-in store\n")
+    print("| size | Kovrap ns/series | plain loop ns/series | own ns/series |")
+    print("|---|---:|---:|---:|")
+    for n in (10000, 100000, 1000000):
+        b = store_timed[f"StoreGetCodes/local/series:{n}"]
+        print(f"| {n:,} series | {b['kovrap_ns']:.1f} | {b['base_ns']:.1f} | {b['own_ns']:.1f} |")
+
     print("\n#### c_kovraGetCodes, null libraries\n")
     print("| mode | size | Kovrap ns/series | plain loop ns/series | own ns/series "
           "| peak bytes |")

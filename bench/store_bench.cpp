@@ -6,14 +6,22 @@
 // journal is cleared after every call, outside the timing.
 //
 // Counters per request: kovrap_ns, base_ns, own_ns, own_pct (side_by_side.h).
+//
+// StoreGetCodes lists one database of 10k, 100k and 1M series through
+// c_kovraGetCodes beside the plain walk of TQVGetNextVar calls; counters are
+// per series, so a listing that stays linear shows the same time per series
+// at every size.
 #include "Kovrap.h"
 #include "side_by_side.h"
 #include "store.h"
 #include "tqv_standin.h"
+#include "tqvlib.h"
 #include "workload.h"
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <set>
@@ -34,8 +42,13 @@ struct Fixture {
     std::unique_ptr<InfoOutputs> info;
 };
 
-Fixture &fixture(int requests, int databases) {
+Fixture &fixtureState() {
     static Fixture f;
+    return f;
+}
+
+Fixture &fixture(int requests, int databases) {
+    Fixture &f = fixtureState();
     if (f.requests != requests || f.databases != databases) {
         f = Fixture();
         bench::fillStore(databases);
@@ -96,6 +109,71 @@ void seriesInfo(benchmark::State &state, bool direct, int requests, int database
     bench::sideBySide(state, requests, kovrap, baseline, [] { tqvs_clear_log(); });
 }
 
+// ---- code listing -----------------------------------------------------------
+
+constexpr const char *kCodesDatabase = "codes";
+constexpr int kCodeWidth = 8; // "C" and seven digits
+
+// A store of one database with `series` empty series, C0000000 upwards.
+void fillCodeStore(int series) {
+    static int filled = -1;
+    if (filled == series)
+        return;
+    fixtureState() = Fixture(); // the fetch fixtures' store is gone
+    tqvs_reset();
+    tqvs_add_database(kCodesDatabase);
+    char code[16];
+    for (int i = 0; i < series; ++i) {
+        std::snprintf(code, sizeof code, "C%07d", i);
+        tqvs_add_series(kCodesDatabase, code, 40, 202001, 202001, nullptr, 0);
+    }
+    filled = series;
+}
+
+// The calls c_kovraGetCodes makes on the local library, as a plain loop.
+void baselineCodes(char *output) {
+    TQVEnableRetries(1);
+    TQVEnableAnsi(1);
+    const int saved = TQVGetMergeData();
+    TQVSetMergeData(0);
+    TQVOpenDatabase(kCodesDatabase);
+    char record[256];
+    char previous[16] = {};
+    std::size_t position = 0;
+    int status = TQVGetNextVar(kCodesDatabase, nullptr, record);
+    while (status == 0) {
+        const std::size_t length = std::strlen(record);
+        std::memcpy(output + position, record, length);
+        output[position + length] = ',';
+        position += length + 1;
+        std::memcpy(previous, record, length + 1);
+        status = TQVGetNextVar(nullptr, previous, record);
+    }
+    if (position > 0)
+        output[position - 1] = '\0';
+    TQVSetMergeData(saved);
+    TQVCloseDatabase();
+}
+
+void getCodes(benchmark::State &state, int series) {
+    fillCodeStore(series);
+    std::vector<char> output(static_cast<std::size_t>(series) * (kCodeWidth + 1) + 1);
+    std::vector<char> plain(output.size());
+    const auto kovrap = [&] {
+        int error = 0;
+        c_kovraGetCodes(0, output.data(), kCodesDatabase, &error);
+    };
+    const auto baseline = [&] { baselineCodes(plain.data()); };
+    const std::string key = "codes/" + std::to_string(series);
+    if (!checkedOnce(state, key, kovrap, baseline))
+        return;
+    if (std::strcmp(output.data(), plain.data()) != 0) {
+        state.SkipWithError("Kovrap and the plain loop listed different codes");
+        return;
+    }
+    bench::sideBySide(state, series, kovrap, baseline, [] { tqvs_clear_log(); });
+}
+
 void registerAll() {
     for (int requests : {1000, 10000})
         for (int databases : {1, 10})
@@ -112,6 +190,11 @@ void registerAll() {
                     ->UseManualTime()
                     ->Unit(benchmark::kMicrosecond);
             }
+    for (int series : {10000, 100000, 1000000})
+        benchmark::RegisterBenchmark(
+            ("StoreGetCodes/local/series:" + std::to_string(series)).c_str(), getCodes, series)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond);
 }
 
 } // namespace

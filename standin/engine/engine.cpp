@@ -220,7 +220,9 @@ int tqvs_set_record(const char *database, const char *code, const unsigned char 
     // A null record goes back to the record built from the series.
     s->hasRawRecord = record != nullptr;
     if (record != nullptr)
-        std::memcpy(s->rawRecord, record, tqvs::kRecordBytes);
+        s->rawRecord.assign(record, record + tqvs::kRecordBytes);
+    else
+        s->rawRecord.clear();
     return TQVS_OK;
 }
 

@@ -56,8 +56,8 @@ struct Bucket {
 } // namespace
 
 void fillRecord(const Series &series, char *record) {
-    if (series.hasRawRecord) {
-        std::memcpy(record, series.rawRecord, kRecordBytes);
+    if (series.hasRawRecord && series.rawRecord.size() == static_cast<std::size_t>(kRecordBytes)) {
+        std::memcpy(record, series.rawRecord.data(), kRecordBytes);
         return;
     }
     std::memset(record, 0, kRecordBytes);
@@ -78,7 +78,7 @@ int fetchWindow(const Series &series, int start, int end, int f, int mode, doubl
                 int *count) {
     if (!knownFrequency(f) || !knownFrequency(series.frequency))
         return TQVS_BAD_FREQUENCY;
-    if (frequencyRank(f) > frequencyRank(series.frequency))
+    if (!convertible(series.frequency, f))
         return TQVS_HIGHER_FREQUENCY;
     const int n = obsNum(start, end, f);
     if (n < 1)
@@ -87,7 +87,7 @@ int fetchWindow(const Series &series, int start, int end, int f, int mode, doubl
         return TQVS_SHORT_BUFFER;
 
     std::fill(output, output + n, kMissing);
-    const long long target0 = periodCeil(start, f);
+    const long long target0 = windowFirst(start, f);
     const long long source0 = periodCeil(series.first, series.frequency);
     const std::size_t size = series.values.size();
 

@@ -269,6 +269,8 @@ int tqvs_op_close_database(int lib) {
         state.current.reset();
         state.walking = false;
         state.walkDatabase.clear();
+        state.walkFrom = nullptr;
+        state.walkAt = 0;
         state.codes.clear();
         state.listing.reset();
         state.listed = 0;
@@ -291,19 +293,29 @@ int tqvs_op_get_next_var(int lib, const char *database, const char *previous, ch
             state.walking ? state.findOpen(state.walkDatabase.c_str()) : nullptr;
         if (open == nullptr)
             return TQVS_NOT_OPEN;
-        const std::vector<Series> &series = open->database->series;
+        const Database &walked = *open->database;
+        const std::vector<Series> &series = walked.series;
         std::size_t next = 0;
         if (previous != nullptr) {
-            const auto at = std::find_if(series.begin(), series.end(),
-                                         [&](const Series &s) { return s.code == previous; });
-            if (at == series.end())
+            // The step from the series returned last needs no lookup; any
+            // other code is found through the code index, as before by its
+            // first occurrence.
+            std::size_t at = Database::npos;
+            if (state.walkFrom == &walked && state.walkAt < series.size() &&
+                series[state.walkAt].code == previous)
+                at = state.walkAt;
+            else
+                at = walked.position(previous);
+            if (at == Database::npos)
                 return TQVS_NOT_FOUND;
-            next = static_cast<std::size_t>(at - series.begin()) + 1;
+            next = at + 1;
         }
         if (next >= series.size())
             return TQVS_NOT_FOUND;
         if (record != nullptr)
             fillRecord(series[next], record);
+        state.walkFrom = &walked;
+        state.walkAt = next;
         return TQVS_OK;
     });
 }

@@ -229,16 +229,38 @@ int periodDate(long long index, int f) {
     return -1;
 }
 
+long long windowFirst(int date, int f) {
+    return periodCeil(date, f);
+}
+
+long long windowLast(int date, int f) {
+    if (!isWeekly(f))
+        return periodFloor(date, f);
+    const long long day = dayOfDate(date);
+    const long long week = periodCeilDay(day, f);
+    // Counting up to the week before one is written as its last day minus
+    // one, so that day closes the window on the week before.
+    return day == periodEndDay(week, f) - 1 ? week - 1 : week;
+}
+
 int obsNum(int start, int end, int f) {
     if (!knownFrequency(f))
         return -1;
-    return clampInt(periodFloor(end, f) - periodCeil(start, f) + 1);
+    return clampInt(windowLast(end, f) - windowFirst(start, f) + 1);
+}
+
+bool convertible(int stored, int wanted) {
+    if (!knownFrequency(stored) || !knownFrequency(wanted))
+        return false;
+    if (stored == kBusiness && wanted == kDaily)
+        return true;
+    return frequencyRank(wanted) <= frequencyRank(stored);
 }
 
 int dateAt(int start, int n, int f) {
     if (!knownFrequency(f))
         return -1;
-    return periodDate(periodCeil(start, f) + n - 1, f);
+    return periodDate(windowFirst(start, f) + n - 1, f);
 }
 
 } // namespace tqvs

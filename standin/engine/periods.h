@@ -8,6 +8,13 @@
 // as a date: months and days out of range are normalised by floor division,
 // so one before or after a period date, taken as a plain int, lands in the
 // period before or after it.
+//
+// A window's start or end may be any day, not only a period's last day: it
+// stands for the period that holds that day (windowFirst, windowLast). Two
+// readings keep the period arithmetic of callers working: a weekend day
+// opens a business-day window on the following Monday and closes it on the
+// preceding Friday, and the day just before a week's last day, as an end, is
+// a period date minus one and closes the window on the week before.
 #ifndef TQVS_PERIODS_H
 #define TQVS_PERIODS_H
 
@@ -53,12 +60,26 @@ TQVS_INTERNAL_API long long periodFloor(int date, int f);
 /** Period date of a period index, clamped into int. */
 TQVS_INTERNAL_API int periodDate(long long index, int f);
 
-/** Number of periods from start to end: periodFloor(end) - periodCeil(start)
+/** Index of the first period of a window that starts on the date: the period
+ *  that holds it (periodCeil). 0 for an unknown frequency. */
+TQVS_INTERNAL_API long long windowFirst(int date, int f);
+
+/** Index of the last period of a window that ends on the date: the period
+ *  that holds it, except for the two readings above. 0 for an unknown
+ *  frequency. */
+TQVS_INTERNAL_API long long windowLast(int date, int f);
+
+/** Number of periods from start to end: windowLast(end) - windowFirst(start)
  *  + 1, zero or negative when end is before start, clamped into int. -1 for an
  *  unknown frequency. */
 TQVS_INTERNAL_API int obsNum(int start, int end, int f);
 
-/** Period date of period periodCeil(start) + n - 1. -1 for an unknown
+/** Whether a series stored at frequency `stored` can be given at frequency
+ *  `wanted`: the same code, any lower one (by aggregation), another weekly
+ *  code, or business days as days (placed on their calendar days). */
+TQVS_INTERNAL_API bool convertible(int stored, int wanted);
+
+/** Period date of period windowFirst(start) + n - 1. -1 for an unknown
  *  frequency. */
 TQVS_INTERNAL_API int dateAt(int start, int n, int f);
 

@@ -27,9 +27,13 @@ struct LibraryState {
     int aggregation = 0;
     std::vector<OpenDatabase> open;
     std::shared_ptr<Database> current; // last database opened successfully
-    // TQVGetNextVar walks this database; the caller carries the position.
+    // TQVGetNextVar walks this database; the caller carries the position as
+    // the code it got last. walkAt remembers where that code stands, so a
+    // step costs the same at the millionth series as at the first.
     std::string walkDatabase;
     bool walking = false;
+    std::size_t walkAt = 0;
+    const Database *walkFrom = nullptr; // database walkAt belongs to
     // Direct chunk protocol: codes still to be answered, in list order.
     std::deque<std::string> codes;
     // TQVDGetNames listing in progress.

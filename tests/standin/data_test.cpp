@@ -215,7 +215,7 @@ TEST_F(StandinTest, EachLibraryAggregatesByItsOwnMode) {
     EXPECT_EQ(9, row[0]);
 }
 
-TEST_F(StandinTest, WeeklyCodesDoNotAggregateToDaysButToOtherWeeks) {
+TEST_F(StandinTest, WeeklyCodesDoNotGoToDaysButToOtherWeeks) {
     ASSERT_EQ(0, tqvs_add_database("alpha"));
     addSeries("alpha", "WK", 57, 20230101, {1, 2, 3});
     addSeries("alpha", "BD", 61, 20230102, {1, 2, 3});
@@ -224,8 +224,11 @@ TEST_F(StandinTest, WeeklyCodesDoNotAggregateToDaysButToOtherWeeks) {
     int count = 8;
     EXPECT_EQ(TQVS_HIGHER_FREQUENCY,
               TQVGetDataCount("alpha", "WK", 20230101, 20230108, 60, row, &count));
-    EXPECT_EQ(TQVS_HIGHER_FREQUENCY,
-              TQVGetDataCount("alpha", "BD", 20230102, 20230104, 60, row, &count));
+    // Business days, unlike weeks, are days: they keep their calendar days.
+    ASSERT_EQ(0, TQVGetDataCount("alpha", "BD", 20230102, 20230104, 60, row, &count));
+    EXPECT_EQ(3, count);
+    EXPECT_THAT(std::vector<double>(row, row + 3), ElementsAre(1, 2, 3));
+    count = 8;
     // Weeks ending Sunday 8 January fall into weeks ending Monday 9 January.
     ASSERT_EQ(0, TQVGetDataCount("alpha", "WK", 20230102, 20230116, 51, row, &count));
     EXPECT_EQ(3, count);

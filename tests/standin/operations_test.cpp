@@ -1,5 +1,6 @@
 // The library operations of the stand-ins: settings, opening, walking,
 // information records, the direct chunk protocol, name listing and log-in.
+#include "../../standin/engine/store.h"
 #include "standin_fixture.h"
 
 #include <gmock/gmock.h>
@@ -130,6 +131,87 @@ TEST_F(StandinTest, GetNextVarWalksTheDatabaseInStoredOrder) {
     }
     EXPECT_EQ(TQVS_NOT_FOUND, status);
     EXPECT_THAT(walked, ElementsAre("C3", "A1", "B2"));
+}
+
+// The walk remembers where the code it returned last stands, but the caller
+// may name any code: the step goes on from that code's place.
+TEST_F(StandinTest, GetNextVarGoesOnFromAnyCodeAndIntoSeriesAddedMeanwhile) {
+    addDatabase("alpha", {"C3", "A1", "B2", "D4"});
+    ASSERT_EQ(0, TQVOpenDatabase("alpha"));
+    char record[256];
+    ASSERT_EQ(0, TQVGetNextVar("alpha", nullptr, record));
+    ASSERT_EQ(0, TQVGetNextVar(nullptr, "C3", record));
+    ASSERT_EQ(0, TQVGetNextVar(nullptr, "A1", record));
+    EXPECT_STREQ("B2", record);
+    ASSERT_EQ(0, TQVGetNextVar(nullptr, "C3", record)); // back to an earlier code
+    EXPECT_STREQ("A1", record);
+    ASSERT_EQ(0, TQVGetNextVar(nullptr, "B2", record)); // ahead of the last one
+    EXPECT_STREQ("D4", record);
+    EXPECT_EQ(TQVS_NOT_FOUND, TQVGetNextVar(nullptr, "D4", record));
+    // A series added to the open database, and one replaced in its place.
+    addSeries("alpha", "E5", 40, 202001, {5});
+    addSeries("alpha", "A1", 40, 202001, {9});
+    ASSERT_EQ(0, TQVGetNextVar(nullptr, "D4", record));
+    EXPECT_STREQ("E5", record);
+    ASSERT_EQ(0, TQVGetNextVar(nullptr, "A1", record));
+    EXPECT_STREQ("B2", record);
+}
+
+// A large database is walked whole, each code once and in stored order;
+// lookups by code find every series.
+TEST_F(StandinTest, GetNextVarWalksALargeDatabase) {
+    constexpr int kSeries = 50000;
+    ASSERT_EQ(0, tqvs_add_database("big"));
+    for (int i = 0; i < kSeries; ++i) {
+        const std::string code = "S" + std::to_string((i * 7919) % kSeries);
+        const double v = i;
+        ASSERT_EQ(0, tqvs_add_series("big", code.c_str(), 10, 2000, 2000, &v, 1));
+    }
+    ASSERT_EQ(0, TQVOpenDatabase("big"));
+    char record[256];
+    int walked = 0;
+    int status = TQVGetNextVar("big", nullptr, record);
+    while (status == 0) {
+        ASSERT_EQ("S" + std::to_string((walked * 7919) % kSeries), std::string(record));
+        ++walked;
+        char previous[10];
+        std::memcpy(previous, record, sizeof previous);
+        status = TQVGetNextVar(nullptr, previous, record);
+    }
+    EXPECT_EQ(TQVS_NOT_FOUND, status);
+    EXPECT_EQ(kSeries, walked);
+    EXPECT_EQ(kSeries + 1, tqvs_log_count("TQVGetNextVar"));
+    double row[1] = {0};
+    int count = 1;
+    ASSERT_EQ(0, TQVGetDataCount("big", "S7919", 2000, 2000, 10, row, &count));
+    EXPECT_EQ(1, row[0]);
+}
+
+// Loaders append to a database's list directly; the code index follows
+// appends, and a list changed in other ways is indexed afresh.
+TEST(StoreIndex, FollowsTheListOfSeries) {
+    tqvs::Database db;
+    const auto add = [&db](const char *code) {
+        tqvs::Series s;
+        s.code = code;
+        db.series.push_back(s);
+    };
+    add("A");
+    add("B");
+    EXPECT_EQ(1u, db.position("B"));
+    EXPECT_EQ(tqvs::Database::npos, db.position("C"));
+    add("C");
+    EXPECT_EQ(2u, db.position("C"));
+    ASSERT_NE(nullptr, db.find("A"));
+    EXPECT_EQ("A", db.find("A")->code);
+    db.series.erase(db.series.begin()); // B, C
+    EXPECT_EQ(0u, db.position("B"));
+    EXPECT_EQ(1u, db.position("C"));
+    EXPECT_EQ(tqvs::Database::npos, db.position("A"));
+    db.series.clear();
+    EXPECT_EQ(tqvs::Database::npos, db.position("B"));
+    add("Z");
+    EXPECT_EQ(0u, db.position("Z"));
 }
 
 TEST_F(StandinTest, GetNextVarErrors) {

@@ -48,16 +48,19 @@ const CountCase kCounts[] = {
     {20230229, 20230301, 60, 1},
     {20240229, 20240301, 60, 2},
     {20221231, 20230101, 60, 2},
-    // Weekly: 2023-01-01 is a Sunday, 2023-01-02 a Monday.
+    // Weekly: 2023-01-01 is a Sunday, 2023-01-02 a Monday. Start and end
+    // stand for the week that holds them; Saturday 7 January, the day before
+    // a Sunday week's last day, ends on the week before.
     {20230101, 20231231, 57, 53},
     {20230101, 20230107, 57, 1},
     {20230102, 20230107, 57, 0},
     {20230102, 20230108, 57, 1},
-    {20230101, 20230131, 51, 5},
-    {20230103, 20230131, 51, 4},
+    {20230102, 20230106, 57, 1},
+    {20230101, 20230131, 51, 6},
+    {20230103, 20230131, 51, 5},
     {20230101, 20230131, 52, 5},
-    {20230101, 20230131, 56, 4},
-    {20230109, 20230115, 53, 1},
+    {20230101, 20230131, 56, 5},
+    {20230109, 20230115, 53, 2},
     // Business days: January 2023 has 22.
     {20230101, 20230131, 61, 22},
     {20230106, 20230109, 61, 2},
@@ -84,7 +87,7 @@ const CountCase kCounts[] = {
 
 class ObsNumTest : public StandinTest, public ::testing::WithParamInterface<CountCase> {};
 
-TEST_P(ObsNumTest, CountsPeriodsFromCeilingOfStartToFloorOfEnd) {
+TEST_P(ObsNumTest, CountsThePeriodsFromStartToEnd) {
     const CountCase &c = GetParam();
     EXPECT_EQ(c.expected, TQVGetObsNum(c.start, c.end, c.frequency));
     EXPECT_EQ(c.expected, TQVDGetObsNum(c.start, c.end, c.frequency));
@@ -166,23 +169,46 @@ TEST(PeriodWalk, OneBeforeAndOneAfterAPeriodDateAreTheNeighbouringPeriods) {
 
 // Any int is a date: splitting a window between two ints whose last field
 // does not wrap (day, month or quarter below 99, 99 or 9) never loses or
-// doubles a period, also around the most negative and largest ints.
+// doubles a period, also around the most negative and largest ints. A week
+// split inside it is held by both halves, so weekly windows are split at a
+// week's last day, in both forms that a split takes: (p, p + 1) and
+// (p - 1, p).
 TEST(PeriodWalk, CountsAreAdditiveOverAnyInts) {
     const int splits[][3] = {
         {INT_MIN, 0, INT_MAX},     {-99999999, -100, 99999999},    {INT_MIN, INT_MIN + 1, -5},
         {5, INT_MAX - 1, INT_MAX}, {20230101, 20230198, 20231299}, {0, 98, 9999},
     };
+    const auto additive = [](int f, int from, int split, int to) {
+        const long long whole = tqvs::obsNum(from, to, f);
+        const long long parts =
+            static_cast<long long>(tqvs::obsNum(from, split, f)) + tqvs::obsNum(split + 1, to, f);
+        EXPECT_EQ(whole, parts) << f << ": " << from << ".." << split << ".." << to;
+        EXPECT_GT(whole, 0) << f;
+    };
     for (int f : kFrequencies) {
         if (f == 10)
             continue; // the count of the whole int range does not fit into int
         for (const auto &s : splits) {
-            const long long whole = tqvs::obsNum(s[0], s[2], f);
-            const long long parts = static_cast<long long>(tqvs::obsNum(s[0], s[1], f)) +
-                                    tqvs::obsNum(s[1] + 1, s[2], f);
-            EXPECT_EQ(whole, parts) << f << ": " << s[0] << ".." << s[1] << ".." << s[2];
-            EXPECT_GT(whole, 0) << f;
+            if (f < 51 || f > 57) {
+                additive(f, s[0], s[1], s[2]);
+                continue;
+            }
+            const int p = tqvs::dateAt(s[1], 1, f);
+            if (p <= s[0] + 1 || p >= s[2])
+                continue; // no week's last day strictly inside the window
+            additive(f, s[0], p, s[2]);
+            additive(f, s[0], p - 1, s[2]);
         }
     }
+}
+
+// Both halves of a window split inside a week hold that week.
+TEST(PeriodWalk, AWeekSplitInsideItIsHeldByBothHalves) {
+    // Wednesday 4 January 2023, inside the Sunday week ending 8 January.
+    EXPECT_EQ(tqvs::obsNum(20230101, 20230104, 57) + tqvs::obsNum(20230105, 20230115, 57),
+              tqvs::obsNum(20230101, 20230115, 57) + 1);
+    EXPECT_EQ(2, tqvs::obsNum(20230101, 20230104, 57));
+    EXPECT_EQ(2, tqvs::obsNum(20230105, 20230115, 57));
 }
 
 TEST(PeriodWalk, CeilingAndFloorAgreeOnPeriodDatesAndBracketOtherDates) {

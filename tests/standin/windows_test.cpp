@@ -1,0 +1,229 @@
+// Windows that start or end on a day inside a period, and the conversions
+// between daily, business-day and weekly frequencies, through every operation
+// that takes a window or counts periods.
+#include "case_names.h"
+#include "standin_fixture.h"
+
+#include <gmock/gmock.h>
+
+#include <ostream>
+#include <vector>
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+
+namespace {
+
+const double M = kMissingValue;
+
+// One period of each day-based frequency around Wednesday 12 August 1998:
+// its first day, a day inside it, its last day, and the last days of the
+// periods before and after it.
+struct PeriodCase {
+    const char *name;
+    int frequency;
+    int first;
+    int inside;
+    int last;
+    int previousLast;
+    int nextLast;
+};
+
+std::ostream &operator<<(std::ostream &os, const PeriodCase &c) {
+    return os << c.name;
+}
+
+const PeriodCase kPeriods[] = {
+    {"WeeksEndingMonday", 51, 19980811, 19980814, 19980817, 19980810, 19980824},
+    {"WeeksEndingTuesday", 52, 19980812, 19980815, 19980818, 19980811, 19980825},
+    {"WeeksEndingWednesday", 53, 19980806, 19980809, 19980812, 19980805, 19980819},
+    {"WeeksEndingThursday", 54, 19980807, 19980810, 19980813, 19980806, 19980820},
+    {"WeeksEndingFriday", 55, 19980808, 19980811, 19980814, 19980807, 19980821},
+    {"WeeksEndingSaturday", 56, 19980809, 19980812, 19980815, 19980808, 19980822},
+    {"WeeksEndingSunday", 57, 19980810, 19980813, 19980816, 19980809, 19980823},
+    {"Daily", 60, 19980812, 19980812, 19980812, 19980811, 19980813},
+    {"BusinessDays", 61, 19980812, 19980812, 19980812, 19980811, 19980813},
+};
+
+class PeriodWindowTest : public StandinTest, public ::testing::WithParamInterface<PeriodCase> {
+  protected:
+    void SetUp() override {
+        StandinTest::SetUp();
+        const PeriodCase &c = GetParam();
+        ASSERT_EQ(0, tqvs_add_database("alpha"));
+        const double values[3] = {1, 2, 3};
+        ASSERT_EQ(
+            0, tqvs_add_series("alpha", "S", c.frequency, c.previousLast, c.nextLast, values, 3));
+        ASSERT_EQ(0, TQVOpenDatabase("alpha"));
+    }
+
+    std::vector<double> fetch(int start, int end) {
+        std::vector<double> row(8, -3);
+        int count = 8;
+        EXPECT_EQ(
+            0, TQVGetDataCount("alpha", "S", start, end, GetParam().frequency, row.data(), &count))
+            << start << ".." << end;
+        row.resize(static_cast<std::size_t>(count));
+        return row;
+    }
+};
+
+// The first day, a day inside and the last day of a period all stand for
+// that period, as the start and as the end of a window.
+TEST_P(PeriodWindowTest, AnyDayOfAPeriodStandsForIt) {
+    const PeriodCase &c = GetParam();
+    const int f = c.frequency;
+    for (int day : {c.first, c.inside, c.last}) {
+        SCOPED_TRACE(day);
+        EXPECT_EQ(1, TQVGetObsNum(day, day, f));
+        EXPECT_EQ(1, TQVDGetObsNum(day, day, f));
+        EXPECT_EQ(2, TQVGetObsNum(c.previousLast, day, f)); // as the end
+        EXPECT_EQ(2, TQVGetObsNum(day, c.nextLast, f));     // as the start
+        EXPECT_EQ(c.last, TQVGetDate(day, 1, f));
+        EXPECT_EQ(c.nextLast, TQVGetDate(day, 2, f));
+        EXPECT_EQ(c.previousLast, TQVGetDate(day, 0, f));
+        EXPECT_THAT(fetch(day, day), ElementsAre(2));
+        EXPECT_THAT(fetch(c.previousLast, day), ElementsAre(1, 2));
+        EXPECT_THAT(fetch(day, c.nextLast), ElementsAre(2, 3));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Frequencies, PeriodWindowTest, ::testing::ValuesIn(kPeriods),
+                         kovrap_test::caseName<PeriodCase>);
+
+// A Saturday or Sunday is no business day: a window that starts on one opens
+// on the following Monday, one that ends on one closes on the preceding
+// Friday. A window of a weekend alone holds no business day.
+TEST_F(StandinTest, AWeekendDayOpensOnMondayAndClosesOnFriday) {
+    const int saturday = 19980815, sunday = 19980816;
+    for (int day : {saturday, sunday}) {
+        SCOPED_TRACE(day);
+        EXPECT_EQ(19980817, TQVGetDate(day, 1, 61));
+        EXPECT_EQ(5, TQVGetObsNum(19980810, day, 61)); // Monday 10 to Friday 14
+        EXPECT_EQ(5, TQVGetObsNum(day, 19980821, 61)); // Monday 17 to Friday 21
+    }
+    EXPECT_EQ(0, TQVGetObsNum(saturday, sunday, 61));
+
+    ASSERT_EQ(0, tqvs_add_database("alpha"));
+    addSeries("alpha", "BD", 61, 19980813, {1, 2, 3, 4}); // Thursday to Tuesday
+    ASSERT_EQ(0, TQVOpenDatabase("alpha"));
+    double row[4] = {-3, -3, -3, -3};
+    int count = 4;
+    ASSERT_EQ(0, TQVGetDataCount("alpha", "BD", saturday, 19980818, 61, row, &count));
+    EXPECT_EQ(2, count);
+    EXPECT_THAT(std::vector<double>(row, row + 2), ElementsAre(3, 4));
+    count = 4;
+    ASSERT_EQ(0, TQVGetDataCount("alpha", "BD", 19980813, sunday, 61, row, &count));
+    EXPECT_EQ(2, count);
+    EXPECT_THAT(std::vector<double>(row, row + 2), ElementsAre(1, 2));
+    count = 4;
+    EXPECT_EQ(TQVS_BAD_WINDOW, TQVGetDataCount("alpha", "BD", saturday, sunday, 61, row, &count));
+}
+
+// Kovrap counts up to the period before a period date by passing that date
+// minus one as the end. For a weekly code that is the day before the week's
+// last day, which therefore ends on the week before; as a start it still
+// opens the week that holds it.
+TEST_F(StandinTest, TheDayBeforeAWeeksLastDayEndsOnTheWeekBefore) {
+    for (const PeriodCase &c : kPeriods) {
+        if (c.frequency > 57)
+            continue;
+        SCOPED_TRACE(c.name);
+        const int dayBefore = c.last - 1; // never the 1st here
+        EXPECT_EQ(1, TQVGetObsNum(c.previousLast, dayBefore, c.frequency));
+        EXPECT_EQ(c.last, TQVGetDate(dayBefore, 1, c.frequency));
+        EXPECT_EQ(2, TQVGetObsNum(dayBefore, c.nextLast, c.frequency));
+        EXPECT_EQ(0, TQVGetObsNum(dayBefore, dayBefore, c.frequency));
+    }
+    // The same reading on a week that ends on the 1st: 1 August 1998 was a
+    // Saturday, and 19980800 is the int one below it.
+    EXPECT_EQ(1, TQVGetObsNum(19980725, 19980800, 56));
+    EXPECT_EQ(1, TQVGetObsNum(19980725, 19980731, 56));
+}
+
+// How Kovrap's windowed advanced count lays a computation window S..T into
+// a requested window B..L at a weekly code: the lead or skip, mid and trail
+// counts, taken with a period date minus and plus one, add up to the row.
+TEST_F(StandinTest, WeeklySegmentsAddUpToTheRequestedWindow) {
+    for (int f = 51; f <= 57; ++f) {
+        SCOPED_TRACE(f);
+        const int b = TQVGetDate(19980101, 1, f);
+        const int l = TQVGetDate(b, 30, f);
+        ASSERT_EQ(30, TQVGetObsNum(b, l, f));
+        const int t = TQVGetDate(b, 20, f);
+        // The computation window starts after B: missing values lead.
+        const int later = TQVGetDate(b, 5, f);
+        EXPECT_EQ(4, TQVGetObsNum(b, later - 1, f));
+        EXPECT_EQ(16, TQVGetObsNum(later, t, f));
+        EXPECT_EQ(10, TQVGetObsNum(t + 1, l, f));
+        // The computation window starts before B: computed values are skipped.
+        const int earlier = TQVGetDate(b, -2, f);
+        EXPECT_EQ(3, TQVGetObsNum(earlier, b - 1, f));
+        EXPECT_EQ(20, TQVGetObsNum(b, t, f));
+    }
+}
+
+// ---- conversions between frequencies ------------------------------------
+
+struct ConversionCase {
+    const char *name;
+    int stored;
+    int first;
+    std::vector<double> values;
+    int wanted;
+    int start;
+    int end;
+    int status;
+    std::vector<double> expected;
+};
+
+std::ostream &operator<<(std::ostream &os, const ConversionCase &c) {
+    return os << c.name;
+}
+
+// 14 August 1998 was a Friday. Aggregation mode 0: the mean of the
+// non-missing values that fall into one period.
+const ConversionCase kConversions[] = {
+    // Business days on their calendar days; Saturday and Sunday are missing.
+    {"BusinessAsDaily", 61, 19980813, {1, 2, 3, 4}, 60, 19980813, 19980818, 0, {1, 2, M, M, 3, 4}},
+    {"BusinessAsDailyKeepsMissing", 61, 19980814, {M, 5}, 60, 19980814, 19980817, 0, {M, M, M, 5}},
+    {"BusinessAsDailyFromAWeekend", 61, 19980814, {1, 2}, 60, 19980815, 19980817, 0, {M, M, 2}},
+    // Saturday and Sunday count into the following Monday.
+    {"DailyAsBusiness", 60, 19980814, {1, 2, 3, 4, 5}, 61, 19980814, 19980818, 0, {1, 3, 5}},
+    // Days and business days into the week that holds them.
+    {"DailyAsWeekly", 60, 19980810, {1, 2, 3, 4, 5, 6, 7}, 57, 19980810, 19980816, 0, {4}},
+    {"BusinessAsWeekly", 61, 19980810, {1, 2, 3, 4, 5}, 53, 19980812, 19980819, 0, {2, 4.5}},
+    {"BusinessAsWeeklyEndingInside", 61, 19980810, {1, 2, 3, 4, 5}, 55, 19980810, 19980812, 0, {3}},
+    // A week into the week of the other code that holds its last day.
+    {"WeeklyAsOtherWeekly", 57, 19980809, {1, 2}, 51, 19980809, 19980817, 0, {1, 2}},
+    // Nothing to spread a week or a month over days.
+    {"WeeklyAsDaily", 57, 19980809, {1, 2}, 60, 19980809, 19980816, TQVS_HIGHER_FREQUENCY, {}},
+    {"WeeklyAsBusiness", 55, 19980807, {1, 2}, 61, 19980803, 19980814, TQVS_HIGHER_FREQUENCY, {}},
+    {"MonthlyAsWeekly", 40, 199807, {1, 2}, 57, 19980801, 19980831, TQVS_HIGHER_FREQUENCY, {}},
+};
+
+class ConversionTest : public StandinTest, public ::testing::WithParamInterface<ConversionCase> {};
+
+TEST_P(ConversionTest, GivesTheSeriesAtTheWantedFrequency) {
+    const ConversionCase &c = GetParam();
+    ASSERT_EQ(0, tqvs_add_database("alpha"));
+    addSeries("alpha", "S", c.stored, c.first, c.values);
+    ASSERT_EQ(0, TQVOpenDatabase("alpha"));
+    ASSERT_EQ(0, TQVSetAggregationMode(0));
+    // The count cell sized as a host sizes it: by the window's period count.
+    const int n = TQVGetObsNum(c.start, c.end, c.wanted);
+    std::vector<double> row(static_cast<std::size_t>(n > 0 ? n : 1), -3);
+    int count = n;
+    ASSERT_EQ(c.status,
+              TQVGetDataCount("alpha", "S", c.start, c.end, c.wanted, row.data(), &count));
+    if (c.status != 0)
+        return;
+    EXPECT_EQ(static_cast<int>(c.expected.size()), n);
+    EXPECT_EQ(n, count);
+    EXPECT_THAT(row, ElementsAreArray(c.expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ConversionTest, ::testing::ValuesIn(kConversions),
+                         kovrap_test::caseName<ConversionCase>);
+
+} // namespace
