@@ -33,7 +33,6 @@ FETCH_ERRORS = [
     ("ECON:UKGAS", {"math": ["pct", "pct"]}, None, r"2 operations for 1 series"),
     ("ECON:UKGAS", {"math": {"ECON:JNJ": "pct"}}, None, r"operation for a series not fetched"),
     # Hard failures of the library end the whole fetch.
-    ("MARKETS:CAC", {"freq": "daily", "start": "1995"}, 22, r"^the fetch failed \(status 22\)$"),
     ("ECON:UKGAS", {"math": 99}, 30,
      r"^the fetch or the math operation failed \(status 30\)$"),
 ]

@@ -19,13 +19,13 @@ CASES = [
     ("ECON:CO2", "annual", "period[A-DEC]", "1959", "1997", 39),
     ("ECON:CO2", "Q", "period[Q-DEC]", "1959Q1", "1997Q4", 156),
     ("MARKETS:DAX", "monthly", "period[M]", "1991-07", "1998-08", 86),
-    # A weekly window runs from the week that holds the first day to the last
-    # week that ends by the last day (Friday 14 August 1998).
+    # A weekly window runs from the week that holds the first day to the week
+    # that holds the last day (Friday 14 August 1998).
     ("MARKETS:DAX", "weekly-sun", "period[W-SUN]", "1991-07-01/1991-07-07",
-     "1998-08-03/1998-08-09", 371),
+     "1998-08-10/1998-08-16", 372),
     ("MARKETS:DAX", "W-WED", "period[W-WED]", "1991-06-27/1991-07-03",
-     "1998-08-06/1998-08-12", 372),
-    ("MARKETS:DAX", "W", "period[W-SUN]", "1991-07-01/1991-07-07", "1998-08-03/1998-08-09", 371),
+     "1998-08-13/1998-08-19", 373),
+    ("MARKETS:DAX", "W", "period[W-SUN]", "1991-07-01/1991-07-07", "1998-08-10/1998-08-16", 372),
     ("MARKETS:DAX", 61, "period[B]", "1991-07-01", "1998-08-14", 1860),
 ]
 
@@ -50,13 +50,26 @@ def test_weeks_ending_on_each_day_average_the_business_days(kv, weekday):
     frame = kv.fetch("MARKETS:FTSE", freq=names[weekday])
     daily = business_days(MARKETS["FTSE"])
     expected = daily.groupby(daily.index.to_period(OFFSETS[51 + weekday])).mean()
-    # From the week of 1 July 1991 to the last week ending by 14 August 1998.
+    # From the week of 1 July 1991 to the week of 14 August 1998; as an end,
+    # the day before a week's last day stands for the week before (the
+    # libraries read "a period date minus 1" so), which drops that week for
+    # weeks ending Saturday.
     assert frame.index[0] == expected.index[0]
-    assert frame.index[-1] == pd.Period("1998-08-14", OFFSETS[51 + weekday]) - int(weekday != 4)
+    assert frame.index[-1] == pd.Period("1998-08-14", OFFSETS[51 + weekday]) - int(weekday == 5)
     expected = expected.loc[frame.index[0]:frame.index[-1]]
     assert frame.index.equals(expected.index)
     assert frame.attrs["frequency"] == 51 + weekday
     np.testing.assert_allclose(frame["FTSE"].to_numpy(), expected.to_numpy(), rtol=1e-12)
+
+
+def test_business_days_at_daily_frequency_keep_their_days_and_leave_weekends_empty(kv):
+    frame = kv.fetch("MARKETS:CAC", freq="daily", start="1995-01-02", end="1995-03-31")
+    assert str(frame.index.dtype) == "period[D]"
+    assert frame.index.equals(pd.period_range("1995-01-02", "1995-03-31", freq="D"))
+    daily = business_days(MARKETS["CAC"]).loc["1995-01-02":"1995-03-31"]
+    weekdays = frame.index.to_timestamp().dayofweek < 5
+    np.testing.assert_array_equal(frame["CAC"].to_numpy()[weekdays], daily.to_numpy())
+    assert frame["CAC"][~weekdays].isna().all() and (~weekdays).sum() == 24
 
 
 def test_weekly_group_takes_the_weekday_of_the_first_weekly_series(kv):
