@@ -1,6 +1,8 @@
 """Kovrap's databases as pandas objects."""
 
 import collections
+import itertools
+import operator
 import ctypes
 import os
 import threading
@@ -36,6 +38,7 @@ _COUNT_REASONS = {
 }
 
 Series = collections.namedtuple("Series", "name database code path")
+_NAME, _CODE, _PATH = (operator.attrgetter(f) for f in ("name", "code", "path"))
 Operation = collections.namedtuple("Operation", "advanced code second rebase label")
 
 
@@ -78,11 +81,21 @@ class _Texts:
 
     def __init__(self, items):
         self.block = b"\0".join(items) + b"\0"
-        lengths = np.fromiter((len(s) + 1 for s in items), dtype=np.intp, count=len(items))
-        offsets = np.zeros(len(items), dtype=np.intp)
-        np.cumsum(lengths[:-1], out=offsets[1:])
         self.view = np.frombuffer(self.block, dtype=np.uint8)
-        self.pointers = (offsets + self.view.ctypes.data).astype(np.uintp)
+        # Each string starts after the NUL that ends the one before it.
+        ends = np.flatnonzero(self.view == 0)
+        if ends.size != max(len(items), 1):
+            raise KovrapError(None, "a code or database name holds a NUL byte")
+        starts = np.zeros(len(items), dtype=np.uintp)
+        starts[1:] = ends[:len(items) - 1] + 1
+        self.pointers = starts + np.uintp(self.view.ctypes.data)
+
+    @classmethod
+    def of(cls, texts, encoding):
+        """From str: encoded as one block, not one by one."""
+        texts = list(texts)
+        joined = "\0".join(texts).encode(encoding)
+        return cls(joined.split(b"\0") if texts else [])
 
     @property
     def argument(self):
@@ -164,31 +177,33 @@ class Kovrap:
         return os.path.join(self.data_dir, database)
 
     def _series(self, series):
-        if isinstance(series, str):
-            series = [series]
-        refs = []
-        paths = {}
-        for name in series:
+        names = [series] if isinstance(series, str) else list(series)
+        if not names:
+            raise KovrapError(None, "no series given")
+        for name in names:
             if not isinstance(name, str):
                 raise KovrapError(None, "%r is not DATABASE:CODE" % (name,))
-            # The last colon splits, so a Windows drive letter stays whole.
-            colon = name.rfind(":")
-            if colon <= 0 or colon + 1 == len(name):
+        # The last colon splits, so a Windows drive letter stays whole.
+        parts = [name.rpartition(":") for name in names]
+        for name, (database, colon, code) in zip(names, parts):
+            if not database or not code:
                 raise KovrapError(None, "'%s' is not DATABASE:CODE" % name)
-            database, code = name[:colon], name[colon + 1:]
-            if len(code) > _MAX_CODE or len(code.encode(self.encoding)) > _MAX_CODE:
-                raise KovrapError(None, "'%s' is longer than a series code (9 characters)" % code)
-            path = paths.get(database)
-            if path is None:
-                path = paths[database] = self._path(database)
-            refs.append(Series(name, database, code, path))
-        if not refs:
-            raise KovrapError(None, "no series given")
-        return refs
+        codes = [code for _, _, code in parts]
+        if max(map(len, codes)) > _MAX_CODE or not "".join(codes).isascii():
+            for code in codes:
+                if len(code) > _MAX_CODE or len(code.encode(self.encoding)) > _MAX_CODE:
+                    raise KovrapError(None,
+                                      "'%s' is longer than a series code (9 characters)" % code)
+        databases = [database for database, _, _ in parts]
+        paths = {database: self._path(database) for database in dict.fromkeys(databases)}
+        # Built in C: a namedtuple's own constructor costs more than the rest.
+        return list(map(tuple.__new__, itertools.repeat(Series, len(names)),
+                        zip(names, databases, codes,
+                            map(paths.__getitem__, databases))))
 
     @staticmethod
     def _databases(refs):
-        return list(dict.fromkeys(r.path for r in refs))
+        return list(dict.fromkeys(map(_PATH, refs)))
 
     # -- codes ---------------------------------------------------------------
 
@@ -234,7 +249,7 @@ class Kovrap:
     def _query(self, refs, range_request=None):
         """One c_kovraSeriesInfo call; range_request is (frequency, start, end)."""
         n = len(refs)
-        codes = _Texts([r.code.encode(self.encoding) for r in refs])
+        codes = _Texts.of(map(_CODE, refs), self.encoding)
         db_names = _Texts(_encoded_paths(refs))
         databases = self._databases(refs)
         database_names = _Texts([os.fsencode(d) for d in databases])
@@ -470,17 +485,22 @@ class Kovrap:
         refs = self._series(series)
         maths = self._operations(refs, math, False)
         advances = self._operations(refs, advanced, True)
-        ops = []
-        for ref, m, a in zip(refs, maths, advances):
-            if m is not None and a is not None:
-                raise KovrapError(None, "%s has both a math operation and an advanced count"
-                                  % ref.name)
-            ops.append(a if a is not None else m)
+        if maths.count(None) == len(refs):
+            ops = advances
+        elif advances.count(None) == len(refs):
+            ops = maths
+        else:
+            ops = []
+            for ref, m, a in zip(refs, maths, advances):
+                if m is not None and a is not None:
+                    raise KovrapError(None, "%s has both a math operation and an advanced count"
+                                      % ref.name)
+                ops.append(a if a is not None else m)
 
         if window is not None:
             if not isinstance(window, CommonRange):
                 raise KovrapError(None, "window must be a CommonRange from common_range()")
-            if window.series != tuple(r.name for r in refs):
+            if window.series != tuple(map(_NAME, refs)):
                 raise KovrapError(None, "the window was chosen for other series: %s" %
                                   ", ".join(window.series))
             if (freq, start, end) != (None, None, None):
@@ -497,7 +517,15 @@ class Kovrap:
             transform = _int_column(rows, _NO_MATH)
             second = _int_column(rows)
             flag = _int_column(rows)
-            for r, i in enumerate(used):
+            # Mostly one operation (or none) for every series: no loop then.
+            same = ops.count(ops[0]) == len(ops)
+            if not rows or (same and ops[0] is None):
+                targets = []
+            elif same:
+                targets = [(slice(None), used[0])]
+            else:
+                targets = enumerate(used)
+            for r, i in targets:
                 op = ops[i]
                 if op is None:
                     continue
@@ -526,8 +554,8 @@ class Kovrap:
             window_end = _int_column(rows, last)
             windows = native.AdvancedWindows(_ints(window_start), _ints(window_end))
 
-            used_refs = [refs[i] for i in used]
-            codes = _Texts([r.code.encode(self.encoding) for r in used_refs])
+            used_refs = refs if rows == len(refs) else [refs[i] for i in used.tolist()]
+            codes = _Texts.of(map(_CODE, used_refs), self.encoding)
             db_names = _Texts(_encoded_paths(used_refs))
             databases = self._databases(used_refs)
             database_names = _Texts([os.fsencode(d) for d in databases])
@@ -566,9 +594,9 @@ class Kovrap:
         else:
             data = np.full((count, len(refs)), np.nan)
             data[:, used] = values.T
-        codes_given = [r.code for r in refs]
-        labels = codes_given if len(set(codes_given)) == len(codes_given) else [
-            r.name for r in refs]
+        codes_given = list(map(_CODE, refs))
+        labels = codes_given if len(set(codes_given)) == len(codes_given) else list(
+            map(_NAME, refs))
         frame = pd.DataFrame(data, index=index, columns=labels, copy=False)
         frame.attrs.update(
             frequency=frequency, freq=window.freq, start=window.start, end=window.end,
@@ -577,8 +605,9 @@ class Kovrap:
 
 
 def _encoded_paths(refs):
-    encoded = {}
-    return [encoded.get(r.path) or encoded.setdefault(r.path, os.fsencode(r.path)) for r in refs]
+    paths = list(map(_PATH, refs))
+    encoded = {path: os.fsencode(path) for path in dict.fromkeys(paths)}
+    return list(map(encoded.__getitem__, paths))
 
 
 def _parse_int(text):
