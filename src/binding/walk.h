@@ -95,8 +95,9 @@ class RequestWalk {
                 buildList(k, chunkEnd, next);
                 pending = list_.text();
             }
+            // Only a chunk whose list left a code out needs the test.
             const char *argument = kUnlisted;
-            if (listable(requests_.codes[k])) {
+            if (!unlistedInChunk_ || listable(requests_.codes[k])) {
                 argument = pending;
                 pending = nullptr;
             }
@@ -116,6 +117,7 @@ class RequestWalk {
     template <class Next> void buildList(int k, int chunkEnd, Next next) {
         const int end = chunkEnd < requests_.requestCount ? chunkEnd : requests_.requestCount;
         const char *const *codes = requests_.codes;
+        bool unlisted = false;
         list_.assign([&]() -> const char * {
             // -1, the end of the group, compares above every index.
             while (static_cast<unsigned>(k) < static_cast<unsigned>(end)) {
@@ -123,9 +125,11 @@ class RequestWalk {
                 k = next(k);
                 if (listable(code))
                     return code;
+                unlisted = true;
             }
             return nullptr;
         });
+        unlistedInChunk_ = unlisted;
     }
     // Groups the requests by database; throws std::bad_alloc when the
     // grouping cannot be allocated.
@@ -133,8 +137,9 @@ class RequestWalk {
 
     Requests requests_;
     bool direct_;
-    bool plain_ = false;       // no grouping: every request is compared with the database
-    std::vector<int> groupOf_; // group of each entry of databases, -1 if none
+    bool plain_ = false;           // no grouping: every request is compared with the database
+    bool unlistedInChunk_ = false; // the list built last left a code out
+    std::vector<int> groupOf_;     // group of each entry of databases, -1 if none
     // next_[k]: the next request of k's group, -1 at the end; then one slot
     // per group with its first request, -1 if none. Entries of requests of
     // no database are never read, and never written: no fill pass.
