@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,18 @@ class Scratch {
     fs::path path_;
 };
 
+// A session on the library built beside the test.
+std::unique_ptr<kovra::Session> openSession() {
+    kovra::Options options;
+    options.library = KOVRAP_LIBRARY_PATH;
+    try {
+        return std::make_unique<kovra::Session>(options);
+    } catch (const kovra::Failure &f) {
+        ADD_FAILURE() << f.message;
+        return nullptr;
+    }
+}
+
 TEST(KovraCodeListBytes, SizedFromTheDatabaseFile) {
     Scratch scratch;
     scratch.database("ECON.tqvdb", 3);
@@ -87,19 +100,17 @@ TEST(KovraCodeListBytes, TheListingOfALargeDatabaseFitsAndIsWhole) {
     ASSERT_TRUE(bytes.has_value());
     EXPECT_GE(*bytes, codes.size() * 10 + 1);
 
-    kovra::Options options;
-    options.library = KOVRAP_LIBRARY_PATH;
-    const kovra::Session session(options);
-    EXPECT_EQ(codes, session.codes(scratch.at("BIG.tqvdb")));
+    const std::unique_ptr<kovra::Session> session = openSession();
+    ASSERT_NE(nullptr, session);
+    EXPECT_EQ(codes, session->codes(scratch.at("BIG.tqvdb")));
 }
 
 TEST(KovraCodeListBytes, ADatabaseThatDoesNotOpenIsReportedAsBefore) {
-    kovra::Options options;
-    options.library = KOVRAP_LIBRARY_PATH;
-    const kovra::Session session(options);
+    const std::unique_ptr<kovra::Session> session = openSession();
+    ASSERT_NE(nullptr, session);
     Scratch scratch;
     try {
-        session.codes(scratch.at("NOSUCH.tqvdb"));
+        session->codes(scratch.at("NOSUCH.tqvdb"));
         ADD_FAILURE() << "no failure";
     } catch (const kovra::Failure &f) {
         EXPECT_EQ(kovra::kExitFailure, f.status);
