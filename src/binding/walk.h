@@ -50,59 +50,81 @@ class RequestWalk {
   public:
     RequestWalk(const Requests &requests, bool direct);
 
-    // Calls visit(k, codeArgument) for every request of databases[d]; stops
-    // and returns false as soon as visit returns false.
-    template <class Visit> bool forEach(int d, Visit &&visit) {
-        if (plain_) {
-            const char *const database = requests_.databases[d];
-            const char *const *dbNames = requests_.dbNames;
-            const int count = requests_.requestCount;
-            // The next request of the database after k, -1 after the last.
-            const auto next = [=](int k) {
-                for (++k; k < count; ++k)
-                    if (std::strcmp(dbNames[k], database) == 0)
-                        return k;
-                return -1;
-            };
-            return walk(next(-1), next, visit);
-        }
+    // Calls visit(k, codeArgument) for every request of databases[d], and
+    // unlisted(k) instead for a request whose code cannot travel in the
+    // direct path's list; stops and returns false as soon as either returns
+    // false.
+    template <class Visit, class Unlisted> bool forEach(int d, Visit &&visit, Unlisted &&unlisted) {
+        if (plain_)
+            return plainForEach(d, visit, unlisted);
         const int group = groupOf_[static_cast<std::size_t>(d)];
         if (group < 0)
             return true;
         const int *links = next_.get();
         return walk(
-            links[headSlot(group)], [links](int k) { return links[k]; }, visit);
+            links[headSlot(group)], [links](int k) { return links[k]; }, visit, unlisted);
+    }
+    // The same, with visit(k, kUnlisted) for such a request.
+    template <class Visit> bool forEach(int d, Visit &&visit) {
+        return forEach(d, visit, [&visit](int k) { return visit(k, kUnlisted); });
     }
 
     // Whether the requests were grouped; false when the walk is the plain one.
     bool grouped() const noexcept { return !plain_; }
 
   private:
-    template <class Next, class Visit> bool walk(int k, Next next, Visit &visit) {
+    // The walk without the grouping: out of line, so that the grouped walk,
+    // the one that runs, stays as small as it was.
+    template <class Visit, class Unlisted>
+    [[gnu::noinline]] bool plainForEach(int d, Visit &visit, Unlisted &unlisted) {
+        const char *const database = requests_.databases[d];
+        const char *const *dbNames = requests_.dbNames;
+        const int count = requests_.requestCount;
+        // The next request of the database after k, -1 after the last.
+        const auto next = [=](int k) {
+            for (++k; k < count; ++k)
+                if (std::strcmp(dbNames[k], database) == 0)
+                    return k;
+            return -1;
+        };
+        return walk(next(-1), next, visit, unlisted);
+    }
+
+    template <class Next, class Visit, class Unlisted>
+    bool walk(int k, Next next, Visit &visit, Unlisted &unlisted) {
         if (!direct_) {
             for (; k >= 0; k = next(k))
                 if (!visit(k, requests_.codes[k]))
                     return false;
             return true;
         }
-        // The chunk of the list built last ends before this request index.
-        int chunkEnd = 0;
-        const char *pending = nullptr;
-        for (; k >= 0; k = next(k)) {
-            if (k >= chunkEnd) {
-                const int chunkStart = k - k % kChunk;
-                chunkEnd = chunkStart < INT_MAX - kChunk ? chunkStart + kChunk : INT_MAX;
-                buildList(k, chunkEnd, next);
-                pending = list_.text();
+        while (k >= 0) {
+            const int chunkStart = k - k % kChunk;
+            const int chunkEnd = chunkStart < INT_MAX - kChunk ? chunkStart + kChunk : INT_MAX;
+            buildList(k, chunkEnd, next);
+            const char *list = list_.text();
+            if (!unlistedInChunk_) {
+                // The list goes with the first request of the chunk, null
+                // with every later one.
+                for (; k >= 0 && k < chunkEnd; k = next(k)) {
+                    if (!visit(k, list))
+                        return false;
+                    list = nullptr;
+                }
+                continue;
             }
-            // Only a chunk whose list left a code out needs the test.
-            const char *argument = kUnlisted;
-            if (!unlistedInChunk_ || listable(requests_.codes[k])) {
-                argument = pending;
-                pending = nullptr;
+            // A chunk whose list left a code out: the list goes with the
+            // first request that is asked for.
+            for (; k >= 0 && k < chunkEnd; k = next(k)) {
+                if (!listable(requests_.codes[k])) {
+                    if (!unlisted(k))
+                        return false;
+                    continue;
+                }
+                if (!visit(k, list))
+                    return false;
+                list = nullptr;
             }
-            if (!visit(k, argument))
-                return false;
         }
         return true;
     }
@@ -113,23 +135,19 @@ class RequestWalk {
         return static_cast<std::size_t>(requests_.requestCount) + static_cast<std::size_t>(group);
     }
     // Lists the codes that can travel in a list of k's group, from k up to
-    // chunkEnd.
-    template <class Next> void buildList(int k, int chunkEnd, Next next) {
+    // chunkEnd. Out of line: its loop keeps its values in registers only in
+    // a function of its own.
+    template <class Next> [[gnu::noinline]] void buildList(int k, int chunkEnd, Next next) {
         const int end = chunkEnd < requests_.requestCount ? chunkEnd : requests_.requestCount;
         const char *const *codes = requests_.codes;
-        bool unlisted = false;
-        list_.assign([&]() -> const char * {
+        unlistedInChunk_ = list_.assign([&]() -> const char * {
             // -1, the end of the group, compares above every index.
-            while (static_cast<unsigned>(k) < static_cast<unsigned>(end)) {
-                const char *code = codes[k];
-                k = next(k);
-                if (listable(code))
-                    return code;
-                unlisted = true;
-            }
-            return nullptr;
+            if (static_cast<unsigned>(k) >= static_cast<unsigned>(end))
+                return nullptr;
+            const char *code = codes[k];
+            k = next(k);
+            return code;
         });
-        unlistedInChunk_ = unlisted;
     }
     // Groups the requests by database; throws std::bad_alloc when the
     // grouping cannot be allocated.

@@ -77,10 +77,16 @@ class Retrieval {
             if (opened != 0)
                 return kOpenFailed;
             int status = 0;
-            walk.forEach(d, [&](int k, const char *code) {
-                status = fetchAndTransform(fetch, k, code);
-                return status == 0;
-            });
+            walk.forEach(
+                d,
+                [&](int k, const char *code) {
+                    status = fetchAndTransform(fetch, k, code);
+                    return status == 0;
+                },
+                [&](int) {
+                    status = kUnlistedCode;
+                    return false;
+                });
             if (status != 0)
                 return status;
         }
@@ -102,8 +108,6 @@ class Retrieval {
     // Fetches request k into its row and applies its transformation. A
     // nonzero result ends the call.
     int fetchAndTransform(const Fetch &f, int k, const char *code) {
-        if (code == kovrap::kUnlisted)
-            return kUnlistedCode;
         // 64-bit offset: the matrix may hold more than 2^31 doubles.
         double *row = f.values + static_cast<std::ptrdiff_t>(k) * f.rowLength;
         const int fetched =
