@@ -12,6 +12,12 @@
  *    is ever passed: size every list and column for requestCount entries and
  *    every text buffer for its field's width (see SeriesInfoColumns).
  *  - Error out-parameters are written only on failure: set them to 0 first.
+ *  - A pointer that a call does not need for the work asked may be null
+ *    (an error cell, a status list, a column, the range records, windows
+ *    when no request has code 1792, ...): that part is skipped and the rest
+ *    of the call is as usual. docs/reference/README.md lists them per export.
+ *  - On the direct library a series code that holds a comma cannot travel
+ *    in the comma-joined code lists: its request fails as an unknown series.
  *  - The libraries keep their merge-data setting and open databases
  *    process-wide. Do not run two of c_kovraGetCodes, c_kovraSeriesInfo and
  *    c_kovraGetData at the same time on different threads.
@@ -77,8 +83,8 @@ typedef struct InfoStatusLists {
  *  text1 8, text2 10, text3 8, text4 8, text5 82, text6 10, text7 84. */
 typedef struct SeriesInfoColumns {
     char **code;
-    int *firstDate; /**< calendar date of the first period */
-    int *lastDate;  /**< calendar date of the last period */
+    int *firstDate; /**< calendar date of the last day of the first period */
+    int *lastDate;  /**< calendar date of the last day of the last period */
     int *attribute1;
     int *frequency;
     int *attribute2;
@@ -117,7 +123,8 @@ typedef struct RangeExclusions {
 
 /** Per-request transformations of c_kovraGetData, each an int array indexed
  *  by request index. transformCode[0] is also the master switch: 0 turns
- *  every transformation off. */
+ *  every transformation off. Note the field order: paramB comes before
+ *  paramA; a foreign-function declaration must follow it exactly. */
 typedef struct TransformArrays {
     int *transformCode; /**< math code (-1: none) or advanced operation code */
     int *paramB;        /**< second parameter of an advanced count */
@@ -159,13 +166,15 @@ KOVRAP_API void c_kovraDateSeq(int *dates, int start, int count, int frequency);
 /* ------------------------------------------------------------------------ */
 
 /** Fills buffer (KOVRAP_CODELIST_BYTES bytes) with the comma-joined codes of
- *  requests first .. first+999 whose dbNames entry equals database. Stops at
+ *  requests first .. first+999 whose dbNames entry equals database; a code
+ *  that holds a comma is left out. Stops at
  *  a whole code rather than overflow the buffer. A negative first lists
  *  nothing; the bytes after the list are zero. */
 KOVRAP_API void directCodelist(char *buffer, int first, const char *const *codes,
                                const char *const *dbNames, const char *database, int requestCount);
 
-/** Writes every series code of a database, comma-joined, into output.
+/** Writes every series code of a database, comma-joined, into output: at
+ *  most 10 bytes per series plus 1 on the local library; size it so.
  *  Returns the library's close status, or the open's status on a failed
  *  open; *error is set to 1 when the open or the first direct listing fails. */
 KOVRAP_API int c_kovraGetCodes(int direct, char *output, const char *database, int *error);
@@ -184,9 +193,10 @@ KOVRAP_API void c_kovraSeriesInfo(int direct, InfoStatusLists *status, SeriesInf
 
 /** Fills values (requestCount rows of obsPerSeries doubles) with each
  *  request's observations from startDate to endDate and applies its
- *  transformation. *error receives 1 on a failed open, the status of a
- *  failed fetch or math count, or 836 when the call's own working memory
- *  cannot be allocated; failed advanced counts go to countStatus. Every way
+ *  transformation. *error receives 1 on a failed open or a direct-path code
+ *  with a comma, the status of a failed fetch or math count, or 836 when the
+ *  direct path's code list cannot be allocated; failed advanced counts go to
+ *  countStatus. Every way
  *  out restores the merge-data setting and closes the databases. */
 KOVRAP_API void c_kovraGetData(int direct, double *values, const char *const *codes,
                                const char *const *dbNames, const char *const *databases,

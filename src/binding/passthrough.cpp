@@ -34,16 +34,28 @@ extern "C" KOVRAP_API int c_kovraGetDate(int start, int obs, int frequency) {
 extern "C" KOVRAP_API int c_kovraCVersion(int *interfaceVersion, char *localVersion,
                                           char *directVersion) {
     // Written first, so the host has it whatever the libraries answer.
-    *interfaceVersion = kInterfaceVersion;
-    kovrap::localLibrary().getVersion(localVersion, kVersionBytes);
-    return kovrap::directLibrary().getVersion(directVersion, kVersionBytes);
+    if (interfaceVersion != nullptr)
+        *interfaceVersion = kInterfaceVersion;
+    // A host that wants only some of the answers passes null for the others:
+    // the library still writes its text, into a buffer of ours, so both
+    // libraries are asked as always and the result is the same.
+    char discarded[kVersionBytes];
+    kovrap::localLibrary().getVersion(localVersion != nullptr ? localVersion : discarded,
+                                      kVersionBytes);
+    return kovrap::directLibrary().getVersion(directVersion != nullptr ? directVersion : discarded,
+                                              kVersionBytes);
 }
 
 extern "C" KOVRAP_API int c_kovraAuthenticate(const char *user, const char *password, int *status,
                                               const char *service) {
-    const int result = TQVDAuthenticate(user, password, status, service);
+    // Without the host's cell the library gets one of ours, so that it never
+    // writes through null.
+    int discarded = 0;
+    const int result =
+        TQVDAuthenticate(user, password, status != nullptr ? status : &discarded, service);
     // The returned status is the one that counts, whatever the library may
     // have stored through the pointer during the call.
-    *status = result;
+    if (status != nullptr)
+        *status = result;
     return result;
 }

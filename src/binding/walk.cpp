@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 namespace kovrap {
 
@@ -92,9 +93,23 @@ class Groups {
 
 RequestWalk::RequestWalk(const Requests &requests, bool direct)
     : requests_(requests), direct_(direct) {
-    const int databaseCount = requests.databaseCount > 0 ? requests.databaseCount : 0;
-    const int requestCount = requests.requestCount > 0 ? requests.requestCount : 0;
-    requests_.requestCount = requestCount;
+    requests_.requestCount = requests.requestCount > 0 ? requests.requestCount : 0;
+    requests_.databaseCount = requests.databaseCount > 0 ? requests.databaseCount : 0;
+    try {
+        group();
+    } catch (const std::bad_alloc &) {
+        // The grouping only saves comparisons: without it every request is
+        // compared with the open database, and the library sees the same calls.
+        plain_ = true;
+        groupOf_ = std::vector<int>();
+        next_.reset();
+    }
+}
+
+void RequestWalk::group() {
+    const Requests &requests = requests_;
+    const int databaseCount = requests.databaseCount;
+    const int requestCount = requests.requestCount;
     groupOf_.assign(static_cast<std::size_t>(databaseCount), -1);
 
     Groups groups(databaseCount);
@@ -150,20 +165,6 @@ RequestWalk::RequestWalk(const Requests &requests, bool direct)
     }
     for (std::size_t g = 0; g < groupCount; ++g)
         next[links[g].tail] = -1;
-}
-
-void RequestWalk::buildList(int k, int chunkEnd) {
-    const int end = chunkEnd < requests_.requestCount ? chunkEnd : requests_.requestCount;
-    const char *const *codes = requests_.codes;
-    const int *next = next_.get();
-    list_.assign([&]() -> const char * {
-        // -1, the end of the group, compares above every index.
-        if (static_cast<unsigned>(k) >= static_cast<unsigned>(end))
-            return nullptr;
-        const char *code = codes[k];
-        k = next[k];
-        return code;
-    });
 }
 
 } // namespace kovrap

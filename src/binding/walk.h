@@ -8,17 +8,35 @@
 // The requests are grouped by database once per call (one int per request),
 // so a walk over many databases costs no requests x databases comparisons,
 // while the library sees exactly the calls, lists and order of a plain walk
-// that tests every request against every database.
+// that tests every request against every database. When the grouping cannot
+// be allocated the walk is that plain walk: it needs no memory of its own,
+// so the local path never fails for want of memory.
+//
+// On the direct path a code that holds a comma cannot travel in a
+// comma-joined list: the library would read it as two codes and answer every
+// later request of the chunk for the code before it. Such a code is left out
+// of the list and its request is visited with kUnlisted in place of the code
+// argument; the list goes with the next request that is asked for.
 #ifndef KOVRAP_WALK_H
 #define KOVRAP_WALK_H
 
 #include "catalogue/codelist.h"
 
 #include <climits>
+#include <cstring>
 #include <memory>
 #include <vector>
 
 namespace kovrap {
+
+// The code argument of a request whose code cannot travel in a code list.
+// Compared by address only.
+inline constexpr char kUnlisted[] = "";
+
+// Whether a code can be one item of a comma-joined code list.
+inline bool listable(const char *code) noexcept {
+    return std::strchr(code, ',') == nullptr;
+}
 
 struct Requests {
     const char *const *codes;
@@ -32,48 +50,114 @@ class RequestWalk {
   public:
     RequestWalk(const Requests &requests, bool direct);
 
-    // Calls visit(k, codeArgument) for every request of databases[d]; stops
-    // and returns false as soon as visit returns false.
-    template <class Visit> bool forEach(int d, Visit &&visit) {
+    // Calls visit(k, codeArgument) for every request of databases[d], and
+    // unlisted(k) instead for a request whose code cannot travel in the
+    // direct path's list; stops and returns false as soon as either returns
+    // false.
+    template <class Visit, class Unlisted> bool forEach(int d, Visit &&visit, Unlisted &&unlisted) {
+        if (plain_)
+            return plainForEach(d, visit, unlisted);
         const int group = groupOf_[static_cast<std::size_t>(d)];
         if (group < 0)
             return true;
-        const int *next = next_.get();
-        int k = next[headSlot(group)];
+        const int *links = next_.get();
+        return walk(
+            links[headSlot(group)], [links](int k) { return links[k]; }, visit, unlisted);
+    }
+    // The same, with visit(k, kUnlisted) for such a request.
+    template <class Visit> bool forEach(int d, Visit &&visit) {
+        return forEach(d, visit, [&visit](int k) { return visit(k, kUnlisted); });
+    }
+
+    // Whether the requests were grouped; false when the walk is the plain one.
+    bool grouped() const noexcept { return !plain_; }
+
+  private:
+    // The walk without the grouping: out of line, so that the grouped walk,
+    // the one that runs, stays as small as it was.
+    template <class Visit, class Unlisted>
+    [[gnu::noinline]] bool plainForEach(int d, Visit &visit, Unlisted &unlisted) {
+        const char *const database = requests_.databases[d];
+        const char *const *dbNames = requests_.dbNames;
+        const int count = requests_.requestCount;
+        // The next request of the database after k, -1 after the last.
+        const auto next = [=](int k) {
+            for (++k; k < count; ++k)
+                if (std::strcmp(dbNames[k], database) == 0)
+                    return k;
+            return -1;
+        };
+        return walk(next(-1), next, visit, unlisted);
+    }
+
+    template <class Next, class Visit, class Unlisted>
+    bool walk(int k, Next next, Visit &visit, Unlisted &unlisted) {
         if (!direct_) {
-            for (; k >= 0; k = next[k])
+            for (; k >= 0; k = next(k))
                 if (!visit(k, requests_.codes[k]))
                     return false;
             return true;
         }
-        // The chunk of the list built last ends before this request index.
-        int chunkEnd = 0;
-        for (; k >= 0; k = next[k]) {
-            const char *list = nullptr;
-            if (k >= chunkEnd) {
-                const int chunkStart = k - k % kChunk;
-                chunkEnd = chunkStart < INT_MAX - kChunk ? chunkStart + kChunk : INT_MAX;
-                buildList(k, chunkEnd);
-                list = list_.text();
+        while (k >= 0) {
+            const int chunkStart = k - k % kChunk;
+            const int chunkEnd = chunkStart < INT_MAX - kChunk ? chunkStart + kChunk : INT_MAX;
+            buildList(k, chunkEnd, next);
+            const char *list = list_.text();
+            if (!unlistedInChunk_) {
+                // The list goes with the first request of the chunk, null
+                // with every later one.
+                for (; k >= 0 && k < chunkEnd; k = next(k)) {
+                    if (!visit(k, list))
+                        return false;
+                    list = nullptr;
+                }
+                continue;
             }
-            if (!visit(k, list))
-                return false;
+            // A chunk whose list left a code out: the list goes with the
+            // first request that is asked for.
+            for (; k >= 0 && k < chunkEnd; k = next(k)) {
+                if (!listable(requests_.codes[k])) {
+                    if (!unlisted(k))
+                        return false;
+                    continue;
+                }
+                if (!visit(k, list))
+                    return false;
+                list = nullptr;
+            }
         }
         return true;
     }
 
-  private:
     // Where the first request of a group is kept: behind the per-request
     // links, so that linking a request needs no test for an empty group.
     std::size_t headSlot(int group) const {
         return static_cast<std::size_t>(requests_.requestCount) + static_cast<std::size_t>(group);
     }
-    // Lists the codes of k's group from k up to chunkEnd.
-    void buildList(int k, int chunkEnd);
+    // Lists the codes that can travel in a list of k's group, from k up to
+    // chunkEnd. Out of line: its loop keeps its values in registers only in
+    // a function of its own.
+    template <class Next> [[gnu::noinline]] void buildList(int k, int chunkEnd, Next next) {
+        const int end = chunkEnd < requests_.requestCount ? chunkEnd : requests_.requestCount;
+        const char *const *codes = requests_.codes;
+        unlistedInChunk_ = list_.assign([&]() -> const char * {
+            // -1, the end of the group, compares above every index.
+            if (static_cast<unsigned>(k) >= static_cast<unsigned>(end))
+                return nullptr;
+            const char *code = codes[k];
+            k = next(k);
+            return code;
+        });
+    }
+    // Groups the requests by database; throws std::bad_alloc when the
+    // grouping cannot be allocated.
+    void group();
 
     Requests requests_;
     bool direct_;
-    std::vector<int> groupOf_; // group of each entry of databases, -1 if none
+    bool plain_ = false;           // no grouping: every request is compared with the database
+    bool unlistedInChunk_ = false; // the list built last left a code out
+    std::vector<int> groupOf_;     // group of each entry of databases, -1 if none
     // next_[k]: the next request of k's group, -1 at the end; then one slot
     // per group with its first request, -1 if none. Entries of requests of
     // no database are never read, and never written: no fill pass.

@@ -34,7 +34,9 @@ extern "C" KOVRAP_API void directCodelist(char *buffer, int first, const char *c
     std::size_t used = 0;
     bool any = false;
     for (int k = first; k < end; ++k) {
-        if (std::strcmp(database, dbNames[k]) != 0)
+        // A code with a comma would read as two codes and shift every later
+        // answer of the chunk onto the wrong request: it is left out.
+        if (std::strcmp(database, dbNames[k]) != 0 || std::strchr(codes[k], ',') != nullptr)
             continue;
         const std::size_t length = std::strlen(codes[k]);
         const std::size_t comma = any ? 1 : 0;

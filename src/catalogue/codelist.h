@@ -27,16 +27,18 @@ inline int chunkEnd(int first, int requestCount) noexcept {
 class CodeList {
   public:
     // Replaces the list by the codes that nextCode() yields, in order, until
-    // it yields null; each but the first gets a comma before it. Built in
-    // locals and inline: a list is built code by code for every request of
-    // the direct path.
-    template <class NextCode> void assign(NextCode &&nextCode) {
+    // it yields null; each but the first gets a comma before it. A code that
+    // holds a comma is left out: in the list it would read as two codes.
+    // Returns whether a code was left out. Built in locals and inline: a
+    // list is built code by code for every request of the direct path.
+    template <class NextCode> bool assign(NextCode &&nextCode) {
         if (size_ == 0)
             grow(0, kCodeListBytes);
         char *bytes = bytes_.get();
         std::size_t size = size_;
         std::size_t used = 0;
         std::size_t comma = 0; // 1 from the second code on
+        bool leftOut = false;
         bytes[0] = '\0';
         for (const char *code = nextCode(); code != nullptr; code = nextCode()) {
             const std::size_t length = std::strlen(code);
@@ -47,10 +49,17 @@ class CodeList {
                 size = size_;
             }
             bytes[used] = ','; // overwritten by the code when it is the first
-            copyShort(bytes + used + comma, code, length + 1);
+            // The comma test rides on the copy; a code that fails it is taken
+            // back, and the list ends where it ended before.
+            if (copyShort(bytes + used + comma, code, length + 1)) {
+                bytes[used] = '\0';
+                leftOut = true;
+                continue;
+            }
             used += comma + length;
             comma = 1;
         }
+        return leftOut;
     }
     // The list built last; only valid after a build.
     const char *text() const noexcept { return bytes_.get(); }
@@ -58,23 +67,37 @@ class CodeList {
   private:
     // memcpy for the short texts of series codes: 4 to 16 bytes as two
     // overlapping loads and stores, inline; anything else through memcpy.
-    static void copyShort(char *to, const char *from, std::size_t n) noexcept {
+    // Returns whether the bytes copied hold a comma.
+    static bool copyShort(char *to, const char *from, std::size_t n) noexcept {
         if (n >= 8 && n <= 16)
-            copyEnds<std::uint64_t>(to, from, n);
-        else if (n >= 4 && n < 8)
-            copyEnds<std::uint32_t>(to, from, n);
-        else
-            std::memcpy(to, from, n);
+            return copyEnds<std::uint64_t>(to, from, n);
+        if (n >= 4 && n < 8)
+            return copyEnds<std::uint32_t>(to, from, n);
+        std::memcpy(to, from, n);
+        return std::memchr(from, ',', n) != nullptr;
     }
     // The first and the last word of n bytes, sizeof(Word) <= n <= 2 words;
-    // both are loaded before either is stored.
-    template <class Word> static void copyEnds(char *to, const char *from, std::size_t n) noexcept {
+    // both are loaded before either is stored. Between them they hold every
+    // byte, so the comma test looks at the two words.
+    template <class Word> static bool copyEnds(char *to, const char *from, std::size_t n) noexcept {
         Word head;
         Word tail;
         std::memcpy(&head, from, sizeof head);
         std::memcpy(&tail, from + n - sizeof tail, sizeof tail);
         std::memcpy(to, &head, sizeof head);
         std::memcpy(to + n - sizeof tail, &tail, sizeof tail);
+        return ((commaBits(head) | commaBits(tail)) & highBits<Word>()) != 0;
+    }
+    // A byte of w ^ ",,,," is zero exactly where w holds a comma, and
+    // (x - 0x01..) & ~x has the high bit of some byte set exactly when x has
+    // a zero byte.
+    template <class Word> static Word highBits() noexcept {
+        return static_cast<Word>(static_cast<Word>(~Word{0}) / 0xFF * 0x80);
+    }
+    template <class Word> static Word commaBits(Word w) noexcept {
+        constexpr Word ones = static_cast<Word>(~Word{0}) / 0xFF;
+        const Word x = w ^ static_cast<Word>(ones * ',');
+        return static_cast<Word>((x - ones) & ~x);
     }
     // Makes room for at least `needed` bytes, keeping the first `used`.
     void grow(std::size_t used, std::size_t needed);

@@ -71,12 +71,13 @@ extern "C" KOVRAP_API int c_kovraGetCodes(int direct, char *output, const char *
     if (opened != 0) {
         // Even a failed open leaves the library as it found it: setting
         // restored, closed once.
-        *error = 1;
+        if (error != nullptr)
+            *error = 1;
         bracket.close();
         return opened;
     }
     if (library.direct) {
-        if (!listDirect(database, output))
+        if (!listDirect(database, output) && error != nullptr)
             *error = 1;
     } else {
         listLocal(database, output);

@@ -10,12 +10,19 @@
 #include "catalogue/range.h"
 
 #include <cstddef>
+#include <cstring>
 #include <initializer_list>
 
 namespace {
 
 constexpr int kListCount = 7;
 constexpr int kSucceeded = -1;
+// The list of a series the library does not know (status 1), which also takes
+// a code that cannot travel in the direct library's code list.
+constexpr int kUnknownList = 0;
+// The list of any other status, which also takes the requests that could not
+// be asked because the direct path's code list could not be allocated.
+constexpr int kOtherList = 6;
 
 // The status list that an information status sends its request to, or
 // kSucceeded for status 0. Status 4 has a list of its own only on the direct
@@ -42,18 +49,28 @@ int listOf(int status, bool direct) noexcept {
 }
 
 // The host's seven status lists with their counts, kept here until the end of
-// the walk.
+// the walk. A list the host did not pass (null) is counted but not written.
 class StatusLists {
   public:
-    explicit StatusLists(const InfoStatusLists &status) noexcept
-        : lists_{status.statusList0, status.statusList1, status.statusList2, status.statusList3,
-                 status.statusList4, status.statusList5, status.statusList6} {}
+    explicit StatusLists(const InfoStatusLists *status) noexcept {
+        if (status == nullptr)
+            return;
+        int *const lists[kListCount] = {
+            status->statusList0, status->statusList1, status->statusList2, status->statusList3,
+            status->statusList4, status->statusList5, status->statusList6};
+        for (std::size_t n = 0; n < kListCount; ++n)
+            lists_[n] = lists[n];
+    }
 
     void append(int list, int k) noexcept {
         const auto n = static_cast<std::size_t>(list);
-        lists_[n][counts_[n]++] = k;
+        if (lists_[n] != nullptr)
+            lists_[n][counts_[n]] = k;
+        ++counts_[n];
     }
     void writeCounts(int *out) const noexcept {
+        if (out == nullptr)
+            return;
         for (std::size_t n = 0; n < kListCount; ++n)
             out[n] = counts_[n];
     }
@@ -67,29 +84,45 @@ class StatusLists {
     }
 
   private:
-    int *lists_[kListCount];
+    int *lists_[kListCount] = {};
     int counts_[kListCount] = {};
 };
 
 // Fills element k of every column, in column order, from a record that the
 // library answered with status 0. Both dates are converted with the record's
-// own frequency code.
+// own frequency code. A column the host did not pass (null) is skipped.
 void copyColumns(const kovrap::InfoRecord &record, const SeriesInfoColumns &columns, int k) {
     using kovrap::InfoRecord;
     const int frequency = record.readInt(InfoRecord::kFrequency);
-    record.copyText(InfoRecord::kCode, columns.code[k]);
-    columns.firstDate[k] = tqvdateToYmd(record.readInt(InfoRecord::kFirstDate), frequency);
-    columns.lastDate[k] = tqvdateToYmd(record.readInt(InfoRecord::kLastDate), frequency);
-    columns.attribute1[k] = record.attribute(1);
-    columns.frequency[k] = frequency;
+    if (columns.code != nullptr)
+        record.copyText(InfoRecord::kCode, columns.code[k]);
+    if (columns.firstDate != nullptr)
+        columns.firstDate[k] = tqvdateToYmd(record.readInt(InfoRecord::kFirstDate), frequency);
+    if (columns.lastDate != nullptr)
+        columns.lastDate[k] = tqvdateToYmd(record.readInt(InfoRecord::kLastDate), frequency);
+    if (columns.attribute1 != nullptr)
+        columns.attribute1[k] = record.attribute(1);
+    if (columns.frequency != nullptr)
+        columns.frequency[k] = frequency;
     int *const attributes[] = {columns.attribute2, columns.attribute3, columns.attribute4,
                                columns.attribute5, columns.attribute6};
     for (int n = 2; n <= 6; ++n)
-        attributes[n - 2][k] = record.attribute(n);
+        if (attributes[n - 2] != nullptr)
+            attributes[n - 2][k] = record.attribute(n);
     char **const texts[] = {columns.text1, columns.text2, columns.text3, columns.text4,
                             columns.text5, columns.text6, columns.text7};
     for (std::size_t t = 0; t < 7; ++t)
-        record.copyText(InfoRecord::kTexts[t], texts[t][k]);
+        if (texts[t] != nullptr)
+            record.copyText(InfoRecord::kTexts[t], texts[t][k]);
+}
+
+// Whether the host passed everything the common range reads and writes: the
+// five columns it decides from and the requested code, start and end.
+bool rangeComplete(const SeriesInfoColumns *columns, const CommonRange &range) noexcept {
+    return columns != nullptr && columns->firstDate != nullptr && columns->lastDate != nullptr &&
+           columns->attribute1 != nullptr && columns->frequency != nullptr &&
+           columns->attribute6 != nullptr && range.frequency != nullptr && range.start != nullptr &&
+           range.end != nullptr;
 }
 
 } // namespace
@@ -104,45 +137,67 @@ extern "C" KOVRAP_API void c_kovraSeriesInfo(int direct, InfoStatusLists *status
     // The setting is 1 during the call, and then 3 when the host merges.
     kovrap::Bracket bracket(library, merge != 0 ? std::initializer_list<int>{1, 3}
                                                 : std::initializer_list<int>{1});
-    const bool classifyOnly = status->classifyOnly != 0;
-    StatusLists lists(*status);
+    // Without a status record the requests are still asked and sorted, for
+    // the columns and the range; without columns nothing is copied.
+    const bool classifyOnly = status != nullptr && status->classifyOnly != 0;
+    const bool copying = !classifyOnly && columns != nullptr;
+    StatusLists lists(status);
 
-    // Out of memory for the walk's scratch, the walk stops where it is: the
-    // requests met so far keep their lists and counts, and no common range
-    // is computed from a partial walk.
+    // Where the walk is, so that the requests it could not reach can be
+    // reported: the database and the last request visited in it.
+    int d = 0;
+    int lastVisited = -1;
+    // Only the direct path's code list can fail to be allocated; the walk
+    // itself falls back to comparing names when its grouping cannot be.
     const bool walked = kovrap::guarded(false, [&] {
         kovrap::RequestWalk walk(
             kovrap::Requests{codes, dbNames, databases, databaseCount, requestCount},
             library.direct);
         // One record for the whole call; only a status-0 answer is read from it.
         kovrap::InfoRecord record;
-        for (int d = 0; d < databaseCount; ++d) {
+        for (; d < databaseCount; ++d) {
+            lastVisited = -1;
             // Databases opened before stay open until the bracket's close.
             const int openStatus = library.openDatabase(databases[d]);
             walk.forEach(d, [&](int k, const char *codeArgument) {
-                if (openStatus != 0) {
-                    lists.append(0, k);
+                lastVisited = k;
+                if (openStatus != 0 || codeArgument == kovrap::kUnlisted) {
+                    lists.append(kUnknownList, k);
                     return true;
                 }
                 const int list =
                     listOf(library.getInfo(0, codeArgument, record.data()), library.direct);
                 if (list != kSucceeded)
                     lists.append(list, k);
-                else if (!classifyOnly)
+                else if (copying)
                     copyColumns(record, *columns, k);
                 return true;
             });
         }
         return true;
     });
+    // Out of memory for the code list, the requests not asked so far are
+    // failures, never successes: they go to the list of other statuses, as
+    // often as a walk would have met them, and no common range is computed.
+    if (!walked)
+        for (; d < databaseCount; ++d, lastVisited = -1)
+            for (int k = lastVisited + 1; k < requestCount; ++k)
+                if (std::strcmp(dbNames[k], databases[d]) == 0)
+                    lists.append(kOtherList, k);
 
-    lists.writeCounts(status->statusCounts);
+    if (status != nullptr)
+        lists.writeCounts(status->statusCounts);
 
     // Without memory for the usability marks the range is not computed and
     // its records are left as the host gave them.
-    if (walked && !classifyOnly && range->computeRange != 0 && !lists.anyBeyondFirst())
+    if (walked && copying && range != nullptr && range->computeRange != 0 &&
+        !lists.anyBeyondFirst() && rangeComplete(columns, *range)) {
+        // Without exclusion records the range is still computed.
+        const RangeExclusions none{0, nullptr, nullptr, nullptr, nullptr};
         kovrap::guarded([&] {
-            kovrap::computeCommonRange(library, *columns, requestCount, merge, *range, *exclusions);
+            kovrap::computeCommonRange(library, *columns, requestCount, merge, *range,
+                                       exclusions != nullptr ? *exclusions : none);
         });
+    }
     // The bracket restores the setting and closes once, here.
 }

@@ -23,11 +23,16 @@ bool inGroup(int frequency) noexcept {
     return frequency >= kGroupFloor && frequency <= kGroup;
 }
 
-// Appends request indices to one host list and counts them.
+// Appends request indices to one host list and counts them; a host that
+// passes no list gets the count alone.
 class IndexList {
   public:
     explicit IndexList(int *list) noexcept : list_(list) {}
-    void append(int k) noexcept { list_[count_++] = k; }
+    void append(int k) noexcept {
+        if (list_ != nullptr)
+            list_[count_] = k;
+        ++count_;
+    }
     int count() const noexcept { return count_; }
 
   private:
@@ -102,9 +107,11 @@ void computeCommonRange(const Library &library, const SeriesInfoColumns &columns
         }
     }
 
-    exclusions.exclusionCounts[0] = empty.count();
-    exclusions.exclusionCounts[1] = higher.count();
-    exclusions.exclusionCounts[2] = lower.count();
+    if (exclusions.exclusionCounts != nullptr) {
+        exclusions.exclusionCounts[0] = empty.count();
+        exclusions.exclusionCounts[1] = higher.count();
+        exclusions.exclusionCounts[2] = lower.count();
+    }
 
     if (start == kFromSeries) {
         start = kNoStart;
@@ -124,7 +131,9 @@ void computeCommonRange(const Library &library, const SeriesInfoColumns &columns
     *range.start = startPeriod;
     *range.end = endPeriod;
     *range.frequency = chosen;
-    *range.observationCount = library.getObsNum(startPeriod, endPeriod, chosen);
+    const int observations = library.getObsNum(startPeriod, endPeriod, chosen);
+    if (range.observationCount != nullptr)
+        *range.observationCount = observations;
 }
 
 } // namespace kovrap

@@ -13,7 +13,9 @@ namespace kovrap {
 // lastDate, attribute1, frequency and attribute6 columns of requests 0 to
 // requestCount - 1; writes the exclusion counts and lists, then start, end,
 // frequency and the library's observation count. Any nonzero merge sets
-// aside series of code 61 when the chosen code is 60.
+// aside series of code 61 when the chosen code is 60. Null exclusion counts
+// or lists, and a null observation count, are not written; everything else
+// named here is required.
 //
 // Throws std::bad_alloc, before anything is written, when the usability
 // marks (one int per request) cannot be allocated.

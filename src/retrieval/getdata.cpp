@@ -15,9 +15,13 @@ namespace {
 constexpr int kWindowedCount = 1792; // advanced count aligned by ZOZurevAdvancedCount
 constexpr int kNoMath = -1;
 constexpr int kOpenFailed = 1;
-// Written to error when the call's own scratch (the requests grouped by
-// database, the code list) cannot be allocated; the same status the windowed
-// count gives when its scratch cannot be.
+// A request whose code cannot travel in the direct library's code list ends
+// the call as a series the library does not know would: its row untouched
+// and the status a failed open gives.
+constexpr int kUnlistedCode = 1;
+// Written to error when the direct path's code list cannot be allocated; the
+// same status the windowed count gives when its scratch cannot be. The local
+// path needs no memory of its own.
 constexpr int kOutOfMemory = 836;
 
 struct Call {
@@ -56,8 +60,10 @@ class Retrieval {
             kovrap::Requests{c.codes, c.dbNames, c.databases, c.databaseCount, c.requestCount},
             library_.direct);
         // Without requests nothing is transformed, and the host's transform
-        // arrays may be empty.
-        transformsOn_ = c.requestCount > 0 && c.transforms->transformCode[0] != 0;
+        // arrays may be empty; without transform arrays nothing is either.
+        transformsOn_ = c.requestCount > 0 && c.transforms != nullptr &&
+                        c.transforms->transformCode != nullptr &&
+                        c.transforms->transformCode[0] != 0;
         // What every fetch passes, in locals that the walk keeps in registers
         // across the library calls.
         const Fetch fetch{library_.getDataCount, c.dbNames, c.values,   rowLength_,
@@ -71,10 +77,16 @@ class Retrieval {
             if (opened != 0)
                 return kOpenFailed;
             int status = 0;
-            walk.forEach(d, [&](int k, const char *code) {
-                status = fetchAndTransform(fetch, k, code);
-                return status == 0;
-            });
+            walk.forEach(
+                d,
+                [&](int k, const char *code) {
+                    status = fetchAndTransform(fetch, k, code);
+                    return status == 0;
+                },
+                [&](int) {
+                    status = kUnlistedCode;
+                    return false;
+                });
             if (status != 0)
                 return status;
         }
@@ -138,7 +150,8 @@ class Retrieval {
         }
         if (status == 0)
             return;
-        t.countStatus[k] = status;
+        if (t.countStatus != nullptr)
+            t.countStatus[k] = status;
         if (c.obsPerSeries > 0)
             std::fill_n(row, c.obsPerSeries, KOVRAP_MISSING);
     }
@@ -174,6 +187,6 @@ extern "C" KOVRAP_API void c_kovraGetData(int direct, double *values, const char
         kovrap::guarded(kOutOfMemory, [&] { return Retrieval(library, call).run(); });
     // Every way out, early ones included, restores the setting and closes.
     bracket.close();
-    if (status != 0)
+    if (status != 0 && error != nullptr)
         *error = status;
 }

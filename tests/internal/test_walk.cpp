@@ -3,6 +3,7 @@
 // database: same requests, same order, same code or list argument.
 #include "Kovrap.h"
 #include "binding/walk.h"
+#include "failing_new.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -19,17 +20,28 @@ namespace {
 struct Visit {
     int database;
     int request;
-    bool null;        // the argument was a null pointer
-    std::string text; // the argument's text otherwise
+    bool null;             // the argument was a null pointer
+    std::string text;      // the argument's text otherwise
+    bool unlisted = false; // the code cannot travel in a list: not asked for
 
     bool operator==(const Visit &o) const {
-        return database == o.database && request == o.request && null == o.null && text == o.text;
+        return database == o.database && request == o.request && null == o.null && text == o.text &&
+               unlisted == o.unlisted;
     }
 };
 
 std::ostream &operator<<(std::ostream &out, const Visit &v) {
     return out << "(" << v.database << ", " << v.request << ", "
-               << (v.null ? std::string("null") : "\"" + v.text + "\"") << ")";
+               << (v.unlisted ? std::string("unlisted")
+                   : v.null   ? std::string("null")
+                              : "\"" + v.text + "\"")
+               << ")";
+}
+
+Visit visitOf(int d, int k, const char *argument) {
+    if (argument == kovrap::kUnlisted)
+        return {d, k, false, std::string(), true};
+    return {d, k, argument == nullptr, argument == nullptr ? std::string() : std::string(argument)};
 }
 
 struct RequestSet {
@@ -48,7 +60,7 @@ std::vector<const char *> pointers(const std::vector<std::string> &texts) {
 
 // The plain walk: for every database, every request in index order; on the
 // direct path a list is built at each multiple of 1000 and goes with the next
-// call only.
+// call only; a code with a comma is in no list and is not asked for.
 std::vector<Visit> literalWalk(const RequestSet &set, bool direct) {
     const std::vector<const char *> codes = pointers(set.codes);
     const std::vector<const char *> dbNames = pointers(set.dbNames);
@@ -66,23 +78,38 @@ std::vector<Visit> literalWalk(const RequestSet &set, bool direct) {
             }
             if (std::strcmp(dbNames[static_cast<std::size_t>(k)], database) != 0)
                 continue;
-            const char *argument = direct ? pending : codes[static_cast<std::size_t>(k)];
-            visits.push_back({static_cast<int>(d), k, argument == nullptr,
-                              argument == nullptr ? std::string() : std::string(argument)});
+            const char *code = codes[static_cast<std::size_t>(k)];
+            if (direct && std::strchr(code, ',') != nullptr) {
+                visits.push_back({static_cast<int>(d), k, false, std::string(), true});
+                continue;
+            }
+            visits.push_back(visitOf(static_cast<int>(d), k, direct ? pending : code));
             pending = nullptr;
         }
     }
     return visits;
 }
 
-std::vector<Visit> groupedWalk(const RequestSet &set, bool direct) {
+// The walk's visits. With failNth >= 0, the failNth-th allocation of the
+// walk's construction fails (0: none fails, only counted); grouped and
+// allocations, when given, receive whether the walk still grouped the
+// requests and how many allocations its construction made.
+std::vector<Visit> groupedWalk(const RequestSet &set, bool direct, int failNth = -1,
+                               bool *grouped = nullptr, int *allocations = nullptr) {
     const std::vector<const char *> codes = pointers(set.codes);
     const std::vector<const char *> dbNames = pointers(set.dbNames);
     const std::vector<const char *> databases = pointers(set.databases);
     const kovrap::Requests requests{codes.data(), dbNames.data(), databases.data(),
                                     static_cast<int>(databases.size()),
                                     static_cast<int>(codes.size())};
+    if (failNth >= 0)
+        kovrap_internal::failAllocation(failNth);
     kovrap::RequestWalk walk(requests, direct);
+    const int made = failNth >= 0 ? kovrap_internal::stopFailing() : 0;
+    if (grouped != nullptr)
+        *grouped = walk.grouped();
+    if (allocations != nullptr)
+        *allocations = made;
     std::vector<Visit> visits;
     for (int d = 0; d < requests.databaseCount; ++d) {
         const bool finished = walk.forEach(d, [&](int k, const char *argument) {
@@ -90,8 +117,7 @@ std::vector<Visit> groupedWalk(const RequestSet &set, bool direct) {
             if (!direct) {
                 EXPECT_EQ(codes[static_cast<std::size_t>(k)], argument);
             }
-            visits.push_back({d, k, argument == nullptr,
-                              argument == nullptr ? std::string() : std::string(argument)});
+            visits.push_back(visitOf(d, k, argument));
             return true;
         });
         EXPECT_TRUE(finished);
@@ -160,6 +186,25 @@ std::vector<RequestSet> fixedSets() {
         sets.push_back(repeated("nine databases", names, 40, names));
         names.pop_back();
         sets.push_back(repeated("eight databases", names, 40, names));
+        // A full name table must still end the lookup of a name it lacks.
+        RequestSet stray = repeated("eight databases and a request of none", names, 40, names);
+        stray.dbNames[17] = "d8";
+        stray.dbNames[0] = "none";
+        sets.push_back(stray);
+        for (int d = 8; d < 16; ++d)
+            names.push_back("d" + std::to_string(d));
+        stray = repeated("sixteen databases and a request of none", names, 70, names);
+        stray.dbNames[33] = "d16";
+        stray.dbNames[69] = "";
+        sets.push_back(stray);
+    }
+    {
+        // Codes with a comma on either side of a chunk's first request.
+        RequestSet set = repeated("codes with a comma", {"alpha", "beta"}, 2100, {"alpha", "beta"});
+        for (std::size_t k : {0u, 1u, 2u, 7u, 998u, 1000u, 1001u, 1003u, 2099u})
+            set.codes[k] = "X" + std::to_string(k) + ",Y";
+        set.codes[4] = ",";
+        sets.push_back(set);
     }
     return sets;
 }
@@ -169,6 +214,43 @@ TEST(RequestWalk, MatchesThePlainWalkOnFixedSets) {
         for (bool direct : {false, true})
             EXPECT_EQ(literalWalk(set, direct), groupedWalk(set, direct))
                 << set.name << (direct ? " (direct)" : " (local)");
+}
+
+// Without memory for the grouping the walk compares every request with the
+// database instead: whichever allocation of the grouping fails, the visits
+// are those of the plain walk.
+TEST(RequestWalk, EveryFailingAllocationOfTheGroupingGivesThePlainWalk) {
+    for (const RequestSet &set : fixedSets())
+        for (bool direct : {false, true}) {
+            SCOPED_TRACE(set.name + (direct ? " (direct)" : " (local)"));
+            const std::vector<Visit> expected = literalWalk(set, direct);
+            bool grouped = false;
+            int allocations = 0;
+            EXPECT_EQ(expected, groupedWalk(set, direct, 0, &grouped, &allocations));
+            EXPECT_TRUE(grouped);
+            // Only a call without databases groups nothing.
+            EXPECT_EQ(set.databases.empty(), allocations == 0);
+            for (int nth = 1; nth <= allocations; ++nth) {
+                SCOPED_TRACE("allocation " + std::to_string(nth) + " fails");
+                EXPECT_EQ(expected, groupedWalk(set, direct, nth, &grouped));
+                EXPECT_FALSE(grouped);
+            }
+        }
+}
+
+TEST(RequestWalk, ACodeWithACommaIsNotListedAndTheListGoesWithTheNextRequest) {
+    const RequestSet set{
+        "comma", {"X,Y", "A", "B,", "C"}, {"alpha", "alpha", "alpha", "alpha"}, {"alpha"}};
+    EXPECT_EQ((std::vector<Visit>{{0, 0, false, "", true},
+                                  {0, 1, false, "A,C"},
+                                  {0, 2, false, "", true},
+                                  {0, 3, true, ""}}),
+              groupedWalk(set, true));
+    // The local library takes one code per call: the code goes as it is.
+    EXPECT_EQ(
+        (std::vector<Visit>{
+            {0, 0, false, "X,Y"}, {0, 1, false, "A"}, {0, 2, false, "B,"}, {0, 3, false, "C"}}),
+        groupedWalk(set, false));
 }
 
 TEST(RequestWalk, ListsGoWithTheFirstCallOfEachChunk) {

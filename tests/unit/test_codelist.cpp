@@ -123,6 +123,29 @@ TEST(CodeList, EmptyCodesAreEmptyItems) {
     }
 }
 
+// A code with a comma would read as two codes in the list, and every later
+// code would answer for the request before it: it is left out.
+TEST(CodeList, CodesWithACommaAreLeftOut) {
+    const struct {
+        std::vector<std::string> codes;
+        const char *expected;
+    } cases[] = {
+        {{"X,Y", "Z"}, "Z"},
+        {{"A", "X,Y", "Z"}, "A,Z"},
+        {{"A", ","}, "A"},
+        {{",", "", "B"}, ",B"},
+        {{"X,Y"}, ""},
+        {{"A", "B,"}, "A"},
+        {{",X", "A", "B"}, "A,B"},
+    };
+    for (const auto &c : cases) {
+        Requests r;
+        for (const std::string &code : c.codes)
+            r.add(code, "alpha");
+        EXPECT_EQ(c.expected, listFor(r, 0, "alpha", static_cast<int>(c.codes.size())));
+    }
+}
+
 TEST(CodeList, ChunkCoversAtMostAThousandRequests) {
     Requests r;
     for (int k = 0; k < 2500; ++k)

@@ -160,6 +160,16 @@ Options parseArgs(const std::vector<std::string> &args) {
         usageError("--direct needs --password-file");
     if (!options.direct && (options.user || options.passwordFile || options.service))
         usageError("--user, --password-file and --service go with --direct");
+    // The direct library takes its codes as one comma-joined list, where a
+    // code with a comma would read as two and shift every later answer.
+    if (options.direct && (command->bit & (kInfo | kFetch)) != 0)
+        for (const std::string &operand : options.operands) {
+            const std::size_t colon = operand.rfind(':');
+            if (colon != std::string::npos && operand.find(',', colon) != std::string::npos)
+                usageError("'" + operand +
+                           "': a series code with a comma cannot be read through the direct "
+                           "library");
+        }
     if (options.command == "info" && !options.range && (options.freq || options.from || options.to))
         usageError("--freq, --from and --to on info go with --range");
     if (options.math && options.advanced)

@@ -16,9 +16,11 @@ namespace {
 constexpr std::size_t kMaxCode = 9;
 
 // The code listing is written into a buffer whose size the library is not
-// told: up to 10 bytes per series locally, up to 32 batches of names from the
-// direct library. 4 MiB holds the codes of some 400 000 series.
-constexpr std::size_t kCodeListBytes = std::size_t{4} << 20;
+// told. The direct library sends at most 32 batches of names; 4 MiB holds
+// the codes of some 400 000 series.
+constexpr std::size_t kDirectCodeListBytes = std::size_t{4} << 20;
+// Above this a local database's listing is refused rather than allocated.
+constexpr std::size_t kLocalCodeListLimit = std::size_t{1} << 30;
 
 // Widths of the text columns, as the information record holds them: code,
 // then texts 1 to 7.
@@ -123,8 +125,38 @@ Session::Session(const Options &options) : direct_(options.direct) {
              std::to_string(result) + ")");
 }
 
+std::optional<std::size_t> localCodeListBytes(const std::string &database, std::size_t limit) {
+    // The local library opens the name as a path, else with the extension.
+    for (const std::string &path : {database, database + ".tqvdb"}) {
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(path, error))
+            continue;
+        const std::uintmax_t size = std::filesystem::file_size(path, error);
+        if (error || size >= limit)
+            return std::nullopt;
+        // A database file holds every series' code and more besides, so the
+        // listing, each code with a comma, is never longer than the file.
+        return static_cast<std::size_t>(size) + 1;
+    }
+    return std::nullopt;
+}
+
 std::vector<std::string> Session::codes(const std::string &database) const {
-    std::vector<char> buffer(kCodeListBytes, '\0');
+    std::size_t bytes = kDirectCodeListBytes;
+    if (!direct_) {
+        const std::optional<std::size_t> sized = localCodeListBytes(database, kLocalCodeListLimit);
+        if (!sized) {
+            // Unsized, the listing could run past any buffer: only a database
+            // that does not open, which writes nothing, is passed on, for the
+            // library's own status.
+            if (opens(database))
+                fail("cannot list the codes of database '" + database +
+                     "': its size is unknown or above " + std::to_string(kLocalCodeListLimit) +
+                     " bytes");
+        }
+        bytes = sized.value_or(1);
+    }
+    std::vector<char> buffer(bytes, '\0');
     int error = 0;
     const int status = api_.getCodes(direct(), buffer.data(), database.c_str(), &error);
     // The flag alone also rises when the direct library has no names at all;
@@ -149,6 +181,16 @@ std::vector<std::string> Session::codes(const std::string &database) const {
     if (!code.empty())
         codes.push_back(code);
     return codes;
+}
+
+bool Session::opens(const std::string &database) const {
+    // A data retrieval without requests opens the database and writes
+    // nothing but its error cell.
+    const char *name = database.c_str();
+    int error = 0;
+    api_.getData(direct(), nullptr, nullptr, nullptr, &name, 1, 0, 0, 0, 0, 0, 0, nullptr, nullptr,
+                 &error);
+    return error == 0;
 }
 
 void Session::checkDatabases(const std::vector<std::string> &databases) const {

@@ -9,6 +9,8 @@
 #include "formats.h"
 
 #include <array>
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,11 @@ std::vector<SeriesRef> parseSeriesRefs(const std::vector<std::string> &operands)
 // The databases the series name, each once, in the order first named.
 std::vector<std::string> databasesOf(const std::vector<SeriesRef> &series);
 
+// The bytes that c_kovraGetCodes may write for a local database: the size of
+// its file (the name as a path, else with .tqvdb) plus the terminator.
+// Nothing when no such file is found or its size reaches limit.
+std::optional<std::size_t> localCodeListBytes(const std::string &database, std::size_t limit);
+
 class Session {
   public:
     // Loads the library and, with --direct, logs in. Throws a Failure.
@@ -38,8 +45,12 @@ class Session {
     int direct() const { return direct_ ? 1 : 0; }
 
     // The codes of a database, in the library's order. Throws a Failure
-    // when the database does not open.
+    // when the database does not open, or when a local database opens but
+    // the size of its listing cannot be bounded.
     std::vector<std::string> codes(const std::string &database) const;
+
+    // Whether the database opens, without listing anything.
+    bool opens(const std::string &database) const;
 
     // Opens each database once, so that a database that does not open is
     // named as such rather than as a list of unknown series.
