@@ -15,14 +15,25 @@
 #include <string>
 #include <vector>
 
+#if defined(_WIN32)
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace {
 
 namespace fs = std::filesystem;
 
-// A folder of the test's own, removed at the end.
+// A folder of the test's own, removed at the end. CTest runs the tests as
+// processes of their own side by side, so the folder is named after the
+// test and the process.
 class Scratch {
   public:
-    Scratch() : path_(fs::temp_directory_path() / ("kovra_codes_" + std::to_string(counter()++))) {
+    Scratch()
+        : path_(fs::temp_directory_path() /
+                ("kovra_codes_" + std::string(testName()) + "_" + std::to_string(processId()) +
+                 "_" + std::to_string(counter()++))) {
         fs::remove_all(path_);
         fs::create_directories(path_);
     }
@@ -50,6 +61,17 @@ class Scratch {
     std::string at(const std::string &file) const { return (path_ / file).string(); }
 
   private:
+    static const char *testName() {
+        const ::testing::TestInfo *info = ::testing::UnitTest::GetInstance()->current_test_info();
+        return info != nullptr ? info->name() : "none";
+    }
+    static long processId() {
+#if defined(_WIN32)
+        return static_cast<long>(_getpid());
+#else
+        return static_cast<long>(getpid());
+#endif
+    }
     static int &counter() {
         static int n = 0;
         return n;
