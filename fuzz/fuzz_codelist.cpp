@@ -39,7 +39,8 @@ std::string referenceList(const Requests &r, int first, const std::string &datab
     bool any = false;
     for (long long k = first; k < end; ++k) {
         const auto i = static_cast<std::size_t>(k);
-        if (r.dbNames[i] != database)
+        // A code with a comma would read as two codes: it is left out.
+        if (r.dbNames[i] != database || r.codes[i].find(',') != std::string::npos)
             continue;
         const std::string item = (any ? "," : "") + r.codes[i];
         if (list.size() + item.size() + 1 > kBufferBytes)
@@ -61,7 +62,9 @@ struct Visit {
 
 // The walk as first described: every request tested against the database;
 // on the direct library a list of the chunk's codes built at every multiple
-// of 1000, going with the first call after it, null with the others.
+// of 1000, going with the first call after it, null with the others. A code
+// with a comma stays out of the list, and its request is visited with an
+// empty code instead of the list.
 std::vector<Visit> referenceWalk(const Requests &r, const std::string &database, bool direct) {
     std::vector<Visit> visits;
     std::string pending;
@@ -71,7 +74,7 @@ std::vector<Visit> referenceWalk(const Requests &r, const std::string &database,
             pending.clear();
             bool any = false;
             for (std::size_t j = k; j < r.codes.size() && j < k + kChunk; ++j)
-                if (r.dbNames[j] == database) {
+                if (r.dbNames[j] == database && r.codes[j].find(',') == std::string::npos) {
                     pending += (any ? "," : "") + r.codes[j];
                     any = true;
                 }
@@ -81,6 +84,8 @@ std::vector<Visit> referenceWalk(const Requests &r, const std::string &database,
             continue;
         if (!direct) {
             visits.push_back({static_cast<int>(k), true, r.codes[k]});
+        } else if (r.codes[k].find(',') != std::string::npos) {
+            visits.push_back({static_cast<int>(k), true, ""});
         } else {
             visits.push_back({static_cast<int>(k), hasPending, hasPending ? pending : ""});
             hasPending = false;

@@ -11,7 +11,8 @@
 
 namespace kovrap_faults {
 
-// Whether this platform lets the test see the library's allocations.
+// Whether the test sees the library's allocations: not on Windows, nor
+// under a tool such as valgrind that replaces the allocation functions.
 bool libraryAllocationsVisible();
 // From now on the nth allocation of the library (1-based) throws
 // std::bad_alloc; 0 only counts.

@@ -8,8 +8,10 @@ namespace {
 bool armed = false;
 int failAt = 0;
 int seen = 0;
+bool reached = false;
 
 void *allocate(std::size_t size) {
+    reached = true;
     if (armed && ++seen == failAt)
         throw std::bad_alloc();
     void *p = std::malloc(size > 0 ? size : 1);
@@ -31,6 +33,19 @@ void failAllocation(int nth) {
 int stopFailing() {
     armed = false;
     return seen;
+}
+
+bool allocationsVisible() {
+    // Called through pointers, so that the call is not inlined from this
+    // file but enters the functions where a tool would catch it.
+    void *(*volatile single)(std::size_t) = ::operator new;
+    void *(*volatile array)(std::size_t) = ::operator new[];
+    reached = false;
+    ::operator delete(single(1));
+    const bool singleReached = reached;
+    reached = false;
+    ::operator delete[](array(1));
+    return singleReached && reached;
 }
 
 } // namespace kovrap_internal

@@ -11,6 +11,9 @@ namespace kovrap_internal {
 void failAllocation(int nth);
 // Ends the count; returns the number of allocations made since failAllocation.
 int stopFailing();
+// Whether allocations reach the replaced functions: a tool such as valgrind
+// puts its own in their place, and then nothing can be failed.
+bool allocationsVisible();
 
 } // namespace kovrap_internal
 
