@@ -9,12 +9,14 @@
 #include "case_names.h"
 #include "failing_new.h"
 #include "fault_harness.h"
+#include "info_host.h"
 #include "tqv_standin.h"
 #include "tqvlib.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <numeric>
 #include <ostream>
 #include <string>
@@ -109,39 +111,13 @@ Outcome run(const MemoryCase &c, int nth, int *allocations) {
     Outcome out;
     tqvs_clear_log();
     if (c.info) {
-        std::vector<int> counts(7, -1);
-        std::vector<std::vector<int>> lists(7, std::vector<int>(kRequests, -1));
-        std::vector<int> firstDates(kRequests, -1), ints(kRequests, -1);
-        std::vector<std::vector<char>> texts(kRequests, std::vector<char>(84, '#'));
-        std::vector<char *> textPointers;
-        for (std::vector<char> &t : texts)
-            textPointers.push_back(t.data());
-        InfoStatusLists status{0,
-                               counts.data(),
-                               lists[0].data(),
-                               lists[1].data(),
-                               lists[2].data(),
-                               lists[3].data(),
-                               lists[4].data(),
-                               lists[5].data(),
-                               lists[6].data()};
-        char **text = textPointers.data();
-        SeriesInfoColumns columns{text,        firstDates.data(),
-                                  ints.data(), ints.data(),
-                                  ints.data(), ints.data(),
-                                  ints.data(), ints.data(),
-                                  ints.data(), ints.data(),
-                                  text,        text,
-                                  text,        text,
-                                  text,        text,
-                                  text};
+        kovrap_test::InfoHost host(kRequests);
         kovrap_faults::failLibraryAllocation(nth);
-        c_kovraSeriesInfo(direct, &status, &columns, codes.data(), dbNames.data(), databases.data(),
-                          kDatabases, kRequests, 0, 0, nullptr, nullptr);
+        host.query(direct, requests.codes, requests.dbNames, requests.databases);
         *allocations = kovrap_faults::stopFailingAllocations();
-        out.counts = counts;
-        out.lists = lists;
-        out.firstDates = firstDates;
+        out.counts = host.counts;
+        out.lists.assign(std::begin(host.lists), std::end(host.lists));
+        out.firstDates = host.firstDate;
     } else {
         out.values.assign(static_cast<std::size_t>(kRequests) * kObs, kUntouched);
         kovrap_faults::failLibraryAllocation(nth);
