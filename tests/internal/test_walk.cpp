@@ -103,9 +103,9 @@ std::vector<Visit> groupedWalk(const RequestSet &set, bool direct, int failNth =
                                     static_cast<int>(databases.size()),
                                     static_cast<int>(codes.size())};
     if (failNth >= 0)
-        kovrap_internal::failAllocation(failNth);
+        kovrap_test::failAllocation(failNth);
     kovrap::RequestWalk walk(requests, direct);
-    const int made = failNth >= 0 ? kovrap_internal::stopFailing() : 0;
+    const int made = failNth >= 0 ? kovrap_test::stopFailing() : 0;
     if (grouped != nullptr)
         *grouped = walk.grouped();
     if (allocations != nullptr)
@@ -220,7 +220,7 @@ TEST(RequestWalk, MatchesThePlainWalkOnFixedSets) {
 // database instead: whichever allocation of the grouping fails, the visits
 // are those of the plain walk.
 TEST(RequestWalk, EveryFailingAllocationOfTheGroupingGivesThePlainWalk) {
-    if (!kovrap_internal::allocationsVisible())
+    if (!kovrap_test::allocationsVisible())
         GTEST_SKIP() << "allocations do not reach the test's own functions here (valgrind)";
     for (const RequestSet &set : fixedSets())
         for (bool direct : {false, true}) {

@@ -1,9 +1,6 @@
 #include "failing_new.h"
 
-#include "Kovrap.h"
-
 #include <cstdlib>
-#include <cstring>
 #include <new>
 
 #if !defined(_WIN32)
@@ -16,23 +13,13 @@ bool armed = false;
 int failAt = 0;
 int seen = 0;
 std::size_t failedSize = 0;
-const void *libraryBase = nullptr;
+const void *countedObject = nullptr;
 bool reached = false;
-
-// The load address of the object that holds an address, null if none.
-const void *baseOf(const void *address) {
-#if defined(_WIN32)
-    static_cast<void>(address);
-    return nullptr;
-#else
-    Dl_info info{};
-    return dladdr(address, &info) != 0 ? info.dli_fbase : nullptr;
-#endif
-}
 
 void *allocate(std::size_t size, const void *caller) {
     reached = true;
-    if (armed && libraryBase != nullptr && baseOf(caller) == libraryBase && ++seen == failAt) {
+    if (armed && (countedObject == nullptr || kovrap_test::objectBase(caller) == countedObject) &&
+        ++seen == failAt) {
         failedSize = size;
         throw std::bad_alloc();
     }
@@ -44,18 +31,12 @@ void *allocate(std::size_t size, const void *caller) {
 
 } // namespace
 
-namespace kovrap_faults {
+namespace kovrap_test {
 
-bool libraryAllocationsVisible() {
-#if defined(_WIN32)
-    // A DLL allocates through its own runtime.
-    return false;
-#else
-    // A tool such as valgrind puts its own allocation functions in place of
-    // the test's: a call of each form shows whether ours are reached.
+bool allocationsVisible() {
     // Called through pointers, so that the call is not inlined from this
-    // file but enters the functions where a tool would catch it.
-    // Each block goes back the same way, to whichever functions gave it.
+    // file but enters the functions where a tool would catch it. Each block
+    // goes back the same way, to whichever functions gave it.
     void *(*volatile single)(std::size_t) = ::operator new;
     void *(*volatile array)(std::size_t) = ::operator new[];
     void (*volatile releaseSingle)(void *) noexcept = ::operator delete;
@@ -66,24 +47,27 @@ bool libraryAllocationsVisible() {
     reached = false;
     releaseArray(array(1));
     return singleReached && reached;
+}
+
+const void *objectBase(const void *address) {
+#if defined(_WIN32)
+    static_cast<void>(address);
+    return nullptr;
+#else
+    Dl_info info{};
+    return dladdr(address, &info) != 0 ? info.dli_fbase : nullptr;
 #endif
 }
 
-void failLibraryAllocation(int nth) {
-    // An exported function locates the library.
-    void (*const exported)(int, double *, const char *const *, const char *const *,
-                           const char *const *, int, int, int, int, int, int, int,
-                           TransformArrays *, AdvancedWindows *, int *) = c_kovraGetData;
-    const void *address = nullptr;
-    std::memcpy(&address, &exported, sizeof address);
-    libraryBase = baseOf(address);
+void failAllocation(int nth, const void *onlyFrom) {
+    countedObject = onlyFrom;
     failAt = nth;
     seen = 0;
     failedSize = 0;
     armed = true;
 }
 
-int stopFailingAllocations() {
+int stopFailing() {
     armed = false;
     return seen;
 }
@@ -92,7 +76,7 @@ std::size_t failedAllocationSize() {
     return failedSize;
 }
 
-} // namespace kovrap_faults
+} // namespace kovrap_test
 
 void *operator new(std::size_t size) {
     return allocate(size, __builtin_return_address(0));
