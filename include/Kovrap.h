@@ -59,6 +59,23 @@ extern KOVRAP_API const int TQVDchunk;
 /** Size of the buffer that directCodelist fills. */
 #define KOVRAP_CODELIST_BYTES 10000
 
+/* Widths of the text columns of c_kovraSeriesInfo, the terminating NUL
+ * included: each host buffer of a column holds at least this many bytes. */
+#define KOVRAP_CODE_WIDTH 10
+#define KOVRAP_TEXT1_WIDTH 8
+#define KOVRAP_TEXT2_WIDTH 10
+#define KOVRAP_TEXT3_WIDTH 8
+#define KOVRAP_TEXT4_WIDTH 8
+#define KOVRAP_TEXT5_WIDTH 82
+#define KOVRAP_TEXT6_WIDTH 10
+#define KOVRAP_TEXT7_WIDTH 84
+
+/* The windowed advanced count (ZOZurevAdvancedCount) and its statuses. */
+#define KOVRAP_ADVANCED_WINDOWED 1792       /**< advanced code aligned by its own window */
+#define KOVRAP_STATUS_TOO_FEW_PERIODS 834   /**< fewer periods than the frequency needs */
+#define KOVRAP_STATUS_SEGMENTS_MISMATCH 835 /**< the aligned parts do not fill the row */
+#define KOVRAP_STATUS_NO_MEMORY 836         /**< Kovrap could not allocate what it needed */
+
 /* ------------------------------------------------------------------------ */
 /* Host records. Fields are in this order with the platform's natural       */
 /* alignment; on x64 a record that starts with an int has 4 bytes of        */
@@ -79,8 +96,8 @@ typedef struct InfoStatusLists {
 } InfoStatusLists;
 
 /** Columns of c_kovraSeriesInfo, each indexed by request index. Text columns
- *  are arrays of pointers to host buffers of at least these widths: code 10,
- *  text1 8, text2 10, text3 8, text4 8, text5 82, text6 10, text7 84. */
+ *  are arrays of pointers to host buffers of at least these widths:
+ *  KOVRAP_CODE_WIDTH and KOVRAP_TEXT1_WIDTH to KOVRAP_TEXT7_WIDTH. */
 typedef struct SeriesInfoColumns {
     char **code;
     int *firstDate; /**< calendar date of the last day of the first period */
