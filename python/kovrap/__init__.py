@@ -7,9 +7,10 @@
 
 from ._api import CommonRange, Kovrap
 from ._calendar import alias_of, frequency_name
-from ._errors import KovrapError
+from ._errors import KovrapArgumentError, KovrapError, KovrapLoginError, KovrapLookupError
 from ._native import MISSING, library_name
 
-__all__ = ["Kovrap", "KovrapError", "CommonRange", "MISSING", "alias_of", "frequency_name",
+__all__ = ["Kovrap", "KovrapError", "KovrapArgumentError", "KovrapLookupError",
+           "KovrapLoginError", "CommonRange", "MISSING", "alias_of", "frequency_name",
            "library_name"]
-__version__ = "0.1.0"
+__version__ = "0.2.0"

@@ -8,10 +8,11 @@ import warnings
 import numpy as np
 import pandas as pd
 
-from ._errors import KovrapError
+from ._errors import KovrapArgumentError
 
 LOWEST = 1000  # the common range's "lowest frequency among the series"
-WEEKLY_GROUP = 57  # the common range's "any weekday, the first weekly series decides"
+WEEKLY_GROUP = 57  # the common range reads 57 as any weekday of the weekly group
+LAST_DAY = 99991231  # no period date beyond the year 9999 is shown
 
 _WEEKDAYS = ("mon", "tue", "wed", "thu", "fri", "sat", "sun")
 
@@ -29,6 +30,13 @@ for _day, _suffix in enumerate(_WEEKDAYS):
 
 _NAMES = {name: code for code, (name, _) in FREQUENCIES.items()}
 _NAMES.update({"weekly": WEEKLY_GROUP, "lowest": LOWEST})
+
+# The pandas aliases the library can honour, in upper case: every spelling
+# of the pandas versions the package runs on.
+_ALIASES = {"A": 10, "A-DEC": 10, "Y": 10, "Y-DEC": 10, "YE": 10, "YE-DEC": 10, "Q": 30,
+            "Q-DEC": 30, "QE": 30, "QE-DEC": 30, "M": 40, "ME": 40, "W": 57, "D": 60, "B": 61}
+_ALIASES.update({"W-" + day.upper(): 51 + k for k, day in enumerate(_WEEKDAYS)})
+_HONOURED = "A-DEC (Y-DEC), Q-DEC, M, W-MON .. W-SUN, D, B"
 
 
 def frequency_name(code):
@@ -48,59 +56,80 @@ def alias_of(code):
 
 
 def _code_of_offset(offset):
-    if isinstance(offset, pd.offsets.YearEnd) and offset.month == 12 and offset.n == 1:
+    """The code of a pandas offset the library can honour, else None. Only
+    the exact kinds: a custom business day or a quarter ending in March is
+    another calendar than the library's."""
+    if getattr(offset, "n", 1) != 1:
+        return None
+    kind = type(offset)
+    if kind is pd.offsets.YearEnd and offset.month == 12:
         return 10
-    if isinstance(offset, pd.offsets.QuarterEnd) and offset.startingMonth in (3, 6, 9, 12) \
-            and offset.n == 1:
+    if kind is pd.offsets.QuarterEnd and offset.startingMonth == 12:
         return 30
-    if isinstance(offset, pd.offsets.MonthEnd) and offset.n == 1:
+    if kind is pd.offsets.MonthEnd:
         return 40
-    if isinstance(offset, pd.offsets.Week) and offset.weekday is not None and offset.n == 1:
+    if kind is pd.offsets.Week and offset.weekday is not None:
         return 51 + offset.weekday
-    if isinstance(offset, pd.offsets.BusinessDay) and offset.n == 1:
+    if kind is pd.offsets.BusinessDay:
         return 61
-    if isinstance(offset, pd.offsets.Day) and offset.n == 1:
+    if kind is pd.offsets.Day:
         return 60
     return None
 
 
+def _is_pandas_frequency(text):
+    for read in (pd.tseries.frequencies.to_offset,
+                 lambda t: pd.Period("2000-01-03", freq=t).freq):
+        try:
+            with warnings.catch_warnings():
+                warnings.simplefilter("ignore")
+                read(text)
+            return True
+        except (ValueError, TypeError, KeyError, AttributeError):
+            pass
+    return False
+
+
+def _unknown(freq):
+    return KovrapArgumentError(
+        None, "unknown frequency %r (use annual, quarterly, monthly, weekly, weekly-mon .. "
+              "weekly-sun, daily, business, lowest, a pandas alias such as 'Q' or 'W-FRI', or a "
+              "code)" % (freq,))
+
+
 def parse_frequency(freq, known_code):
-    """A frequency code from a name ("quarterly", "weekly-sun", "lowest"), a
-    pandas alias or offset ("Q", "W-FRI", "B"), or a code the library knows.
-    known_code(code) asks the library whether it knows a code."""
+    """A frequency code from a name in any case ("Quarterly", "weekly-sun",
+    "lowest"), a pandas alias or offset the library can honour ("Q", "W-FRI",
+    "B"), or a code the library knows. known_code(code) asks the library
+    whether it knows a code."""
     if freq is None:
         return LOWEST
-    if isinstance(freq, (int, np.integer)) and not isinstance(freq, bool):
+    if isinstance(freq, (int, np.integer)) and not isinstance(freq, (bool, np.bool_)):
         code = int(freq)
-        if code == LOWEST or known_code(code):
+        if code == LOWEST or (-2 ** 31 <= code < 2 ** 31 and known_code(code)):
             return code
-    elif isinstance(freq, str):
+        raise _unknown(freq)
+    if isinstance(freq, str):
         text = freq.strip()
-        if text in _NAMES:
-            return _NAMES[text]
+        if text.lower() in _NAMES:
+            return _NAMES[text.lower()]
         if text.isdigit() and len(text) <= 4:
             return parse_frequency(int(text), known_code)
-        # An offset alias ("Q", "W-FRI"), else a period alias, which newer
-        # pandas keeps apart from the offsets ("M" against "ME").
-        for read in (pd.tseries.frequencies.to_offset,
-                     lambda t: pd.Period("2000-01-03", freq=t).freq):
-            try:
-                with warnings.catch_warnings():
-                    warnings.simplefilter("ignore")
-                    code = _code_of_offset(read(text))
-            except (ValueError, TypeError):
-                code = None
-            if code is not None:
-                return code
-    elif isinstance(freq, pd.offsets.BaseOffset):
+        if text.upper() in _ALIASES:
+            return _ALIASES[text.upper()]
+        if text and _is_pandas_frequency(text):
+            raise KovrapArgumentError(
+                None, "pandas frequency %r is not one the library can give (use %s)"
+                      % (freq, _HONOURED))
+        raise _unknown(freq)
+    if isinstance(freq, pd.offsets.BaseOffset):
         code = _code_of_offset(freq)
         if code is not None:
             return code
-    raise KovrapError(
-        None,
-        "unknown frequency %r (use annual, quarterly, monthly, weekly, weekly-mon .. weekly-sun, "
-        "daily, business, lowest, a pandas alias such as 'Q' or 'W-FRI', or a code)" % (freq,),
-    )
+        raise KovrapArgumentError(
+            None, "pandas frequency %r is not one the library can give (use %s)"
+                  % (freq.freqstr, _HONOURED))
+    raise _unknown(freq)
 
 
 def _ymd(year, month, day):
@@ -112,36 +141,55 @@ def _month_end(year, month):
 
 
 def _bad_date(value):
-    raise KovrapError(
-        None,
-        "bad date %r (use a pandas Period, a datetime, or text such as 2001, 2001Q3, 2001-07, "
-        "2001-07-15 or a period date such as 20013)" % (value,),
-    )
+    raise KovrapArgumentError(
+        None, "bad date %r (use a pandas Period, a datetime, or text such as 2001, 2001Q3, "
+              "2001-07, 2001-07-15 or a period date such as 20013; years 1 to 9999)" % (value,))
 
 
 _QUARTER = re.compile(r"^(\d{4})[Qq]?([1-4])$")
 _MONTH = re.compile(r"^(\d{4})-?(\d{2})$")
 _DAY = re.compile(r"^(\d{4})-?(\d{2})-?(\d{2})$")
+_EPOCH = datetime.date(1970, 1, 1).toordinal()
+
+
+def _day_of(date):
+    return _ymd(date.year, date.month, date.day)
 
 
 def date_span(value):
     """The first and last calendar day (YYYYMMDD ints) of what a date names:
     a year, a quarter, a month or a day, as text, a pandas Period, or a
-    datetime."""
+    datetime. Years run from 1 to 9999; anything else raises."""
+    if value is None or value is pd.NaT or (isinstance(value, float) and value != value):
+        _bad_date(value)
     if isinstance(value, pd.Period):
-        first = value.asfreq("D", how="start")
-        last = value.asfreq("D", how="end")
+        try:
+            first = value.asfreq("D", how="start")
+            last = value.asfreq("D", how="end")
+        except (ValueError, OverflowError):
+            _bad_date(value)
+        if not (1 <= first.year and last.year <= 9999):
+            _bad_date(value)
         return _ymd(first.year, first.month, first.day), _ymd(last.year, last.month, last.day)
-    if isinstance(value, (datetime.date, np.datetime64)):
-        stamp = pd.Timestamp(value)
-        day = _ymd(stamp.year, stamp.month, stamp.day)
+    if isinstance(value, datetime.date):
+        # Read field by field: a Timestamp would not reach before 1678.
+        day = _day_of(value)
         return day, day
-    if isinstance(value, (int, np.integer)) and not isinstance(value, bool):
+    if isinstance(value, np.datetime64):
+        days = value.astype("datetime64[D]")
+        if np.isnat(days):
+            _bad_date(value)
+        try:
+            day = _day_of(datetime.date.fromordinal(int(days.astype(np.int64)) + _EPOCH))
+        except (ValueError, OverflowError):
+            _bad_date(value)
+        return day, day
+    if isinstance(value, (int, np.integer)) and not isinstance(value, (bool, np.bool_)):
         value = str(int(value))
     if not isinstance(value, str):
         _bad_date(value)
     text = value.strip()
-    if len(text) < 4 or not text[:4].isdigit() or text[0] == "0":
+    if len(text) < 4 or not text[:4].isdigit() or text[:4] == "0000":
         _bad_date(value)
     year = int(text[:4])
     if len(text) == 4:
@@ -170,8 +218,8 @@ def period_of(ymd, code):
     """The pandas Period of the given frequency that holds a calendar date."""
     if ymd <= 0 or code not in FREQUENCIES:
         return None
-    text = "%04d-%02d-%02d" % (ymd // 10000, ymd // 100 % 100, ymd % 100)
-    return pd.Period(text, freq=FREQUENCIES[code][1])
+    return pd.Period(year=ymd // 10000, month=ymd // 100 % 100, day=ymd % 100,
+                     freq=FREQUENCIES[code][1])
 
 
 def period_index(first_ymd, count, code):
@@ -180,12 +228,36 @@ def period_index(first_ymd, count, code):
                            freq=FREQUENCIES[code][1])
 
 
+def day_ordinals(ymd):
+    """Days since 1970-01-01 of YYYYMMDD ints, for whole arrays at once."""
+    ymd = np.asarray(ymd, dtype=np.int64)
+    year, month, day = ymd // 10000, ymd // 100 % 100, ymd % 100
+    # The proleptic Gregorian day count, years starting in March.
+    year = year - (month <= 2)
+    era = np.floor_divide(year, 400)
+    year_of_era = year - era * 400
+    day_of_year = (153 * (month + np.where(month > 2, -3, 9)) + 2) // 5 + day - 1
+    day_of_era = year_of_era * 365 + year_of_era // 4 - year_of_era // 100 + day_of_year
+    return era * 146097 + day_of_era - 719468
+
+
+def periods_of(ymd, code):
+    """The Periods of one frequency that hold each of an array of calendar
+    dates, as a PeriodArray."""
+    days = pd.arrays.PeriodArray(day_ordinals(ymd), freq="D")
+    return days.asfreq(FREQUENCIES[code][1])
+
+
 def index_from_dates(dates, code):
     """A PeriodIndex from calendar dates, one Period per date."""
-    return pd.PeriodIndex([period_of(int(d), code) for d in dates], freq=FREQUENCIES[code][1])
+    return pd.PeriodIndex(periods_of(dates, code))
 
 
 def last_day(period):
     """The calendar date of a Period's last day."""
     day = period.asfreq("D", how="end")
     return _ymd(day.year, day.month, day.day)
+
+
+def shown_date(ymd):
+    return "%04d-%02d-%02d" % (ymd // 10000, ymd // 100 % 100, ymd % 100)

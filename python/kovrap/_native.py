@@ -9,8 +9,32 @@ import os
 import sys
 from ctypes import POINTER, Structure, c_char, c_char_p, c_double, c_int, c_void_p
 
-MISSING = 1e9  # the value in every slot without an observation
-CODELIST_BYTES = 10000
+from ._errors import KovrapError
+
+# The header's named constants, once; a test reads them back from the header.
+MISSING = 1e9  # KOVRAP_MISSING: the value in every slot without an observation
+CODELIST_BYTES = 10000  # KOVRAP_CODELIST_BYTES: directCodelist's buffer
+CODE_WIDTH = 10  # KOVRAP_CODE_WIDTH, the terminating NUL included
+# KOVRAP_TEXT1_WIDTH .. KOVRAP_TEXT7_WIDTH, the terminating NUL included.
+TEXT_WIDTHS = (8, 10, 8, 8, 82, 10, 84)
+ADVANCED_WINDOWED = 1792  # KOVRAP_ADVANCED_WINDOWED
+STATUS_TOO_FEW_PERIODS = 834  # KOVRAP_STATUS_TOO_FEW_PERIODS
+STATUS_SEGMENTS_MISMATCH = 835  # KOVRAP_STATUS_SEGMENTS_MISMATCH
+STATUS_NO_MEMORY = 836  # KOVRAP_STATUS_NO_MEMORY
+
+HEADER_CONSTANTS = {
+    "KOVRAP_MISSING": MISSING,
+    "KOVRAP_CODELIST_BYTES": CODELIST_BYTES,
+    "KOVRAP_CODE_WIDTH": CODE_WIDTH,
+    "KOVRAP_ADVANCED_WINDOWED": ADVANCED_WINDOWED,
+    "KOVRAP_STATUS_TOO_FEW_PERIODS": STATUS_TOO_FEW_PERIODS,
+    "KOVRAP_STATUS_SEGMENTS_MISMATCH": STATUS_SEGMENTS_MISMATCH,
+    "KOVRAP_STATUS_NO_MEMORY": STATUS_NO_MEMORY,
+}
+HEADER_CONSTANTS.update(("KOVRAP_TEXT%d_WIDTH" % (k + 1), w) for k, w in enumerate(TEXT_WIDTHS))
+
+# The direct library's listing asks for names at most this often.
+NAME_CALLS = 32
 
 IntArray = POINTER(c_int)
 TextArray = POINTER(c_char_p)  # a column of char * buffers, or a request list
@@ -164,7 +188,15 @@ def find_library(library=None):
 def load(path):
     """Loads the library and declares every export. The database libraries
     must lie beside it (or be found by the system's search)."""
-    lib = ctypes.CDLL(path)
+    try:
+        lib = ctypes.CDLL(path)
+    except OSError as e:
+        raise KovrapError(None, "cannot load the Kovrap library %s: %s" % (path, e)) from None
+    missing = [name for name, _, _ in EXPORTS if not hasattr(lib, name)]
+    if missing:
+        raise KovrapError(None, "%s is not the Kovrap library: it lacks %s" % (
+            path, ", ".join(missing[:3]) + (" and %d more" % (len(missing) - 3)
+                                            if len(missing) > 3 else "")))
     for name, result, arguments in EXPORTS:
         function = getattr(lib, name)
         function.argtypes = arguments

@@ -1,10 +1,16 @@
 """codes, info and common_range over the sample databases and generated ones."""
 
+import os
+import shutil
+import subprocess
+import sys
+import warnings
+
 import pandas as pd
 import pytest
 
 import kovrap
-from kovrap import _api
+from kovrap import _catalogue
 from conftest import ECON, MARKETS
 
 
@@ -31,21 +37,118 @@ def test_codes_of_a_large_database_are_whole(library, tmp_path):
     assert len(listed) == 10000 and listed == codes
 
 
-def test_codes_take_a_larger_buffer_when_the_listing_fills_half(kv, monkeypatch):
-    capacities = []
-
-    def tight(self, path):
-        # Room for the listing (some 150 bytes), but less than twice that.
-        capacities.append(200)
-        return 200
-
-    calls = []
+def recording(kv, monkeypatch):
+    """Records the size of every code-list buffer handed to the library."""
+    sizes = []
     original = kv.lib.c_kovraGetCodes
-    monkeypatch.setattr(kovrap.Kovrap, "_listing_capacity", tight)
     monkeypatch.setattr(kv.lib, "c_kovraGetCodes",
-                        lambda *a: calls.append(len(a[1])) or original(*a))
-    assert kv.codes("ECON") == list(ECON)
-    assert calls == [200, 800]
+                        lambda *a: sizes.append(len(a[1])) or original(*a))
+    return sizes
+
+
+def test_the_code_list_buffer_covers_the_largest_file_the_library_could_open(
+        library, tmp_path, monkeypatch):
+    kv = kovrap.Kovrap(library=library, data_dir=tmp_path)
+    sizes = recording(kv, monkeypatch)
+    codes = write_database(tmp_path, "BIG", 300)
+    big = (tmp_path / "BIG.tqvdb").stat().st_size
+    assert kv.codes("BIG") == codes and sizes == [big + 1]
+    # A small file of the name itself beside a large one with .tqvdb, unreadable
+    # to anyone but root: the buffer is sized for the larger.
+    (tmp_path / "Z").write_bytes(b"TQVDB 1\ndatabase Z\n\n")
+    (tmp_path / "Z").chmod(0)
+    (tmp_path / "Z.tqvdb").write_bytes((tmp_path / "BIG.tqvdb").read_bytes())
+    try:
+        kv.codes("Z")
+    except kovrap.KovrapLookupError:
+        pass  # as root the library reads Z itself, which holds no database
+    assert sizes[-1] == big + 1
+    # A link is followed as the library follows it.
+    (tmp_path / "L.tqvdb").symlink_to(tmp_path / "BIG.tqvdb")
+    assert kv.codes("L") == codes and sizes[-1] == big + 1
+
+
+def test_a_name_without_a_regular_readable_file_is_refused_before_the_library(
+        library, tmp_path, monkeypatch):
+    kv = kovrap.Kovrap(library=library, data_dir=tmp_path)
+    sizes = recording(kv, monkeypatch)
+    (tmp_path / "F").mkdir()
+    (tmp_path / "F.tqvdb").mkdir()
+    (tmp_path / "G.tqvdb").symlink_to(tmp_path / "nowhere.tqvdb")
+    for name in ("F", "G", "NONE"):
+        with pytest.raises(kovrap.KovrapLookupError,
+                           match=r"^cannot open database '%s': no readable file .*%s or .*%s\.tqvdb$"
+                                 % (name, name, name)):
+            kv.codes(name)
+        with pytest.raises(kovrap.KovrapLookupError, match="cannot open database '%s'" % name):
+            kv.fetch(name + ":S00000000")
+    assert sizes == []
+
+
+FIFO_PROBE = """
+import os, sys, kovrap
+kv = kovrap.Kovrap(library=sys.argv[1], data_dir=sys.argv[2])
+print(",".join(kv.codes("X")))
+"""
+
+
+@pytest.mark.skipif(not hasattr(os, "mkfifo"), reason="no FIFOs here")
+def test_a_fifo_beside_a_database_is_not_what_the_buffer_is_sized_by(library, tmp_path):
+    # The library opens regular files only; in a process of its own, so that a
+    # library that would wait on the FIFO fails the test instead of hanging it.
+    codes = write_database(tmp_path, "X", 3)
+    os.mkfifo(str(tmp_path / "X"))
+    run = subprocess.run([sys.executable, "-c", FIFO_PROBE, library, str(tmp_path)],
+                         capture_output=True, text=True, timeout=20)
+    assert run.returncode == 0, run.stderr
+    assert run.stdout.strip() == ",".join(codes)
+
+
+def direct_folder(tmp_path, data_dir, name, databases):
+    """A data folder for the direct library: the demo credentials and some
+    databases of annual series."""
+    folder = tmp_path / name
+    folder.mkdir()
+    shutil.copy(data_dir / "credentials", folder / "credentials")
+    for database, count in databases.items():
+        write_database(folder, database, count)
+    return folder
+
+
+def test_a_direct_listing_that_may_be_cut_at_32_calls_warns(library, data_dir, bin_dir,
+                                                             tmp_path):
+    # The stand-in answers 100 codes a call: 32 calls take 3,200 codes.
+    folder = direct_folder(tmp_path, data_dir, "service", {"FULL": 3300, "SHORT": 3199})
+    direct = kovrap.Kovrap(library=library, direct=True, data_dir=folder)
+    direct.login("demo", (bin_dir / "demo.password").read_text().splitlines()[0])
+    with pytest.warns(UserWarning, match=r"^the listing of 'FULL' holds 3200 codes and may have "
+                                         r"been cut at the direct library's limit of 32 calls"):
+        assert len(direct.codes("FULL")) == 3200
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        assert len(direct.codes("SHORT")) == 3199
+
+
+def test_each_direct_object_reads_its_own_folder(library, data_dir, bin_dir, tmp_path):
+    password = (bin_dir / "demo.password").read_text().splitlines()[0]
+    first = kovrap.Kovrap(library=library, direct=True, data_dir=data_dir)
+    first.login("demo", password)
+    other = direct_folder(tmp_path, data_dir, "other", {"ECON": 2})
+    second = kovrap.Kovrap(library=library, direct=True, data_dir=other)
+    try:
+        # Making the second does not re-point the first.
+        assert first.codes("ECON") == list(ECON)
+        assert os.environ.get("TQVD_DATA_DIR") is None
+        # The log-in belongs to the first object's folder.
+        with pytest.raises(kovrap.KovrapLoginError, match="^log in first"):
+            second.codes("ECON")
+        second.login("demo", password)
+        assert second.codes("ECON") == ["S00000000", "S00000001"]
+        assert first.codes("ECON") == list(ECON)
+    finally:
+        for host in (first, second):
+            with pytest.raises(kovrap.KovrapLoginError):
+                host.login("demo", "log out again")
 
 
 def test_codes_of_an_empty_database(library, tmp_path):
@@ -59,15 +162,15 @@ def test_info_gives_one_row_per_series(kv):
     pres = frame.loc["ECON:PRES"]
     assert pres["status"] == "ok" and pres["frequency"] == 30 and pres["freq"] == "Q-DEC"
     assert pres["first"] == pd.Period("1945Q1", "Q") and pres["last"] == pd.Period("1974Q4", "Q")
-    assert pres["observations"] == 120
+    assert pres["periods"] == 120
     assert [pres["attribute%d" % a] for a in range(1, 7)] == [1, 0, 6, 0, 0, 1]
     assert pres["text1"] == "percent" and pres["text5"] == ECON["PRES"]["text5"]
     assert pres["text7"] == ECON["PRES"]["text7"]
     daxw = frame.loc["MARKETS:DAXW"]
     assert daxw["freq"] == "W-FRI" and str(daxw["first"]) == "1991-06-29/1991-07-05"
-    assert daxw["observations"] == 372
+    assert daxw["periods"] == 372
     gdp = frame.loc["ECON:GDP"]
-    assert gdp["attribute1"] == 0 and pd.isna(gdp["first"]) and pd.isna(gdp["observations"])
+    assert gdp["attribute1"] == 0 and pd.isna(gdp["first"]) and pd.isna(gdp["periods"])
     assert frame.loc["ECON:GNPDEFL", "attribute4"] == 1954
     assert frame.loc["ECON:GNPDEFL", "text2"] == "deflator"
 
@@ -75,14 +178,14 @@ def test_info_gives_one_row_per_series(kv):
 def test_info_shows_statuses_other_than_not_found(kv, monkeypatch):
     # The stand-in answers status 1 for an unknown code; a query that the
     # library sorts into another list is shown, not raised.
-    original = _api.Kovrap._query
+    original = _catalogue.query
 
-    def sorted_into_list_2(self, refs, range_request=None):
-        answer = original(self, refs, range_request)
+    def sorted_into_list_2(*arguments):
+        answer = original(*arguments)
         answer["status_list"][1] = 2
         return answer
 
-    monkeypatch.setattr(_api.Kovrap, "_query", sorted_into_list_2)
+    monkeypatch.setattr(_catalogue, "query", sorted_into_list_2)
     frame = kv.info(["ECON:UKGAS", "ECON:JNJ"])
     assert list(frame["status"]) == ["ok", "status 3 or 4"]
     assert pd.isna(frame.loc["ECON:JNJ", "first"]) and pd.isna(frame.loc["ECON:JNJ", "attribute1"])

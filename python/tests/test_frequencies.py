@@ -1,6 +1,7 @@
 """PeriodIndex of each frequency, and the ways to name frequencies and dates."""
 
 import datetime
+import warnings
 
 import numpy as np
 import pandas as pd
@@ -50,12 +51,10 @@ def test_weeks_ending_on_each_day_average_the_business_days(kv, weekday):
     frame = kv.fetch("MARKETS:FTSE", freq=names[weekday])
     daily = business_days(MARKETS["FTSE"])
     expected = daily.groupby(daily.index.to_period(OFFSETS[51 + weekday])).mean()
-    # From the week of 1 July 1991 to the week of 14 August 1998; as an end,
-    # the day before a week's last day stands for the week before (the
-    # libraries read "a period date minus 1" so), which drops that week for
-    # weeks ending Saturday.
+    # From the week of 1 July 1991 to the week that holds 14 August 1998,
+    # whatever day the weeks end on.
     assert frame.index[0] == expected.index[0]
-    assert frame.index[-1] == pd.Period("1998-08-14", OFFSETS[51 + weekday]) - int(weekday == 5)
+    assert frame.index[-1] == pd.Period("1998-08-14", OFFSETS[51 + weekday])
     expected = expected.loc[frame.index[0]:frame.index[-1]]
     assert frame.index.equals(expected.index)
     assert frame.attrs["frequency"] == 51 + weekday
@@ -72,10 +71,77 @@ def test_business_days_at_daily_frequency_keep_their_days_and_leave_weekends_emp
     assert frame["CAC"][~weekdays].isna().all() and (~weekdays).sum() == 24
 
 
-def test_weekly_group_takes_the_weekday_of_the_first_weekly_series(kv):
-    window = kv.common_range(["MARKETS:DAXW", "MARKETS:DAX"], freq="weekly")
-    assert window.frequency == 55 and window.freq == "W-FRI"
-    assert window.used == ["MARKETS:DAXW", "MARKETS:DAX"]
+# The weekly group's member comes from the first usable series: a weekly
+# series gives its own weekday, a daily one weekly-fri, a business one weekly-sun.
+# (series, member, the weekly series shown on another weekday)
+MEMBERS = [
+    (["MARKETS:DAXW", "MARKETS:DAX"], 55, []),
+    (["MARKETS:DAX", "MARKETS:DAXW"], 57, ["MARKETS:DAXW is weekly-fri, shown in weekly-sun weeks"]),
+    (["MARKETS:DAX", "MARKETS:FTSEW", "MARKETS:DAXW"], 57,
+     ["MARKETS:FTSEW is weekly-fri, shown in weekly-sun weeks",
+      "MARKETS:DAXW is weekly-fri, shown in weekly-sun weeks"]),
+]
+
+
+@pytest.mark.parametrize("series,member,notes", MEMBERS)
+def test_weekly_member_comes_from_the_first_usable_series(kv, series, member, notes):
+    window = kv.common_range(series, freq="weekly")
+    assert window.frequency == member and window.used == series
+    assert window.notes == notes
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        frame = kv.fetch(series, freq="weekly")
+    assert frame.attrs["notes"] == notes
+    assert [str(w.message) for w in caught if w.category is UserWarning] == notes
+
+
+def test_weekly_member_of_a_daily_series_is_friday(library, tmp_path):
+    (tmp_path / "D.tqvdb").write_text(
+        "TQVDB 1\ndatabase D\nseries DAY\nfrequency 60\nrange 20230101 20230131\n"
+        "attributes 1 0 0 0 0 1\nvalues\n%s\nend\n" % " ".join(str(v) for v in range(31)))
+    kv = kovrap.Kovrap(library=library, data_dir=tmp_path)
+    assert kv.common_range("D:DAY", freq="weekly").frequency == 55
+
+
+WEEK = "1995-06-14"  # a Wednesday inside the business days of MARKETS:DAX
+
+
+@pytest.mark.parametrize("code", range(51, 58))
+def test_a_day_belongs_to_the_week_that_holds_it(kv, code):
+    # Each weekday of one week, as a start, as an end and as a rebase date.
+    offset = OFFSETS[code]
+    week = pd.Period(WEEK, offset)
+    first_day = week.asfreq("D", how="start")
+    for shift in range(7):
+        day = str(first_day + shift)
+        alone = kv.fetch("MARKETS:DAX", freq=code, start=day, end=day)
+        assert list(alone.index) == [week], (code, day)
+        ending = kv.fetch("MARKETS:DAX", freq=code, start=str(first_day - 21), end=day)
+        assert list(ending.index) == list(pd.period_range(end=week, periods=4, freq=offset))
+        starting = kv.fetch("MARKETS:DAX", freq=code, start=day, end=str(first_day + 27))
+        assert list(starting.index) == list(pd.period_range(week, periods=4, freq=offset))
+        rebased = kv.fetch("MARKETS:DAX", freq=code, start=str(first_day - 21),
+                           end=str(first_day + 27), advanced="rebase:" + day)
+        assert rebased.loc[week, "DAX"] == 100, (code, day)
+
+
+def test_rebase_takes_the_week_that_holds_the_date(kv):
+    frame = kv.fetch("MARKETS:DAXW", advanced="rebase:1992-04-30", start="1992-04", end="1992-05")
+    assert frame.loc[pd.Period("1992-05-01", "W-FRI"), "DAXW"] == 100
+
+
+def test_a_week_beyond_the_year_9999_is_refused(library, tmp_path):
+    # A daily series to the last day there is (a Friday), in weeks ending on
+    # Monday: its last week would end in the year 10000.
+    (tmp_path / "END.tqvdb").write_text(
+        "TQVDB 1\ndatabase END\nseries DAY\nfrequency 60\nrange 99991225 99991231\n"
+        "attributes 1 0 0 0 0 1\nvalues\n1 2 3 4 5 6 7\nend\n")
+    kv = kovrap.Kovrap(library=library, data_dir=tmp_path)
+    assert len(kv.fetch("END:DAY")) == 7
+    for call in (lambda: kv.fetch("END:DAY", freq="weekly-mon"),
+                 lambda: kv.common_range("END:DAY", freq="weekly-mon")):
+        with pytest.raises(kovrap.KovrapArgumentError, match="after 9999-12-31"):
+            call()
 
 
 DATES = [
@@ -109,7 +175,26 @@ def test_a_range_is_the_first_day_of_start_to_the_last_of_end(kv):
     assert window.freq == "B"
 
 
-@pytest.mark.parametrize("freq", ["fortnightly", "2Q", "H", 20, 58, "58", True, 1.5])
+@pytest.mark.parametrize("freq", ["fortnightly", "weekly-funday", "", 20, 58, "58", True, 1.5])
 def test_unknown_frequency_raises(kv, freq):
-    with pytest.raises(kovrap.KovrapError, match="unknown frequency"):
+    with pytest.raises(kovrap.KovrapArgumentError, match="^unknown frequency"):
         kv.fetch("ECON:UKGAS", freq=freq)
+
+
+@pytest.mark.parametrize("freq", ["C", "Q-MAR", "A-JUN", "2Q", "H",
+                                  pd.offsets.QuarterEnd(startingMonth=3),
+                                  pd.offsets.CustomBusinessDay(), pd.offsets.MonthEnd(2)])
+def test_pandas_aliases_the_library_cannot_honour_are_refused(kv, freq):
+    # Never read as a nearby frequency (C as B, Q-MAR as Q-DEC): refused
+    # with the list of those it can give.
+    with pytest.raises(kovrap.KovrapArgumentError,
+                       match=r"is not one the library can give \(use A-DEC .*W-MON .. W-SUN, D, B\)"):
+        kv.fetch("ECON:UKGAS", freq=freq)
+
+
+@pytest.mark.parametrize("freq,code", [("Monthly", 40), ("QUARTERLY", 30), ("Weekly-Fri", 55),
+                                       ("q", 30), ("w-wed", 53), ("Lowest", 10), ("40", 40),
+                                       (pd.offsets.Week(weekday=0), 51)])
+def test_frequency_names_in_any_case(kv, freq, code):
+    series = {10: "ECON:NILE", 30: "ECON:CO2", 40: "ECON:CO2"}.get(code, "MARKETS:DAX")
+    assert kv.common_range(series, freq=freq).frequency == code

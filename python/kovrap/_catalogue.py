@@ -1,0 +1,257 @@
+"""The catalogue: a database's codes, and the information query that info()
+and the common range share."""
+
+import ctypes
+import os
+import stat
+import warnings
+from ctypes import byref, c_int
+
+import numpy as np
+import pandas as pd
+
+from . import _calendar as cal
+from . import _native as native
+from ._errors import KovrapArgumentError, KovrapLoginError, KovrapLookupError
+from ._names import shown
+from ._session import calling
+
+NOT_LOGGED_IN = 3  # the direct library's status before a log-in
+# A direct listing where the host sees no file: room for every call of the
+# listing to write a full chunk of nine-character codes, and more.
+DIRECT_FLOOR = 4 << 20
+
+ATTRIBUTES = ("attribute1", "attribute2", "attribute3", "attribute4", "attribute5", "attribute6")
+TEXTS = ("text1", "text2", "text3", "text4", "text5", "text6", "text7")
+
+
+def _int_column(n, fill=0):
+    return np.full(n, fill, dtype=np.intc)
+
+
+def _ints(array):
+    return array.ctypes.data_as(native.IntArray)
+
+
+def _readable_size(path):
+    """The size of a regular file the process may read, else None. The
+    link is followed, as the library's open follows it."""
+    try:
+        info = os.stat(path)
+    except (OSError, ValueError):
+        return None
+    if not stat.S_ISREG(info.st_mode) or not os.access(path, os.R_OK):
+        return None
+    return info.st_size
+
+
+def _candidates(host, database, path):
+    if not host.direct:
+        return [path, path + ".tqvdb"]
+    folder = host.data_dir or os.environ.get("TQVD_DATA_DIR") or os.path.join(
+        os.path.dirname(os.path.abspath(host.library)), "tqvdata")
+    return [os.path.join(folder, database), os.path.join(folder, database + ".tqvdb")]
+
+
+def listing_capacity(host, database, path):
+    """The code-list buffer's size: it covers the largest regular, readable
+    file the library could open for the name (the name itself and the name
+    with .tqvdb), plus the final NUL, since a listing writes at most a code
+    and a comma per series and each series takes more than that in its file.
+    A local name with no such file is refused before the library is called."""
+    sizes = [s for s in map(_readable_size, _candidates(host, database, path)) if s is not None]
+    if sizes:
+        return max(sizes) + 1 if not host.direct else max(max(sizes) + 1, DIRECT_FLOOR)
+    if host.direct:
+        return DIRECT_FLOOR
+    raise KovrapLookupError(None, "cannot open database '%s': no readable file %s or %s"
+                                  % (shown(database), path, path + ".tqvdb"))
+
+
+def open_failure(host, database, status, path):
+    """The error of a database the library did not open, in the user's terms."""
+    if host.direct and status == NOT_LOGGED_IN:
+        return KovrapLoginError(status, "log in first: the direct library has no log-in for "
+                                        "this data folder (status %d)" % status)
+    where = "" if host.direct else " from %s" % path
+    return KovrapLookupError(status, "cannot open database '%s'%s (status %d)" % (
+        shown(database), where, status))
+
+
+def codes(host, database):
+    if not isinstance(database, str) or not database:
+        raise KovrapArgumentError(None, "%r is not a database name" % (database,))
+    if shown(database) != database:
+        raise KovrapArgumentError(None, "'%s' holds a control character" % shown(database))
+    path = host.path_of(database)
+    capacity = listing_capacity(host, database, path)
+    buffer = ctypes.create_string_buffer(capacity)
+    error = c_int(0)
+    with calling(host) as lib:
+        status = lib.c_kovraGetCodes(host.direct, buffer, os.fsencode(path), byref(error))
+    # The flag alone also rises when the direct library has no names at all;
+    # only a failed open returns a nonzero status with it.
+    if error.value != 0 and status != 0:
+        raise open_failure(host, database, status, path)
+    listed = [c for c in buffer.value.decode(host.encoding, "replace").split(",") if c]
+    # The direct listing stops after 32 calls for names whether or not the
+    # names ended, and does not say which. A list of equal batches that
+    # filled every call is what a cut listing looks like.
+    if host.direct and len(listed) >= native.NAME_CALLS and \
+            len(listed) % native.NAME_CALLS == 0:
+        warnings.warn("the listing of '%s' holds %d codes and may have been cut at the direct "
+                      "library's limit of %d calls for names" % (
+                          database, len(listed), native.NAME_CALLS), UserWarning, stacklevel=3)
+    return listed
+
+
+def check_databases(host, requests, indices):
+    """Raises for the first database of these requests that does not open."""
+    for k in indices:
+        database = requests.databases[k]
+        if host.direct:
+            codes(host, database)
+        else:
+            listing_capacity(host, database, requests.paths[k])
+    # Every database opens: the codes themselves are unknown.
+
+
+def query(host, requests, full, range_request=None):
+    """One c_kovraSeriesInfo call. full: every column, else only those the
+    common range reads. range_request: (frequency, start, end)."""
+    n = len(requests)
+    codes_, db_names, databases, database_count = requests.arguments()
+    counts = _int_column(7)
+    lists = [_int_column(n, -1) for _ in range(7)]
+    status = native.InfoStatusLists(0, _ints(counts), *[_ints(a) for a in lists])
+    first, last, frequency = _int_column(n), _int_column(n), _int_column(n)
+    attributes = [_int_column(n) if full or a in (0, 5) else None for a in range(6)]
+    texts = [TextColumn(n, w) if full else None for w in native.TEXT_WIDTHS]
+    code_column = TextColumn(n, native.CODE_WIDTH) if full else None
+
+    def pointer(column):
+        if column is None:
+            return None
+        return column.argument if isinstance(column, TextColumn) else _ints(column)
+
+    columns = native.SeriesInfoColumns(
+        pointer(code_column), _ints(first), _ints(last), pointer(attributes[0]), _ints(frequency),
+        *[pointer(a) for a in attributes[1:]], *[pointer(t) for t in texts])
+    cells = [c_int(v) for v in (range_request or (0, -1, -1))] + [c_int(0)]
+    common = native.CommonRange(1 if range_request else 0, *[ctypes.pointer(c) for c in cells])
+    exclusion_counts = _int_column(3)
+    exclusion_lists = [_int_column(n, -1) for _ in range(3)]
+    exclusions = native.RangeExclusions(0, _ints(exclusion_counts),
+                                        *[_ints(a) for a in exclusion_lists])
+    with calling(host) as lib:
+        lib.c_kovraSeriesInfo(
+            host.direct, byref(status), byref(columns), codes_.argument, db_names.argument,
+            databases.argument, database_count, n, 0, 0, byref(common), byref(exclusions))
+
+    def entries(array, listed):
+        listed = min(max(int(listed), 0), n)
+        chosen = array[:listed]
+        return chosen[(chosen >= 0) & (chosen < n)]
+
+    status_list = np.full(n, -1, dtype=int)
+    for k in range(7):
+        if counts[k]:
+            status_list[entries(lists[k], counts[k])] = k
+    not_found = np.flatnonzero(status_list == 0)
+    if not_found.size:
+        check_databases(host, requests, not_found.tolist())
+        more = " (and %d more)" % (not_found.size - 1) if not_found.size > 1 else ""
+        raise KovrapLookupError(1, "unknown series %s%s" % (
+            shown(requests.names[not_found[0]]), more))
+    answer = {"status_list": status_list, "first": first, "last": last,
+              "frequency": frequency, "attributes": attributes, "texts": texts}
+    if range_request:
+        role = np.zeros(n, dtype=int)  # 0 used, 1 empty, 2 finer, 3 coarser
+        for k in range(3):
+            if exclusion_counts[k]:
+                role[entries(exclusion_lists[k], exclusion_counts[k])] = k + 1
+        answer.update(role=role, chosen=cells[0].value, start=cells[1].value,
+                      end=cells[2].value, count=cells[3].value)
+    return answer
+
+
+class TextColumn:
+    """A text column of the information query: one zero-filled buffer per
+    request of the field's width, so that every text ends in NUL."""
+
+    def __init__(self, n, width):
+        self.bytes = np.zeros((n, width), dtype=np.uint8)
+        self.pointers = self.bytes.ctypes.data + np.arange(n, dtype=np.uintp) * np.uintp(width)
+
+    @property
+    def argument(self):
+        return self.pointers.ctypes.data_as(native.TextArray)
+
+    def texts(self, encoding):
+        raw = self.bytes.view("S%d" % self.bytes.shape[1]).ravel()
+        if not (self.bytes & 0x80).any() and _ascii_compatible(encoding):
+            # All ASCII: one conversion for the whole column.
+            return raw.astype("U").astype(object)
+        return np.array([b.decode(encoding, "replace") for b in raw], dtype=object)
+
+
+def _ascii_compatible(encoding):
+    try:
+        return "az09 ".encode(encoding) == b"az09 "
+    except (LookupError, UnicodeError):
+        return False
+
+
+def status_text(host, k):
+    return ["not found", "status 2", "status 3" if host.direct else "status 3 or 4",
+            "status 4", "status 5", "status 6", "other status"][k]
+
+
+def info(host, requests):
+    answer = query(host, requests, True)
+    n = len(requests)
+    frequency = answer["frequency"]
+    ok = answer["status_list"] < 0
+    has_range = ok & (answer["first"] > 0) & (answer["last"] > 0)
+    first = np.full(n, None, dtype=object)
+    last = np.full(n, None, dtype=object)
+    periods = np.full(n, -1, dtype=np.int64)
+    aliases = np.full(n, None, dtype=object)
+    for code in np.unique(frequency[ok]).tolist():
+        if code not in cal.FREQUENCIES:
+            continue
+        rows = np.flatnonzero(ok & (frequency == code))
+        aliases[rows] = cal.alias_of(code)
+        rows = np.flatnonzero(has_range & (frequency == code))
+        if not rows.size:
+            continue
+        beyond = rows[(answer["first"][rows] > cal.LAST_DAY) | (answer["last"][rows] > cal.LAST_DAY)]
+        if beyond.size:
+            raise KovrapArgumentError(None, "%s has a period date beyond the year 9999" % (
+                shown(requests.names[beyond[0]]),))
+        starts = cal.periods_of(answer["first"][rows], code)
+        ends = cal.periods_of(answer["last"][rows], code)
+        first[rows] = starts.astype(object)
+        last[rows] = ends.astype(object)
+        periods[rows] = ends.asi8 - starts.asi8 + 1
+    frame = pd.DataFrame({
+        "status": np.where(ok, "ok", np.array(
+            [status_text(host, int(k)) if k >= 0 else "ok" for k in answer["status_list"]]
+            if not ok.all() else ["ok"] * n, dtype=object)),
+        "frequency": pd.array(np.where(ok, frequency, 0), dtype="Int64"),
+        "freq": aliases,
+        "first": first,
+        "last": last,
+        "periods": pd.array(periods, dtype="Int64"),
+    }, index=pd.Index(requests.names, name="series"))
+    frame.loc[~ok, "frequency"] = pd.NA
+    frame.loc[periods < 0, "periods"] = pd.NA
+    for name, column in zip(ATTRIBUTES, answer["attributes"]):
+        values = pd.array(np.where(ok, column, 0), dtype="Int64")
+        values[~ok] = pd.NA
+        frame[name] = values
+    for name, column in zip(TEXTS, answer["texts"]):
+        texts = column.texts(host.encoding)
+        texts[~ok] = None
+        frame[name] = texts
+    return frame

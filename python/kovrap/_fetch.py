@@ -1,0 +1,259 @@
+"""The common range and the fetch: the window the library chooses, and the
+observations over it as a DataFrame."""
+
+import warnings
+from ctypes import POINTER, byref, c_double, c_int
+
+import numpy as np
+import pandas as pd
+
+from . import _calendar as cal
+from . import _native as native
+from . import _operations as operations
+from ._catalogue import query, status_text
+from ._errors import KovrapArgumentError, KovrapError
+from ._names import shown
+from ._session import calling
+
+
+class CommonRange:
+    """The window the library chooses for a set of series.
+
+    frequency: the frequency code; freq: pandas' alias; start, end: the first
+    and last period as pandas Periods; count: the periods from start to end;
+    used: the series that take part; set_aside: {series: reason}; notes:
+    what the user should know of the window (a weekly series shown on another
+    weekday); series: the series it was chosen for, in order.
+    fetch(series, window=...) reuses it instead of asking the library again."""
+
+    __slots__ = ("frequency", "freq", "start", "end", "count", "used", "set_aside", "notes",
+                 "series", "_first", "_last", "_roles")
+
+    def __init__(self, frequency, freq, start, end, count, used, set_aside, notes, series, first,
+                 last, roles):
+        self.frequency, self.freq, self.start, self.end = frequency, freq, start, end
+        self.count, self.used, self.set_aside, self.series = count, used, set_aside, series
+        self.notes = notes
+        # The library's own window: period dates and each series' part in it.
+        self._first, self._last, self._roles = first, last, roles
+
+    def __repr__(self):
+        return ("CommonRange(frequency=%r, freq=%r, start=%r, end=%r, count=%r, used=%r, "
+                "set_aside=%r)" % (self.frequency, self.freq, self.start, self.end, self.count,
+                                   self.used, self.set_aside))
+
+
+def _ints(array):
+    return array.ctypes.data_as(native.IntArray)
+
+
+def _text(value):
+    return value if isinstance(value, str) else str(value)
+
+
+def range_request(host, freq, start, end):
+    with calling(host) as lib:
+        frequency = cal.parse_frequency(freq, lambda c: lib.ymdToTqvdate(20000101, c) != -1)
+    first = cal.date_span(start)[0] if start is not None else -1
+    last = cal.date_span(end)[1] if end is not None else -1
+    return frequency, first, last
+
+
+def _set_aside_reason(name, role, own, chosen):
+    if role == 1:
+        return "%s has no observations" % name
+    if role == 2:
+        return "%s is %s, finer than %s and not to be aggregated" % (
+            name, cal.frequency_name(own), cal.frequency_name(chosen))
+    return "%s is %s, coarser than %s" % (name, cal.frequency_name(own), cal.frequency_name(chosen))
+
+
+def common_range(host, requests, freq, start, end):
+    request = range_request(host, freq, start, end)
+    answer = query(host, requests, False, request)
+    others = np.flatnonzero(answer["status_list"] > 0)
+    if others.size:
+        k = others[0]
+        raise KovrapError(None, "no common range: %s answered %s" % (
+            shown(requests.names[k]), status_text(host, int(answer["status_list"][k]))))
+    chosen, role, own = answer["chosen"], answer["role"], answer["frequency"]
+    set_aside = {}
+    for k in np.flatnonzero(role).tolist():
+        set_aside[requests.names[k]] = _set_aside_reason(requests.names[k], role[k], int(own[k]),
+                                                         chosen)
+    if len(set_aside) == len(requests):
+        raise KovrapError(None, "no series left for a common range: " +
+                          "; ".join(set_aside.values()))
+    count = answer["count"]
+    if count <= 0 or chosen not in cal.FREQUENCIES:
+        name = cal.frequency_name(chosen) if chosen in cal.FREQUENCIES else "common"
+        raise KovrapArgumentError(None, "no %s period from %s to %s" % (
+            name, _text(start) if start is not None else "the first observation",
+            _text(end) if end is not None else "the last observation"))
+    with calling(host) as lib:
+        # A weekly window from a Monday starts at that week's end.
+        first = lib.tqvdateToYmd(lib.c_kovraGetDate(answer["start"], 1, chosen), chosen)
+        last = lib.tqvdateToYmd(lib.c_kovraGetDate(answer["start"], count, chosen), chosen)
+    if last > cal.LAST_DAY or first > cal.LAST_DAY:
+        raise KovrapArgumentError(None, "the %s window ends after 9999-12-31, which cannot be "
+                                        "shown" % cal.frequency_name(chosen))
+    notes = []
+    if chosen in range(51, 58):
+        # The weekly group's member comes from the first usable series: a
+        # weekly series shown on another weekday says so.
+        weekly = np.flatnonzero((role == 0) & (own >= 51) & (own <= 57) & (own != chosen))
+        for k in weekly.tolist():
+            notes.append("%s is %s, shown in %s weeks" % (
+                requests.names[k], cal.frequency_name(int(own[k])), cal.frequency_name(chosen)))
+    return CommonRange(
+        frequency=chosen, freq=cal.alias_of(chosen), start=cal.period_of(first, chosen),
+        end=cal.period_of(last, chosen), count=count,
+        used=[requests.names[k] for k in np.flatnonzero(role == 0).tolist()],
+        set_aside=set_aside, notes=notes, series=tuple(requests.names), first=answer["start"],
+        last=answer["end"], roles=role.copy())
+
+
+def _labels(requests):
+    codes = requests.codes
+    return codes if len(set(codes)) == len(codes) else requests.names
+
+
+def _rebase_slot(lib, op, window):
+    """The row slot of a rebase date: the period that holds the date."""
+    frequency = window.frequency
+    day = cal.date_span(op.rebase)[0]
+    if 51 <= frequency <= 57:
+        # A weekly period date is a calendar day: the week's own last day,
+        # so that no reading of a day inside the week can shift it.
+        day = cal.last_day(cal.period_of(day, frequency))
+    base = lib.ymdToTqvdate(day, frequency)
+    slot = lib.c_kovraGetObsNum(window._first, base, frequency) - 1
+    if not 0 <= slot < window.count:
+        raise KovrapArgumentError(None, "rebase date %s lies outside the window (%s to %s)" % (
+            op.rebase, window.start, window.end))
+    return slot
+
+
+def _transforms(lib, ops, used, window):
+    rows = used.size
+    transform = np.full(rows, operations.NO_MATH, dtype=np.intc)
+    second = np.zeros(rows, dtype=np.intc)
+    flag = np.zeros(rows, dtype=np.intc)
+    # Mostly one operation (or none) for every series: no loop then.
+    same = ops.count(ops[0]) == len(ops)
+    if not rows or (same and ops[0] is None):
+        targets = []
+    elif same:
+        targets = [(slice(None), used[0])]
+    else:
+        targets = enumerate(used.tolist())
+    for r, k in targets:
+        op = ops[k]
+        if op is None:
+            continue
+        transform[r] = op.code
+        flag[r] = 1 if op.advanced else 0
+        second[r] = _rebase_slot(lib, op, window) if op.rebase is not None else op.second
+    # Transformation code 0 in the first request switches them all off; a
+    # math "level" leaves a row as fetched, so it is sent as "none".
+    transform[(flag == 0) & (transform == 0)] = operations.NO_MATH
+    if rows and not (transform != operations.NO_MATH).any():
+        transform[0] = 0
+    return transform, second, flag
+
+
+def fetch(host, requests, start, end, freq, math, advanced, aggregate, window):
+    labels = _labels(requests)
+    ops = operations.combine(requests, operations.per_series(requests, labels, math, False),
+                             operations.per_series(requests, labels, advanced, True))
+    mode = operations.aggregate_mode(aggregate)
+    if window is not None:
+        if not isinstance(window, CommonRange):
+            raise KovrapArgumentError(None, "window must be a CommonRange from common_range()")
+        if window.series != tuple(requests.names):
+            raise KovrapArgumentError(None, "the window was chosen for other series: %s" %
+                                      ", ".join(window.series))
+        if (freq, start, end) != (None, None, None):
+            raise KovrapArgumentError(None, "a window replaces freq, start and end")
+
+    with calling(host) as lib:
+        previous = None
+        if mode is not None:
+            previous = lib.c_getAggmode(host.direct)
+            lib.c_setAggmode(host.direct, mode)
+        try:
+            if window is None:
+                window = common_range(host, requests, freq, start, end)
+            values, count_status, dates, used = _get_data(host, lib, requests, ops, window)
+        finally:
+            if previous is not None:
+                lib.c_setAggmode(host.direct, previous)
+    return _frame(requests, labels, ops, window, values, count_status, dates, used)
+
+
+def _get_data(host, lib, requests, ops, window):
+    frequency, first, last, count = window.frequency, window._first, window._last, window.count
+    used = np.flatnonzero(window._roles == 0)
+    rows = used.size
+    transform, second, flag = _transforms(lib, ops, used, window)
+    zeros = np.zeros(rows, dtype=np.intc)
+    count_status = np.zeros(rows, dtype=np.intc)
+    transforms = native.TransformArrays(
+        _ints(transform), _ints(second), _ints(zeros), _ints(zeros), _ints(zeros), _ints(flag),
+        None, _ints(count_status))
+    # Every windowed count runs over the requested window.
+    window_start = np.full(rows, first, dtype=np.intc)
+    window_end = np.full(rows, last, dtype=np.intc)
+    windows = native.AdvancedWindows(_ints(window_start), _ints(window_end))
+    taken = requests if rows == len(requests) else requests.take(used.tolist())
+    codes, db_names, databases, database_count = taken.arguments()
+    # Filled with the missing value first, so that a slot the library leaves
+    # alone reads as missing and never as stale memory.
+    values = np.full((rows, count), native.MISSING, dtype=np.float64)
+    error = c_int(0)
+    lib.c_kovraGetData(
+        host.direct, values.ctypes.data_as(POINTER(c_double)), codes.argument, db_names.argument,
+        databases.argument, database_count, rows, first, last, frequency, 0, count,
+        byref(transforms), byref(windows), byref(error))
+    if error.value != 0:
+        what = "the fetch or the math operation" if any(
+            o is not None and not o.advanced for o in ops) else "the fetch"
+        raise KovrapError(error.value, "%s failed (status %d)" % (what, error.value))
+    dates = np.zeros(count, dtype=np.intc)
+    lib.c_kovraDateSeq(_ints(dates), first, count, frequency)
+    if count and dates[-1] > cal.LAST_DAY:
+        raise KovrapArgumentError(None, "the %s window ends after 9999-12-31, which cannot be "
+                                        "shown" % cal.frequency_name(frequency))
+    return values, count_status, dates, used
+
+
+def _frame(requests, labels, ops, window, values, count_status, dates, used):
+    frequency, count = window.frequency, window.count
+    index = cal.period_index(int(dates[0]), count, frequency)
+    if cal.last_day(index[-1]) != dates[-1]:
+        index = cal.index_from_dates(dates, frequency)
+    # As kovra shows them: the missing value and anything not finite.
+    values[(values == native.MISSING) | ~np.isfinite(values)] = np.nan
+    failed = {}
+    notes = ["left out: " + reason for reason in window.set_aside.values()]
+    notes += window.notes
+    for r in np.flatnonzero(count_status).tolist():
+        k = int(used[r])
+        name, op, status = requests.names[k], ops[k], int(count_status[r])
+        values[r] = np.nan
+        failed[name] = status
+        reason = operations.COUNT_REASONS.get(status)
+        notes.append("%s failed for %s%s (status %d)" % (
+            op.label, name, ": " + reason if reason else "", status))
+    if used.size == len(requests):
+        data = values.T
+    else:
+        data = np.full((count, len(requests)), np.nan)
+        data[:, used] = values.T
+    frame = pd.DataFrame(data, index=index, columns=labels, copy=False)
+    frame.attrs.update(
+        frequency=frequency, freq=window.freq, start=window.start, end=window.end,
+        count=count, set_aside=window.set_aside, failed=failed, notes=notes)
+    for note in notes:
+        warnings.warn(note, UserWarning, stacklevel=4)
+    return frame

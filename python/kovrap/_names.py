@@ -1,0 +1,177 @@
+"""Series names: DATABASE:CODE, or a (database, code) tuple, read once per
+call for a whole list, and the request lists the library takes."""
+
+import itertools
+import os
+import re
+
+import numpy as np
+
+from . import _native as native
+from ._errors import KovrapArgumentError
+
+MAX_CODE = native.CODE_WIDTH - 1
+
+_CONTROL = re.compile(r"[\x00-\x1f\x7f]")
+_DRIVE = re.compile(r"^[A-Za-z]:[\\/]")
+
+
+def shown(text):
+    """A name as written, a control character as \\xHH."""
+    return _CONTROL.sub(lambda m: "\\x%02X" % ord(m.group()), text)
+
+
+def _split(name):
+    """(database, code) of one name: at the first colon after an optional
+    drive, so that a code may hold colons and a Windows path its drive."""
+    if isinstance(name, tuple):
+        if len(name) == 2 and all(isinstance(part, str) for part in name):
+            return name
+        raise KovrapArgumentError(None, "%r is not a (database, code) pair of texts" % (name,))
+    if not isinstance(name, str):
+        raise KovrapArgumentError(None, "%r is not DATABASE:CODE" % (name,))
+    skip = 2 if _DRIVE.match(name) else 0
+    colon = name.find(":", skip)
+    if colon < 0:
+        return name, ""
+    return name[:colon], name[colon + 1:]
+
+
+class Requests:
+    """The series of one call as parallel lists: names as written (text form
+    of a tuple: DATABASE:CODE), databases, codes, the paths the library
+    opens. Built with one pass in C per list wherever it can."""
+
+    __slots__ = ("names", "databases", "codes", "paths", "encoding", "direct")
+
+    def __init__(self, series, direct, encoding, path_of):
+        if isinstance(series, (str, tuple)):
+            series = [series]
+        elif series is None or not hasattr(series, "__iter__"):
+            raise KovrapArgumentError(
+                None, "series must be DATABASE:CODE, a (database, code) tuple or a list of "
+                      "them, not %r" % (series,))
+        series = list(series)
+        if not series:
+            raise KovrapArgumentError(None, "no series given")
+        if all(type(name) is str for name in series):
+            names = series
+            # Mostly plain names: split in C, and again only those with a drive.
+            parts = list(map(str.partition, names, itertools.repeat(":")))
+            databases = [p[0] for p in parts]
+            codes = [p[2] for p in parts]
+            if 1 in map(len, databases):
+                for k, name in enumerate(names):
+                    if _DRIVE.match(name):
+                        databases[k], codes[k] = _split(name)
+            missing = "" in databases or "" in codes
+        else:
+            pairs = list(map(_split, series))
+            databases = [d for d, _ in pairs]
+            codes = [c for _, c in pairs]
+            names = [s if isinstance(s, str) else d + ":" + c
+                     for s, (d, c) in zip(series, pairs)]
+            missing = "" in databases or "" in codes
+        if missing:
+            k = next(k for k in range(len(names)) if not databases[k] or not codes[k])
+            raise KovrapArgumentError(None, "'%s' is not DATABASE:CODE" % shown(names[k]))
+        # Refused before the library sees them: a control character would end
+        # or bend the text the library reads.
+        if _CONTROL.search("".join(databases)) or _CONTROL.search("".join(codes)):
+            k = next(k for k in range(len(names))
+                     if _CONTROL.search(databases[k]) or _CONTROL.search(codes[k]))
+            raise KovrapArgumentError(None, "'%s' holds a control character" % shown(names[k]))
+        if max(map(len, codes)) > MAX_CODE or not "".join(codes).isascii():
+            for k, code in enumerate(codes):
+                if len(code) > MAX_CODE or len(code.encode(encoding, "replace")) > MAX_CODE:
+                    raise KovrapArgumentError(
+                        None, "'%s' has a code longer than %d characters" % (names[k], MAX_CODE))
+        if direct and "," in "".join(codes):
+            k = next(k for k, code in enumerate(codes) if "," in code)
+            raise KovrapArgumentError(
+                None, "'%s' has a comma in its code, which the direct library cannot take"
+                      % names[k])
+        self.names, self.databases, self.codes = names, databases, codes
+        unique = dict.fromkeys(databases)
+        paths = {database: path_of(database) for database in unique}
+        self.paths = list(map(paths.__getitem__, databases))
+        self.encoding, self.direct = encoding, direct
+
+    def __len__(self):
+        return len(self.names)
+
+    def take(self, indices):
+        """The requests at these indices, as a Requests of their own."""
+        other = object.__new__(Requests)
+        for field in ("names", "databases", "codes", "paths"):
+            values = getattr(self, field)
+            setattr(other, field, [values[k] for k in indices])
+        other.encoding, other.direct = self.encoding, self.direct
+        return other
+
+    def arguments(self):
+        """The library's request lists: codes, each request's database and
+        the databases once each, with the count of those."""
+        codes = Texts.joined(self.codes, self.encoding)
+        unique = list(dict.fromkeys(self.paths))
+        databases = Texts([os.fsencode(path) for path in unique])
+        if len(unique) == 1:
+            db_names = Texts.repeated(databases, len(self))
+        else:
+            where = dict(zip(unique, range(len(unique))))
+            db_names = Texts.picked(databases, np.fromiter(map(where.__getitem__, self.paths),
+                                                           dtype=np.intp, count=len(self)))
+        return codes, db_names, databases, len(unique)
+
+
+class Texts:
+    """A request list as one block of NUL-ended strings and a pointer to
+    each, built without a loop over the strings."""
+
+    __slots__ = ("block", "view", "pointers", "owner")
+
+    def __init__(self, items):
+        self._from_block(b"\0".join(items) + b"\0", len(items))
+
+    def _from_block(self, block, count):
+        self.block = block
+        self.view = np.frombuffer(block, dtype=np.uint8)
+        ends = np.flatnonzero(self.view == 0)
+        if ends.size != max(count, 1):
+            raise KovrapArgumentError(None, "a code or database name does not travel as text "
+                                            "(a NUL byte in its encoding)")
+        starts = np.zeros(count, dtype=np.uintp)
+        starts[1:] = ends[:count - 1] + 1
+        self.pointers = starts + np.uintp(self.view.ctypes.data)
+        self.owner = None
+
+    @classmethod
+    def joined(cls, texts, encoding):
+        """From str: encoded as one block, not one by one."""
+        self = object.__new__(cls)
+        try:
+            block = ("\0".join(texts) + "\0").encode(encoding)
+        except UnicodeEncodeError as e:
+            raise KovrapArgumentError(None, "a code cannot be written in %s: %s"
+                                            % (encoding, e.object[e.start:e.end])) from None
+        self._from_block(block, len(texts))
+        return self
+
+    @classmethod
+    def repeated(cls, texts, count):
+        """count pointers to the first string of another list."""
+        self = object.__new__(cls)
+        self.block, self.view, self.owner = None, None, texts
+        self.pointers = np.full(count, texts.pointers[0], dtype=np.uintp)
+        return self
+
+    @classmethod
+    def picked(cls, texts, indices):
+        self = object.__new__(cls)
+        self.block, self.view, self.owner = None, None, texts
+        self.pointers = texts.pointers[indices]
+        return self
+
+    @property
+    def argument(self):
+        return self.pointers.ctypes.data_as(native.TextArray)

@@ -1,0 +1,135 @@
+"""Math operations, advanced counts and aggregation modes, as the user
+writes them, turned into the library's codes."""
+
+import collections
+import re
+
+import numpy as np
+
+from . import _calendar as cal
+from . import _native as native
+from ._errors import KovrapArgumentError
+
+MATH = {"level": 0, "diff": 1, "pct": 2, "apct": 3, "yoy": 4, "log": 5}
+MOVING_AVERAGE = 1
+REBASE = 2
+NO_MATH = -1
+
+# The library's aggregation modes, named as pandas' resample names them.
+AGGREGATE = {"mean": 0, "sum": 1, "first": 2, "last": 3}
+
+COUNT_REASONS = {
+    native.STATUS_TOO_FEW_PERIODS: "too few periods in the window",
+    native.STATUS_SEGMENTS_MISMATCH: "the window does not fill the row",
+    native.STATUS_NO_MEMORY: "out of memory",
+}
+
+Operation = collections.namedtuple("Operation", "advanced code second rebase label")
+
+_INTEGER = re.compile(r"^[+-]?\d+$")
+
+
+def parse_int(text, whole):
+    """A 32-bit signed int written as an optional sign and digits; None for
+    text that is no number; refused, never wrapped, beyond 32 bits."""
+    text = text.strip()
+    if not _INTEGER.match(text):
+        return None
+    value = int(text)
+    if not -2 ** 31 <= value < 2 ** 31:
+        raise KovrapArgumentError(None, "bad number %r in %r" % (text, whole))
+    return value
+
+
+def parse(value, advanced):
+    """One operation from its text (or an int code); None for none."""
+    if value is None:
+        return None
+    if isinstance(value, bool) or not isinstance(value, (str, int, np.integer)):
+        raise KovrapArgumentError(None, "%r is not an operation (use text such as %s)" % (
+            value, "'ma:4'" if advanced else "'pct'"))
+    text = str(int(value) if isinstance(value, np.integer) else value).strip()
+    if not advanced:
+        if text.lower() in MATH:
+            return Operation(False, MATH[text.lower()], 0, None, text)
+        code = parse_int(text, text)
+        if code is None:
+            raise KovrapArgumentError(None, "unknown math operation %r (use level, diff, pct, "
+                                            "apct, yoy, log or a code)" % (value,))
+        names = {c: n for n, c in MATH.items()}
+        return Operation(False, code, 0, None, names.get(code, "code %d" % code))
+    name, colon, parameter = text.partition(":")
+    if name.lower() == "seasonal" and not colon:
+        return Operation(True, native.ADVANCED_WINDOWED, 0, None, text)
+    if name.lower() == "ma" and colon:
+        span = parse_int(parameter, text)
+        if span is None or span < 1:
+            raise KovrapArgumentError(None, "ma takes a span of at least one period, as in ma:4")
+        return Operation(True, MOVING_AVERAGE, span, None, text)
+    if name.lower() == "rebase" and colon:
+        cal.date_span(parameter)  # a bad date fails before anything is read
+        return Operation(True, REBASE, 0, parameter, text)
+    code = parse_int(name, text)
+    if code is None:
+        raise KovrapArgumentError(None, "unknown advanced operation %r (use seasonal, ma:SPAN, "
+                                        "rebase:DATE or CODE[:SECOND])" % (value,))
+    second = parse_int(parameter, text) if colon else 0
+    if second is None:
+        raise KovrapArgumentError(None, "bad parameter in %r (use CODE or CODE:SECOND)" % (value,))
+    # Code 0 in the first request turns every transformation off.
+    if code == 0:
+        raise KovrapArgumentError(None, "advanced code 0 is no operation: it turns "
+                                        "transformations off")
+    return Operation(True, code, second, None, "code " + text)
+
+
+def per_series(requests, labels, value, advanced):
+    """One operation (or None) per request, from one value for all, a list
+    in the order of the series, or a dict keyed by column label, by name or
+    by (database, code)."""
+    n = len(requests)
+    if isinstance(value, dict):
+        position = {}
+        for k in range(n):
+            for key in (labels[k], requests.names[k],
+                        (requests.databases[k], requests.codes[k])):
+                position.setdefault(key, []).append(k)
+        ops = [None] * n
+        for key, given in value.items():
+            if key not in position:
+                raise KovrapArgumentError(None, "operation for a series not fetched: %s" % (key,))
+            op = parse(given, advanced)
+            for k in position[key]:
+                ops[k] = op
+        return ops
+    if isinstance(value, (list, tuple)):
+        if len(value) != n:
+            raise KovrapArgumentError(None, "%d operations for %d series" % (len(value), n))
+        return [parse(v, advanced) for v in value]
+    return [parse(value, advanced)] * n
+
+
+def combine(requests, maths, advances):
+    """Each request's one operation: a series takes a math operation or an
+    advanced count, not both."""
+    if maths.count(None) == len(maths):
+        return advances
+    if advances.count(None) == len(advances):
+        return maths
+    ops = []
+    for name, m, a in zip(requests.names, maths, advances):
+        if m is not None and a is not None:
+            raise KovrapArgumentError(None, "%s has both a math operation and an advanced count"
+                                      % name)
+        ops.append(a if a is not None else m)
+    return ops
+
+
+def aggregate_mode(aggregate):
+    """The library's aggregation mode for pandas' name, None for none."""
+    if aggregate is None:
+        return None
+    if isinstance(aggregate, str) and aggregate.strip().lower() in AGGREGATE:
+        return AGGREGATE[aggregate.strip().lower()]
+    raise KovrapArgumentError(None, "unknown aggregation %r (use mean, sum, first or last)"
+                                    % (aggregate,))
