@@ -8,16 +8,18 @@ bare c_kovraGetData call for the same requests, in one run.
 Writes a database of SERIES monthly series of PERIODS observations each
 (from January 2000) into a temporary folder, and puts the same series into
 the stand-in engine's store in memory; for each, times alternately:
-  bare:  one c_kovraGetData over every series with arrays prepared beforehand;
-  fetch: kv.fetch(every series), which also asks c_kovraSeriesInfo for the
-         common range and builds the DataFrame.
-  both:  the bare c_kovraSeriesInfo for the common range, then the bare
-         c_kovraGetData: the two library calls that fetch makes;
+  data:   one bare c_kovraGetData over every series, arrays made beforehand;
+  both:   the bare c_kovraSeriesInfo for the common range (asking only for
+          the columns the range reads), then the bare c_kovraGetData: the
+          two library calls that kv.fetch makes;
+  fetch:  kv.fetch(every series) -> DataFrame;
   window: kv.fetch(every series, window=...) with a common range asked for
-         once beforehand, which makes only the c_kovraGetData call.
-Prints the median of each and the ratios. Run it with a Python that has
-numpy and pandas (Debian's /usr/bin/python3, or the test venv), from the
-repository, after the native build.
+          once beforehand, which makes only the c_kovraGetData call;
+  info:   the bare c_kovraSeriesInfo with every column, the call kv.info makes;
+  kv.info: kv.info(every series) -> DataFrame.
+Prints the median of each and the ratios of the package to its bare calls.
+Run it with a Python that has numpy and pandas (Debian's /usr/bin/python3,
+or the test venv), from the repository, after the native build.
 """
 
 import argparse
@@ -76,7 +78,8 @@ def memory_store(build, series, periods):
     return engine, codes, 200001, last
 
 
-def measure(library, database, codes, first, last, count, repetitions, between, data_dir=None):
+def measure(library, database, codes, first, last, count, repetitions, between, data_dir=None,
+            clock=time.perf_counter):
     """Median seconds of the bare call and of kv.fetch, timed alternately."""
     n = len(codes)
     lib = native.load(library)
@@ -106,30 +109,41 @@ def measure(library, database, codes, first, last, count, repetitions, between, 
     def as_ints(a):
         return a.ctypes.data_as(native.IntArray)
 
-    texts = [np.zeros((n, w + 1), dtype=np.uint8) for w in (10, 8, 10, 8, 8, 82, 10, 84)]
+    widths = (native.CODE_WIDTH,) + native.TEXT_WIDTHS
+    texts = [np.zeros((n, w), dtype=np.uint8) for w in widths]
     text_pointers = [(t.ctypes.data + np.arange(n, dtype=np.uintp) * t.shape[1]).astype(np.uintp)
                      for t in texts]
     text_args = [p.ctypes.data_as(native.TextArray) for p in text_pointers]
     int_columns = [ints(n) for _ in range(9)]
     status_counts, status_lists = ints(7), [ints(n) for _ in range(7)]
     status = native.InfoStatusLists(0, as_ints(status_counts), *[as_ints(a) for a in status_lists])
-    columns = native.SeriesInfoColumns(text_args[0], *[as_ints(a) for a in int_columns],
-                                       *text_args[1:])
+    full_columns = native.SeriesInfoColumns(text_args[0], *[as_ints(a) for a in int_columns],
+                                            *text_args[1:])
+    # What the common range reads: the dates, attributes 1 and 6, the frequency.
+    first_dates, last_dates, attribute1, frequency, attribute6 = [ints(n) for _ in range(5)]
+    range_columns = native.SeriesInfoColumns(
+        None, as_ints(first_dates), as_ints(last_dates), as_ints(attribute1), as_ints(frequency),
+        None, None, None, None, as_ints(attribute6), None, None, None, None, None, None, None)
     cells = [ints(1) for _ in range(4)]
     exclusion_counts, exclusion_lists = ints(3), [ints(n) for _ in range(3)]
     exclusions = native.RangeExclusions(0, as_ints(exclusion_counts),
                                         *[as_ints(a) for a in exclusion_lists])
 
-    def bare_info():
+    def bare_range():
         cells[0][0], cells[1][0], cells[2][0] = 1000, -1, -1
         common = native.CommonRange(1, *[as_ints(c) for c in cells])
-        lib.c_kovraSeriesInfo(0, byref(status), byref(columns), code_array, db_array, databases,
-                              1, n, 0, 0, byref(common), byref(exclusions))
+        lib.c_kovraSeriesInfo(0, byref(status), byref(range_columns), code_array, db_array,
+                              databases, 1, n, 0, 0, byref(common), byref(exclusions))
         assert (cells[0][0], cells[1][0], cells[2][0], cells[3][0]) == (40, first, last, count)
 
     def bare_both():
-        bare_info()
+        bare_range()
         bare()
+
+    def bare_info():
+        lib.c_kovraSeriesInfo(0, byref(status), byref(full_columns), code_array, db_array,
+                              databases, 1, n, 0, 0, None, None)
+        assert status_counts.sum() == 0
 
     kv = kovrap.Kovrap(library=library, data_dir=data_dir)
     names = [database + ":" + c for c in codes]
@@ -142,6 +156,9 @@ def measure(library, database, codes, first, last, count, repetitions, between, 
     def fetch_window():
         return kv.fetch(names, window=window)
 
+    def info():
+        return kv.info(names)
+
     # Once each, untimed; and the two agree.
     bare()
     frame = fetch()
@@ -149,29 +166,35 @@ def measure(library, database, codes, first, last, count, repetitions, between, 
     np.testing.assert_array_equal(frame.to_numpy(), values.T)
 
     np.testing.assert_array_equal(fetch_window().to_numpy(), values.T)
+    assert info().shape[0] == n
 
-    timings = {"bare": [], "both": [], "fetch": [], "window": []}
+    timings = {"bare": [], "both": [], "fetch": [], "window": [], "info": [], "kv.info": []}
     for _ in range(repetitions):
         for name, call in (("bare", bare), ("both", bare_both), ("fetch", fetch),
-                           ("window", fetch_window)):
+                           ("window", fetch_window), ("info", bare_info), ("kv.info", info)):
             between()
-            began = time.perf_counter()
+            began = clock()
             call()
-            timings[name].append(time.perf_counter() - began)
+            timings[name].append(clock() - began)
     return {name: statistics.median(t) for name, t in timings.items()}
 
 
 def report(title, times):
     print(title)
-    print("  %-44s %9.1f ms" % ("bare c_kovraGetData", times["bare"] * 1e3))
-    print("  %-44s %9.1f ms" % ("bare c_kovraSeriesInfo + c_kovraGetData", times["both"] * 1e3))
-    print("  %-44s %9.1f ms" % ("kv.fetch -> DataFrame", times["fetch"] * 1e3))
-    print("  %-44s %9.1f ms" % ("kv.fetch(window=common range) -> DataFrame",
-                                  times["window"] * 1e3))
-    print("  %-44s %9.2f" % ("ratio fetch / bare c_kovraGetData", times["fetch"] / times["bare"]))
-    print("  %-44s %9.2f" % ("ratio fetch / bare info + data", times["fetch"] / times["both"]))
-    print("  %-44s %9.2f" % ("ratio fetch(window) / bare c_kovraGetData",
+    rows = [
+        ("bare c_kovraGetData", "bare"),
+        ("bare c_kovraSeriesInfo (range) + c_kovraGetData", "both"),
+        ("kv.fetch -> DataFrame", "fetch"),
+        ("kv.fetch(window=common range) -> DataFrame", "window"),
+        ("bare c_kovraSeriesInfo (every column)", "info"),
+        ("kv.info -> DataFrame", "kv.info"),
+    ]
+    for label, key in rows:
+        print("  %-50s %9.1f ms" % (label, times[key] * 1e3))
+    print("  %-50s %9.2f" % ("ratio fetch / its two bare calls", times["fetch"] / times["both"]))
+    print("  %-50s %9.2f" % ("ratio fetch(window) / bare c_kovraGetData",
                              times["window"] / times["bare"]))
+    print("  %-50s %9.2f" % ("ratio info / bare c_kovraSeriesInfo", times["kv.info"] / times["info"]))
 
 
 def main():
@@ -181,27 +204,30 @@ def main():
     parser.add_argument("--periods", type=int, default=240)
     parser.add_argument("--repetitions", type=int, default=7)
     parser.add_argument("--store", choices=("file", "memory", "both"), default="both")
+    parser.add_argument("--clock", choices=("wall", "cpu"), default="wall",
+                        help="wall time, or the process's CPU time (steadier on a busy machine)")
     args = parser.parse_args()
+    clock = time.perf_counter if args.clock == "wall" else time.process_time
     library = os.environ.get("KOVRAP_LIBRARY") or os.path.join(args.build, "bin",
                                                               kovrap.library_name())
     # The stand-ins journal every call: the journal is emptied between runs,
     # outside the clock, so that it does not grow through the benchmark.
     engine = ctypes.CDLL(os.path.join(args.build, "bin", "libtqvstandin.so"))
-    print("%d series x %d monthly observations, median of %d" % (
-        args.series, args.periods, args.repetitions))
+    print("%d series x %d monthly observations, median of %d, %s time" % (
+        args.series, args.periods, args.repetitions, args.clock))
 
     if args.store in ("file", "both"):
         with tempfile.TemporaryDirectory() as folder:
             path = os.path.join(folder, "BENCH.tqvdb")
             codes, first, last = write_database(path, args.series, args.periods)
             times = measure(library, "BENCH", codes, first, last, args.periods,
-                            args.repetitions, engine.tqvs_clear_log, data_dir=folder)
+                            args.repetitions, engine.tqvs_clear_log, data_dir=folder, clock=clock)
         report("database file (every opening call reads and parses the file):", times)
 
     if args.store in ("memory", "both"):
         engine, codes, first, last = memory_store(args.build, args.series, args.periods)
         times = measure(library, "BENCH", codes, first, last, args.periods, args.repetitions,
-                        engine.tqvs_clear_log)
+                        engine.tqvs_clear_log, clock=clock)
         report("stand-in store in memory (no file to read):", times)
 
 

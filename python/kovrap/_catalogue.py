@@ -188,11 +188,14 @@ class TextColumn:
         return self.pointers.ctypes.data_as(native.TextArray)
 
     def texts(self, encoding):
-        raw = self.bytes.view("S%d" % self.bytes.shape[1]).ravel()
-        if not (self.bytes & 0x80).any() and _ascii_compatible(encoding):
-            # All ASCII: one conversion for the whole column.
-            return raw.astype("U").astype(object)
-        return np.array([b.decode(encoding, "replace") for b in raw], dtype=object)
+        """The column's texts, each up to its first NUL, decoded as one block."""
+        raw = self.bytes.view("S%d" % self.bytes.shape[1]).ravel().tolist()
+        if _ascii_compatible(encoding):
+            texts = b"\0".join(raw).decode(encoding, "replace").split("\0")
+            if len(texts) == len(raw):
+                return np.array(texts, dtype=object)
+        return np.array([b.split(b"\0", 1)[0].decode(encoding, "replace") for b in raw],
+                        dtype=object)
 
 
 def _ascii_compatible(encoding):
@@ -207,17 +210,30 @@ def status_text(host, k):
             "status 4", "status 5", "status 6", "other status"][k]
 
 
+def _integers(values, missing):
+    return pd.arrays.IntegerArray(np.asarray(values, dtype=np.int64), missing)
+
+
 def info(host, requests):
     answer = query(host, requests, True)
     n = len(requests)
     frequency = answer["frequency"]
-    ok = answer["status_list"] < 0
+    status_list = answer["status_list"]
+    ok = status_list < 0
     has_range = ok & (answer["first"] > 0) & (answer["last"] > 0)
-    first = np.full(n, None, dtype=object)
-    last = np.full(n, None, dtype=object)
-    periods = np.full(n, -1, dtype=np.int64)
+    known = np.unique(frequency[ok]).tolist()
+    periods = np.zeros(n, dtype=np.int64)
     aliases = np.full(n, None, dtype=object)
-    for code in np.unique(frequency[ok]).tolist():
+    one = len(known) == 1 and known[0] in cal.FREQUENCIES
+    if one:
+        # One frequency: the first and last periods as a column of its own dtype.
+        nat = pd.arrays.PeriodArray(np.full(n, pd.NaT.value, dtype=np.int64),
+                                    freq=cal.offset_of(known[0]))
+        first, last = nat.copy(), nat.copy()
+    else:
+        first = np.full(n, None, dtype=object)
+        last = np.full(n, None, dtype=object)
+    for code in known:
         if code not in cal.FREQUENCIES:
             continue
         rows = np.flatnonzero(ok & (frequency == code))
@@ -225,33 +241,36 @@ def info(host, requests):
         rows = np.flatnonzero(has_range & (frequency == code))
         if not rows.size:
             continue
-        beyond = rows[(answer["first"][rows] > cal.LAST_DAY) | (answer["last"][rows] > cal.LAST_DAY)]
-        if beyond.size:
+        if (answer["first"][rows] > cal.LAST_DAY).any() or \
+                (answer["last"][rows] > cal.LAST_DAY).any():
+            k = rows[(answer["first"][rows] > cal.LAST_DAY) |
+                     (answer["last"][rows] > cal.LAST_DAY)][0]
             raise KovrapArgumentError(None, "%s has a period date beyond the year 9999" % (
-                shown(requests.names[beyond[0]]),))
+                shown(requests.names[k]),))
         starts = cal.periods_of(answer["first"][rows], code)
         ends = cal.periods_of(answer["last"][rows], code)
-        first[rows] = starts.astype(object)
-        last[rows] = ends.astype(object)
+        if one:
+            first[rows], last[rows] = starts, ends
+        else:
+            first[rows], last[rows] = starts.astype(object), ends.astype(object)
         periods[rows] = ends.asi8 - starts.asi8 + 1
-    frame = pd.DataFrame({
-        "status": np.where(ok, "ok", np.array(
-            [status_text(host, int(k)) if k >= 0 else "ok" for k in answer["status_list"]]
-            if not ok.all() else ["ok"] * n, dtype=object)),
-        "frequency": pd.array(np.where(ok, frequency, 0), dtype="Int64"),
+    if ok.all():
+        status = np.full(n, "ok", dtype=object)
+    else:
+        status = np.array([status_text(host, k) if k >= 0 else "ok"
+                           for k in status_list.tolist()], dtype=object)
+    columns = {
+        "status": status,
+        "frequency": _integers(frequency, ~ok),
         "freq": aliases,
         "first": first,
         "last": last,
-        "periods": pd.array(periods, dtype="Int64"),
-    }, index=pd.Index(requests.names, name="series"))
-    frame.loc[~ok, "frequency"] = pd.NA
-    frame.loc[periods < 0, "periods"] = pd.NA
+        "periods": _integers(periods, ~has_range),
+    }
     for name, column in zip(ATTRIBUTES, answer["attributes"]):
-        values = pd.array(np.where(ok, column, 0), dtype="Int64")
-        values[~ok] = pd.NA
-        frame[name] = values
+        columns[name] = _integers(column, ~ok)
     for name, column in zip(TEXTS, answer["texts"]):
         texts = column.texts(host.encoding)
         texts[~ok] = None
-        frame[name] = texts
-    return frame
+        columns[name] = texts
+    return pd.DataFrame(columns, index=pd.Index(requests.names, name="series"))

@@ -108,7 +108,8 @@ def common_range(host, requests, freq, start, end):
     return CommonRange(
         frequency=chosen, freq=cal.alias_of(chosen), start=cal.period_of(first, chosen),
         end=cal.period_of(last, chosen), count=count,
-        used=[requests.names[k] for k in np.flatnonzero(role == 0).tolist()],
+        used=list(requests.names) if not set_aside else [
+            requests.names[k] for k in np.flatnonzero(role == 0).tolist()],
         set_aside=set_aside, notes=notes, series=tuple(requests.names), first=answer["start"],
         last=answer["end"], roles=role.copy())
 
@@ -233,7 +234,12 @@ def _frame(requests, labels, ops, window, values, count_status, dates, used):
     if cal.last_day(index[-1]) != dates[-1]:
         index = cal.index_from_dates(dates, frequency)
     # As kovra shows them: the missing value and anything not finite.
-    values[(values == native.MISSING) | ~np.isfinite(values)] = np.nan
+    # A database holds finite numbers only: the infinities come from a
+    # transformation, and only then are they looked for.
+    hidden = values == native.MISSING
+    if ops.count(None) != len(ops):
+        hidden |= ~np.isfinite(values)
+    np.copyto(values, np.nan, where=hidden)
     failed = {}
     notes = ["left out: " + reason for reason in window.set_aside.values()]
     notes += window.notes

@@ -2,6 +2,7 @@
 call for a whole list, and the request lists the library takes."""
 
 import itertools
+import operator
 import os
 import re
 
@@ -14,6 +15,7 @@ MAX_CODE = native.CODE_WIDTH - 1
 
 _CONTROL = re.compile(r"[\x00-\x1f\x7f]")
 _DRIVE = re.compile(r"^[A-Za-z]:[\\/]")
+_FIRST, _LAST = operator.itemgetter(0), operator.itemgetter(2)
 
 
 def shown(text):
@@ -42,7 +44,7 @@ class Requests:
     of a tuple: DATABASE:CODE), databases, codes, the paths the library
     opens. Built with one pass in C per list wherever it can."""
 
-    __slots__ = ("names", "databases", "codes", "paths", "encoding", "direct")
+    __slots__ = ("names", "databases", "codes", "paths", "encoding", "direct", "_codes")
 
     def __init__(self, series, direct, encoding, path_of):
         if isinstance(series, (str, tuple)):
@@ -54,12 +56,22 @@ class Requests:
         series = list(series)
         if not series:
             raise KovrapArgumentError(None, "no series given")
-        if all(type(name) is str for name in series):
+        fast = _one_database(series, encoding) if set(map(type, series)) == {str} else None
+        if fast is not None:
+            database, codes, block = fast
+            self.names, self.databases, self.codes = series, [database] * len(series), codes
+            self.paths = [path_of(database)] * len(series)
+            self.encoding, self.direct, self._codes = encoding, direct, block
+            # A comma in a direct code is refused by the general path.
+            if not direct or "," not in "".join(codes):
+                return
+        self._codes = None
+        if set(map(type, series)) == {str}:
             names = series
             # Mostly plain names: split in C, and again only those with a drive.
             parts = list(map(str.partition, names, itertools.repeat(":")))
-            databases = [p[0] for p in parts]
-            codes = [p[2] for p in parts]
+            databases = list(map(_FIRST, parts))
+            codes = list(map(_LAST, parts))
             if 1 in map(len, databases):
                 for k, name in enumerate(names):
                     if _DRIVE.match(name):
@@ -77,7 +89,8 @@ class Requests:
             raise KovrapArgumentError(None, "'%s' is not DATABASE:CODE" % shown(names[k]))
         # Refused before the library sees them: a control character would end
         # or bend the text the library reads.
-        if _CONTROL.search("".join(databases)) or _CONTROL.search("".join(codes)):
+        unique = dict.fromkeys(databases)
+        if _CONTROL.search("".join(unique)) or _CONTROL.search("".join(codes)):
             k = next(k for k in range(len(names))
                      if _CONTROL.search(databases[k]) or _CONTROL.search(codes[k]))
             raise KovrapArgumentError(None, "'%s' holds a control character" % shown(names[k]))
@@ -92,7 +105,6 @@ class Requests:
                 None, "'%s' has a comma in its code, which the direct library cannot take"
                       % names[k])
         self.names, self.databases, self.codes = names, databases, codes
-        unique = dict.fromkeys(databases)
         paths = {database: path_of(database) for database in unique}
         self.paths = list(map(paths.__getitem__, databases))
         self.encoding, self.direct = encoding, direct
@@ -106,13 +118,13 @@ class Requests:
         for field in ("names", "databases", "codes", "paths"):
             values = getattr(self, field)
             setattr(other, field, [values[k] for k in indices])
-        other.encoding, other.direct = self.encoding, self.direct
+        other.encoding, other.direct, other._codes = self.encoding, self.direct, None
         return other
 
     def arguments(self):
         """The library's request lists: codes, each request's database and
         the databases once each, with the count of those."""
-        codes = Texts.joined(self.codes, self.encoding)
+        codes = self._codes if self._codes is not None else Texts.joined(self.codes, self.encoding)
         unique = list(dict.fromkeys(self.paths))
         databases = Texts([os.fsencode(path) for path in unique])
         if len(unique) == 1:
@@ -122,6 +134,61 @@ class Requests:
             db_names = Texts.picked(databases, np.fromiter(map(where.__getitem__, self.paths),
                                                            dtype=np.intp, count=len(self)))
         return codes, db_names, databases, len(unique)
+
+
+def _one_database(names, encoding):
+    """The common case at the speed of a few passes over the bytes of all
+    names together: plain names of one database, each a code of at most 9
+    bytes, without control characters. Gives (database, codes, code Texts),
+    or None for anything else, which the general path reads (and refuses)."""
+    first = names[0]
+    if _DRIVE.match(first):
+        return None
+    database, colon, _ = first.partition(":")
+    if not colon or not database:
+        return None
+    try:
+        joined = "\0".join(names).encode(encoding)
+        prefix = (database + ":").encode(encoding)
+    except UnicodeError:
+        return None
+    view = np.frombuffer(joined, dtype=np.uint8)
+    ends = np.flatnonzero(view == 0)
+    n = len(names)
+    if ends.size != n - 1 or _CONTROL_BYTES[view].any():
+        return None
+    starts = np.empty(n, dtype=np.intp)
+    starts[0] = 0
+    starts[1:] = ends + 1
+    stops = np.empty(n, dtype=np.intp)
+    stops[:-1] = ends
+    stops[-1] = view.size
+    width = len(prefix)
+    lengths = stops - starts - width
+    if lengths.min() < 1 or lengths.max() > MAX_CODE:
+        return None
+    # Every name starts with the same database and its colon.
+    heads = view[starts[:, None] + np.arange(width)]
+    if not (heads == np.frombuffer(prefix, dtype=np.uint8)).all():
+        return None
+    # The codes' block: each code and its NUL, the heads left out.
+    keep = np.ones(view.size + 1, dtype=bool)
+    keep[(starts[:, None] + np.arange(width)).ravel()] = False
+    block = np.append(view, np.uint8(0))[keep].tobytes()
+    codes = block[:-1].decode(encoding).split("\0")
+    texts = object.__new__(Texts)
+    texts.block, texts.owner = block, None
+    texts.view = np.frombuffer(block, dtype=np.uint8)
+    offsets = np.zeros(n, dtype=np.uintp)
+    np.cumsum(lengths[:-1] + 1, out=offsets[1:])
+    texts.pointers = offsets + np.uintp(texts.view.ctypes.data)
+    return database, codes, texts
+
+
+# Bytes that refuse a name: the control characters other than the separator.
+_CONTROL_BYTES = np.zeros(256, dtype=bool)
+_CONTROL_BYTES[1:0x20] = True
+_CONTROL_BYTES[0x7f] = True
 
 
 class Texts:

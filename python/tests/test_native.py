@@ -97,3 +97,17 @@ def test_version(kv):
     version = kv.version()
     assert version["interface"] == 1
     assert version["local"].startswith("tqvapi64") and version["direct"].startswith("tqvdapi64")
+
+
+def test_constants_are_the_headers(tmp_path):
+    # Every named constant of the header is mirrored, with the header's value.
+    text = re.sub(r"/\*.*?\*/", " ", HEADER.read_text(), flags=re.S)
+    defined = dict(re.findall(r"^\s*#define\s+(KOVRAP_[A-Z0-9_]+)\s+([0-9][0-9.e+]*)\s*$", text,
+                              flags=re.M))
+    assert defined.keys() == native.HEADER_CONSTANTS.keys()
+    for name, value in native.HEADER_CONSTANTS.items():
+        assert float(defined[name]) == value and type(value)(float(defined[name])) == value, name
+    # The widths the package builds its text columns with are these.
+    assert native.TEXT_WIDTHS == tuple(native.HEADER_CONSTANTS["KOVRAP_TEXT%d_WIDTH" % k]
+                                       for k in range(1, 8))
+    assert kovrap.MISSING == native.HEADER_CONSTANTS["KOVRAP_MISSING"]

@@ -1,5 +1,7 @@
 """Fetched values against the CSV files the sample databases were built from."""
 
+import datetime
+
 import numpy as np
 import pandas as pd
 import pytest
@@ -84,3 +86,136 @@ def test_periods_before_pandas_timestamps(library, tmp_path):
     daily = kv.fetch("OLD:D")
     assert [str(p) for p in daily.index] == ["1600-01-01", "1600-01-02", "1600-01-03"]
     assert str(kv.info(["OLD:D"]).loc["OLD:D", "first"]) == "1600-01-01"
+
+
+def write(folder, name, blocks):
+    """A .tqvdb file from (code, frequency, range, values, extra lines) blocks."""
+    text = b"TQVDB 1\ndatabase X\n"
+    for code, frequency, span, values, extra in blocks:
+        text += (b"series %s\nfrequency %d\nrange %s\nattributes 1 0 0 0 0 1\n%svalues\n%s\nend\n"
+                 % (code.encode(), frequency, span.encode(), extra, values.encode()))
+    (folder / (name + ".tqvdb")).write_bytes(text)
+
+
+def test_a_computed_result_of_exactly_1e9_reads_as_missing(library, tmp_path):
+    # 1e9 is the interface's missing value: a difference that comes to it
+    # cannot be told from a missing observation.
+    write(tmp_path, "BIG", [("S", 10, "2000 2002", "500000000 1500000000 2000000000", b"")])
+    kv = kovrap.Kovrap(library=library, data_dir=tmp_path)
+    same_values(kv.fetch("BIG:S")["S"], [5e8, 1.5e9, 2e9])
+    same_values(kv.fetch("BIG:S", math="diff")["S"], [np.nan, np.nan, 5e8])
+
+
+# (aggregate, pandas' resample method)
+AGGREGATIONS = [("mean", "mean"), ("sum", "sum"), ("first", "first"), ("last", "last"),
+                ("SUM", "sum")]
+
+
+@pytest.mark.parametrize("aggregate,method", AGGREGATIONS)
+def test_aggregate_combines_finer_periods_as_pandas_resample_does(kv, aggregate, method):
+    monthly = kv.fetch("ECON:CO2", start="1990", end="1991")["CO2"]
+    expected = getattr(monthly.groupby(monthly.index.asfreq("Q")), method)()
+    before = kv.lib.c_getAggmode(0)
+    quarterly = kv.fetch("ECON:CO2", start="1990", end="1991", freq="quarterly",
+                         aggregate=aggregate)
+    np.testing.assert_allclose(quarterly["CO2"].to_numpy(), expected.to_numpy(), rtol=1e-12)
+    assert kv.lib.c_getAggmode(0) == before
+
+
+def test_aggregate_mode_is_restored_after_a_failure(kv):
+    kv.lib.c_setAggmode(0, 2)
+    try:
+        with pytest.raises(kovrap.KovrapError, match=r"failed \(status 30\)"):
+            kv.fetch("ECON:CO2", freq="quarterly", aggregate="sum", math=99)
+        assert kv.lib.c_getAggmode(0) == 2
+        # Without aggregate= the library's mode stays as it is.
+        first = kv.fetch("ECON:CO2", start="1990", end="1990", freq="annual")
+        assert first["CO2"].iloc[0] == kv.fetch("ECON:CO2", start="1990-01", end="1990-01")[
+            "CO2"].iloc[0]
+    finally:
+        kv.lib.c_setAggmode(0, 0)
+
+
+def test_names_split_at_the_first_colon_after_a_drive():
+    from kovrap._names import Requests
+    cases = {
+        "ECON:UKGAS": ("ECON", "UKGAS"),
+        "ODD:A:B": ("ODD", "A:B"),
+        "C:\\data\\ECON.tqvdb:UKGAS": ("C:\\data\\ECON.tqvdb", "UKGAS"),
+        "c:/data/ODD:A:B": ("c:/data/ODD", "A:B"),
+        "C:UKGAS": ("C", "UKGAS"),
+        ("W:X", "Y:Z"): ("W:X", "Y:Z"),
+    }
+    requests = Requests(list(cases), False, "utf-8", lambda database: database)
+    assert list(zip(requests.databases, requests.codes)) == list(cases.values())
+    assert requests.names[-1] == "W:X:Y:Z"
+    # Plain names of one database take a faster way to the same lists.
+    from kovrap._names import Texts
+    plain = ["ODD:A:B", "ODD:C", "ODD:\u00e9t\u00e9", "ODD:ODD:X"]
+    fast = Requests(plain, False, "utf-8", lambda database: "/data/" + database)
+    assert (fast.databases, fast.codes, fast.paths) == (
+        ["ODD"] * 4, ["A:B", "C", "\u00e9t\u00e9", "ODD:X"], ["/data/ODD"] * 4)
+    codes = fast.arguments()[0]
+    assert codes.block == Texts.joined(fast.codes, "utf-8").block
+    assert [codes.block[p - codes.pointers[0]:].split(b"\0")[0].decode() for p in
+            codes.pointers] == fast.codes
+
+
+def test_a_listed_code_with_a_colon_can_be_fetched(library, tmp_path):
+    write(tmp_path, "ODD", [("A:B", 10, "2000 2001", "1 2", b""), ("C", 10, "2000 2001", "3 4", b"")])
+    write(tmp_path, "W:X", [("C", 10, "2000 2001", "5 6", b"")])
+    kv = kovrap.Kovrap(library=library, data_dir=tmp_path)
+    assert kv.codes("ODD") == ["A:B", "C"]
+    for series in ("ODD:A:B", ("ODD", "A:B")):
+        frame = kv.fetch([series, "ODD:C"])
+        assert list(frame.columns) == ["A:B", "C"]
+        same_values(frame["A:B"], [1, 2])
+    # A database whose name holds a colon, by the tuple form.
+    frame = kv.fetch([("W:X", "C"), "ODD:C"])
+    assert list(frame.columns) == ["W:X:C", "ODD:C"]
+    same_values(frame["W:X:C"], [5, 6])
+    assert list(kv.info([("W:X", "C")]).index) == ["W:X:C"]
+
+
+def test_texts_are_read_in_the_encoding_given(library, tmp_path):
+    write(tmp_path, "ENC", [("S", 10, "2000 2000", "1", "text5 Z\u00fcrich caf\u00e9\n".encode("latin-1"))])
+    latin = kovrap.Kovrap(library=library, data_dir=tmp_path, encoding="latin-1")
+    assert latin.info("ENC:S").loc["ENC:S", "text5"] == "Z\u00fcrich caf\u00e9"
+    utf8 = kovrap.Kovrap(library=library, data_dir=tmp_path)
+    assert utf8.encoding == "utf-8"
+    assert utf8.info("ENC:S").loc["ENC:S", "text5"] == "Z\ufffdrich caf\ufffd"
+
+
+def test_dates_from_year_1_and_before_pandas_timestamps(library, tmp_path):
+    write(tmp_path, "OLD", [("A", 10, "1500 1503", "1 2 NA 4", b"")])
+    kv = kovrap.Kovrap(library=library, data_dir=tmp_path)
+    frame = kv.fetch("OLD:A", start=datetime.date(1501, 3, 1), end=np.datetime64("1502-01-01"))
+    assert [str(p) for p in frame.index] == ["1501", "1502"]
+    window = kv.common_range("OLD:A", "0001", "1503")
+    assert (str(window.start), window.count) == ("1", 1503)
+
+
+def test_operations_by_column_or_full_name(kv):
+    by_name = kv.fetch(["ECON:CO2", "ECON:NOTTEM"], start="1970", end="1971",
+                       math={"ECON:CO2": "diff"}, advanced={"NOTTEM": "ma:2"})
+    by_column = kv.fetch(["ECON:CO2", "ECON:NOTTEM"], start="1970", end="1971",
+                         math={"CO2": "diff"}, advanced={("ECON", "NOTTEM"): "ma:2"})
+    assert by_column.equals(by_name)
+    same_values(by_name["CO2"].iloc[1:], np.diff(kv.fetch("ECON:CO2", start="1970",
+                                                          end="1971")["CO2"]))
+
+
+def test_common_range_takes_the_arguments_of_fetch_in_their_order(kv):
+    window = kv.common_range("ECON:CO2", "1990", "1991", "quarterly")
+    assert (window.freq, str(window.start), str(window.end), window.count) == (
+        "Q-DEC", "1990Q1", "1991Q4", 8)
+    frame = kv.fetch("ECON:CO2", "1990", "1991", "quarterly")
+    assert len(frame) == 8
+
+
+def test_set_aside_and_failed_series_warn(kv):
+    with pytest.warns(UserWarning) as caught:
+        kv.fetch(["ECON:NILE", "ECON:GDP"])
+    assert [str(w.message) for w in caught] == ["left out: ECON:GDP has no observations"]
+    with pytest.warns(UserWarning, match=r"^seasonal failed for ECON:PRES \(status 31\)$"):
+        kv.fetch(["ECON:UKGAS", "ECON:PRES"], advanced="seasonal", start="1978", end="1983")
