@@ -68,21 +68,27 @@ def same_number(actual, expected):
 
 @pytest.fixture(scope="module")
 def hosts(library, data_dir, bin_dir):
-    """A local host, and direct ones logged in or not, made when first asked."""
-    made = {}
+    """A local host, and a direct one logged in (direct "1") or logged out
+    ("nologin") before each case: the log-in is the data service's, shared
+    by every object of the folder."""
+    local = kovrap.Kovrap(library=library, data_dir=data_dir)
+    direct = kovrap.Kovrap(library=library, direct=True, data_dir=data_dir)
+    password = (bin_dir / "demo.password").read_text().splitlines()[0]
 
-    def host(direct):
-        if direct not in made:
-            if not direct:
-                made[direct] = kovrap.Kovrap(library=library, data_dir=data_dir)
-            else:
-                made[direct] = kovrap.Kovrap(library=library, direct=True, data_dir=data_dir)
-                if direct == "1":
-                    password = (bin_dir / "demo.password").read_text().splitlines()[0]
-                    made[direct].login("demo", password)
-        return made[direct]
+    def host(kind):
+        if not kind:
+            return local
+        if kind == "1":
+            direct.login("demo", password)
+        else:
+            assert kind == "nologin", "unknown direct %r" % kind
+            with pytest.raises(kovrap.KovrapLoginError):
+                direct.login("demo", "a wrong password logs out")
+        return direct
 
-    return host
+    yield host
+    with pytest.raises(kovrap.KovrapLoginError):
+        direct.login("demo", "a wrong password logs out")
 
 
 def run(kv, row, data_dir):
