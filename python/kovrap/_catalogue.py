@@ -73,7 +73,10 @@ def open_failure(host, database, status, path):
     if host.direct and status == NOT_LOGGED_IN:
         return KovrapLoginError(status, "log in first: the direct library has no log-in for "
                                         "this data folder (status %d)" % status)
-    where = "" if host.direct else " from %s" % path
+    if host.direct:
+        where = " in the data folder %s" % host.data_dir if host.data_dir else ""
+    else:
+        where = " from %s" % path
     return KovrapLookupError(status, "cannot open database '%s'%s (status %d)" % (
         shown(database), where, status))
 

@@ -7,6 +7,9 @@ class KovrapError(Exception):
     status (None when the request itself is wrong), the message a sentence."""
 
     def __init__(self, status=None, message=""):
+        # KovrapError("text") is a message without a status.
+        if message == "" and isinstance(status, str):
+            status, message = None, status
         super().__init__(status, message)
         self.status = status
         self.message = message
@@ -21,12 +24,6 @@ class KovrapError(Exception):
 
 class KovrapArgumentError(KovrapError, ValueError):
     """The request itself is wrong: a name, a date, a frequency, an operation."""
-
-    def __init__(self, status=None, message=""):
-        # Raised mostly with the message alone.
-        if message == "" and isinstance(status, str):
-            status, message = None, status
-        super().__init__(status, message)
 
 
 class KovrapLookupError(KovrapError, LookupError):

@@ -103,7 +103,7 @@ def common_range(host, requests, freq, start, end):
         # weekly series shown on another weekday says so.
         weekly = np.flatnonzero((role == 0) & (own >= 51) & (own <= 57) & (own != chosen))
         for k in weekly.tolist():
-            notes.append("%s is %s, shown in %s weeks" % (
+            notes.append("%s is %s, shown on %s weeks" % (
                 requests.names[k], cal.frequency_name(int(own[k])), cal.frequency_name(chosen)))
     return CommonRange(
         frequency=chosen, freq=cal.alias_of(chosen), start=cal.period_of(first, chosen),

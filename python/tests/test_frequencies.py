@@ -76,10 +76,10 @@ def test_business_days_at_daily_frequency_keep_their_days_and_leave_weekends_emp
 # (series, member, the weekly series shown on another weekday)
 MEMBERS = [
     (["MARKETS:DAXW", "MARKETS:DAX"], 55, []),
-    (["MARKETS:DAX", "MARKETS:DAXW"], 57, ["MARKETS:DAXW is weekly-fri, shown in weekly-sun weeks"]),
+    (["MARKETS:DAX", "MARKETS:DAXW"], 57, ["MARKETS:DAXW is weekly-fri, shown on weekly-sun weeks"]),
     (["MARKETS:DAX", "MARKETS:FTSEW", "MARKETS:DAXW"], 57,
-     ["MARKETS:FTSEW is weekly-fri, shown in weekly-sun weeks",
-      "MARKETS:DAXW is weekly-fri, shown in weekly-sun weeks"]),
+     ["MARKETS:FTSEW is weekly-fri, shown on weekly-sun weeks",
+      "MARKETS:DAXW is weekly-fri, shown on weekly-sun weeks"]),
 ]
 
 
