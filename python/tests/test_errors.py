@@ -112,14 +112,16 @@ def test_errors_of_the_other_calls(kv, data_dir):
         kovrap.Kovrap(library=kv.library, encoding="no-such-encoding")
 
 
-def test_a_library_that_does_not_load_raises(tmp_path, bin_dir):
+def test_a_library_that_does_not_load_raises(tmp_path, bin_dir, monkeypatch):
     with pytest.raises(F, match="cannot load the Kovrap library"):
         kovrap.Kovrap(library=str(tmp_path / "libKovrap64.so"))
     # A library that loads but is not Kovrap: named, with what it lacks.
     other = str(bin_dir / "libtqvstandin.so")
-    with pytest.raises(F, match=r"^%s is not the Kovrap library: it lacks isLeapYear" %
-                       re.escape(other)):
-        kovrap.Kovrap(library=other)
+    monkeypatch.setenv("KOVRAP_LIBRARY", other)
+    for given in (other, None):
+        with pytest.raises(F, match=r"^%s is not the Kovrap library: it lacks isLeapYear" %
+                           re.escape(other)):
+            kovrap.Kovrap(library=given)
 
 
 # (user, password, message)
