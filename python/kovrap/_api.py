@@ -31,10 +31,13 @@ class Kovrap:
             codecs.lookup(encoding)
         except (LookupError, TypeError):
             raise KovrapArgumentError(None, "unknown encoding %r" % (encoding,)) from None
-        self.library = native.find_library(library)
+        try:
+            self.library = native.find_library(library)
+            self.data_dir = os.fsdecode(os.fspath(data_dir)) if data_dir is not None else None
+        except TypeError as e:
+            raise KovrapArgumentError(None, "library and data_dir are paths: %s" % e) from None
         self.lib = native.load(self.library)
         self.direct = 1 if direct else 0
-        self.data_dir = os.fspath(data_dir) if data_dir is not None else None
         if self.data_dir is not None and self.direct:
             self.data_dir = os.path.abspath(self.data_dir)
         self.encoding = encoding

@@ -174,7 +174,7 @@ def find_library(library=None):
     """The path or name to load: the argument, else KOVRAP_LIBRARY, else a
     copy beside the package, else the plain name for the system's search."""
     if library:
-        return os.fspath(library)
+        return os.fsdecode(os.fspath(library))
     from_environment = os.environ.get("KOVRAP_LIBRARY")
     if from_environment:
         return from_environment

@@ -110,6 +110,9 @@ def test_errors_of_the_other_calls(kv, data_dir):
             kv.codes(database)
     with pytest.raises(A, match="unknown encoding"):
         kovrap.Kovrap(library=kv.library, encoding="no-such-encoding")
+    for arguments in ({"library": 5}, {"library": kv.library, "data_dir": 5}):
+        with pytest.raises(A, match="are paths"):
+            kovrap.Kovrap(**arguments)
 
 
 def test_a_library_that_does_not_load_raises(tmp_path, bin_dir, monkeypatch):
