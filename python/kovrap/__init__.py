@@ -13,4 +13,4 @@ from ._native import MISSING, library_name
 __all__ = ["Kovrap", "KovrapError", "KovrapArgumentError", "KovrapLookupError",
            "KovrapLoginError", "CommonRange", "MISSING", "alias_of", "frequency_name",
            "library_name"]
-__version__ = "0.2.0"
+__version__ = "0.1.0"
