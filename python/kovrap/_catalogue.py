@@ -262,18 +262,19 @@ def info(host, requests):
     else:
         status = np.array([status_text(host, k) if k >= 0 else "ok"
                            for k in status_list.tolist()], dtype=object)
-    columns = {
-        "status": status,
-        "frequency": _integers(frequency, ~ok),
-        "freq": aliases,
-        "first": first,
-        "last": last,
-        "periods": _integers(periods, ~has_range),
-    }
-    for name, column in zip(ATTRIBUTES, answer["attributes"]):
-        columns[name] = _integers(column, ~ok)
-    for name, column in zip(TEXTS, answer["texts"]):
-        texts = column.texts(host.encoding)
-        texts[~ok] = None
-        columns[name] = texts
-    return pd.DataFrame(columns, index=pd.Index(requests.names, name="series"))
+    # The object columns as one block made here, the others added to it:
+    # pandas then has nothing to gather into blocks of its own.
+    texts = np.empty((len(TEXTS) + 2, n), dtype=object)
+    texts[0], texts[1] = status, aliases
+    for row, column in enumerate(answer["texts"], 2):
+        texts[row] = column.texts(host.encoding)
+    texts[2:, ~ok] = None
+    frame = pd.DataFrame(texts.T, columns=["status", "freq"] + list(TEXTS),
+                         index=pd.Index(requests.names, name="series"), copy=False)
+    added = [("frequency", 1, _integers(frequency, ~ok)), ("first", 3, first),
+             ("last", 4, last), ("periods", 5, _integers(periods, ~has_range))]
+    added += [(name, 6 + a, _integers(column, ~ok))
+              for a, (name, column) in enumerate(zip(ATTRIBUTES, answer["attributes"]))]
+    for name, position, values in added:
+        frame.insert(position, name, values)
+    return frame
