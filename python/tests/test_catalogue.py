@@ -77,8 +77,8 @@ def test_a_name_without_a_regular_readable_file_is_refused_before_the_library(
     (tmp_path / "G.tqvdb").symlink_to(tmp_path / "nowhere.tqvdb")
     for name in ("F", "G", "NONE"):
         with pytest.raises(kovrap.KovrapLookupError,
-                           match=r"^cannot open database '%s': no readable file .*%s or .*%s\.tqvdb$"
-                                 % (name, name, name)):
+                           match=r"^cannot open database '%s': no readable file "
+                                 r".*%s or .*%s\.tqvdb$" % (name, name, name)):
             kv.codes(name)
         with pytest.raises(kovrap.KovrapLookupError, match="cannot open database '%s'" % name):
             kv.fetch(name + ":S00000000")

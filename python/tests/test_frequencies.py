@@ -76,7 +76,8 @@ def test_business_days_at_daily_frequency_keep_their_days_and_leave_weekends_emp
 # (series, member, the weekly series shown on another weekday)
 MEMBERS = [
     (["MARKETS:DAXW", "MARKETS:DAX"], 55, []),
-    (["MARKETS:DAX", "MARKETS:DAXW"], 57, ["MARKETS:DAXW is weekly-fri, shown on weekly-sun weeks"]),
+    (["MARKETS:DAX", "MARKETS:DAXW"], 57,
+     ["MARKETS:DAXW is weekly-fri, shown on weekly-sun weeks"]),
     (["MARKETS:DAX", "MARKETS:FTSEW", "MARKETS:DAXW"], 57,
      ["MARKETS:FTSEW is weekly-fri, shown on weekly-sun weeks",
       "MARKETS:DAXW is weekly-fri, shown on weekly-sun weeks"]),
@@ -188,7 +189,8 @@ def test_pandas_aliases_the_library_cannot_honour_are_refused(kv, freq):
     # Never read as a nearby frequency (C as B, Q-MAR as Q-DEC): refused
     # with the list of those it can give.
     with pytest.raises(kovrap.KovrapArgumentError,
-                       match=r"is not one the library can give \(use A-DEC .*W-MON .. W-SUN, D, B\)"):
+                       match=r"is not one the library can give "
+                             r"\(use A-DEC .*W-MON .. W-SUN, D, B\)"):
         kv.fetch("ECON:UKGAS", freq=freq)
 
 

@@ -162,7 +162,8 @@ def test_names_split_at_the_first_colon_after_a_drive():
 
 
 def test_a_listed_code_with_a_colon_can_be_fetched(library, tmp_path):
-    write(tmp_path, "ODD", [("A:B", 10, "2000 2001", "1 2", b""), ("C", 10, "2000 2001", "3 4", b"")])
+    write(tmp_path, "ODD", [("A:B", 10, "2000 2001", "1 2", b""),
+                            ("C", 10, "2000 2001", "3 4", b"")])
     write(tmp_path, "W:X", [("C", 10, "2000 2001", "5 6", b"")])
     kv = kovrap.Kovrap(library=library, data_dir=tmp_path)
     assert kv.codes("ODD") == ["A:B", "C"]
@@ -178,7 +179,8 @@ def test_a_listed_code_with_a_colon_can_be_fetched(library, tmp_path):
 
 
 def test_texts_are_read_in_the_encoding_given(library, tmp_path):
-    write(tmp_path, "ENC", [("S", 10, "2000 2000", "1", "text5 Z\u00fcrich caf\u00e9\n".encode("latin-1"))])
+    text = "text5 Z\u00fcrich caf\u00e9\n".encode("latin-1")
+    write(tmp_path, "ENC", [("S", 10, "2000 2000", "1", text)])
     latin = kovrap.Kovrap(library=library, data_dir=tmp_path, encoding="latin-1")
     assert latin.info("ENC:S").loc["ENC:S", "text5"] == "Z\u00fcrich caf\u00e9"
     utf8 = kovrap.Kovrap(library=library, data_dir=tmp_path)
