@@ -133,3 +133,68 @@ def same_values(actual, expected):
 
 def words(text):
     return re.sub(r"\s+", " ", text).strip()
+
+
+# ---- stand-in behaviour that lands with other work -----------------------
+# Tests written for the stand-ins' new rules (a day belongs to the week that
+# holds it; regular files only; a log-in bound to its data folder) are
+# expected to fail, strictly, while the built stand-ins still follow the old
+# ones; each probe asks the built stand-ins which rule they follow.
+
+FIFO_OPEN = """
+import ctypes, sys
+lib = ctypes.CDLL(sys.argv[1])
+error = ctypes.c_int(0)
+buffer = ctypes.create_string_buffer(1 << 16)
+lib.c_kovraGetCodes(0, buffer, sys.argv[2].encode(), ctypes.byref(error))
+"""
+
+
+@pytest.fixture(scope="session")
+def old_standin(library, data_dir, bin_dir, tmp_path_factory):
+    """{rule: True when the built stand-ins still follow the old one}."""
+    import subprocess
+    import sys
+    local = kovrap.Kovrap(library=library, data_dir=data_dir)
+    old = {}
+    try:
+        local.common_range("MARKETS:DAX", freq="weekly-mon", start="1995-06-18",
+                           end="1995-06-18")
+        old["weeks"] = False
+    except kovrap.KovrapError:
+        old["weeks"] = True
+    folder = tmp_path_factory.mktemp("fifo")
+    os.mkfifo(str(folder / "P"))
+    try:
+        subprocess.run([sys.executable, "-c", FIFO_OPEN, library, str(folder / "P")],
+                       timeout=10, check=False)
+        old["fifo"] = False
+    except subprocess.TimeoutExpired:
+        old["fifo"] = True
+    other = tmp_path_factory.mktemp("other")
+    (other / "ECON.tqvdb").write_bytes((data_dir / "ECON.tqvdb").read_bytes())
+    first = kovrap.Kovrap(library=library, direct=True, data_dir=data_dir)
+    second = kovrap.Kovrap(library=library, direct=True, data_dir=other)
+    first.login("demo", (bin_dir / "demo.password").read_text().splitlines()[0])
+    try:
+        second.codes("ECON")
+        old["login"] = True
+    except kovrap.KovrapLoginError:
+        old["login"] = False
+    finally:
+        try:
+            first.login("demo", "a wrong password logs out")
+        except kovrap.KovrapLoginError:
+            pass
+    return old
+
+
+@pytest.fixture
+def pending(request, old_standin):
+    """pending(rule): the test is expected to fail while the stand-ins
+    follow the old rule."""
+    def mark(rule, strict=True):
+        if old_standin[rule]:
+            request.node.add_marker(pytest.mark.xfail(
+                reason="the built stand-ins still follow the old %s rule" % rule, strict=strict))
+    return mark

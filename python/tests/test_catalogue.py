@@ -93,7 +93,8 @@ print(",".join(kv.codes("X")))
 
 
 @pytest.mark.skipif(not hasattr(os, "mkfifo"), reason="no FIFOs here")
-def test_a_fifo_beside_a_database_is_not_what_the_buffer_is_sized_by(library, tmp_path):
+def test_a_fifo_beside_a_database_is_not_what_the_buffer_is_sized_by(library, tmp_path, pending):
+    pending("fifo")
     # The library opens regular files only; in a process of its own, so that a
     # library that would wait on the FIFO fails the test instead of hanging it.
     codes = write_database(tmp_path, "X", 3)
@@ -129,7 +130,8 @@ def test_a_direct_listing_that_may_be_cut_at_32_calls_warns(library, data_dir, b
         assert len(direct.codes("SHORT")) == 3199
 
 
-def test_each_direct_object_reads_its_own_folder(library, data_dir, bin_dir, tmp_path):
+def test_each_direct_object_reads_its_own_folder(library, data_dir, bin_dir, tmp_path, pending):
+    pending("login")
     password = (bin_dir / "demo.password").read_text().splitlines()[0]
     first = kovrap.Kovrap(library=library, direct=True, data_dir=data_dir)
     first.login("demo", password)
