@@ -92,12 +92,25 @@ int aligned(int direct, const TransformArrays &transforms, int index, int window
     if (startDate > last)
         s.trail = periods(startDate, endDate);
     if (s.lead == 0 && s.trail == 0) {
-        // first - 1 and startDate - 1 are taken only when a smaller int lies
-        // below them, last + 1 only when a larger one lies above: no overflow.
-        s.lead = startDate < first ? periods(startDate, first - 1) : 0;
-        s.skip = startDate > first ? periods(first, startDate - 1) : 0;
+        // The period before S or B and the period after T. At the weekly
+        // codes a date is a calendar day, and the day one below it lies in
+        // the same week unless the date is its week's first day; seven days
+        // below (above) lies in the week before (after) however the library
+        // reads a day of a week, so a whole week is stepped there. Every
+        // other code takes the int one below (above); first - 1 and
+        // startDate - 1 are taken only when a smaller int lies below them,
+        // last + 1 only when a larger one lies above: no overflow.
+        const bool weekly = kovrap::isWeekly(frequency);
+        const auto before = [weekly](int date) {
+            return weekly ? kovrap::addDays(date, -7) : date - 1;
+        };
+        const auto after = [weekly](int date) {
+            return weekly ? kovrap::addDays(date, 7) : date + 1;
+        };
+        s.lead = startDate < first ? periods(startDate, before(first)) : 0;
+        s.skip = startDate > first ? periods(first, before(startDate)) : 0;
         s.mid = periods(std::max(startDate, first), std::min(endDate, last));
-        s.trail = endDate > last ? periods(last + 1, endDate) : 0;
+        s.trail = endDate > last ? periods(after(last), endDate) : 0;
     }
 
     // The counts come from the library: only counts that keep the copy inside
