@@ -261,6 +261,19 @@ Output runFetch(const Options &options) {
                             std::to_string(countStatus[r]) + ")");
         }
 
+    // A weekly series on another weekday than its own: each of its weeks is
+    // in the week of the shown weekday that holds its last day. The weekly
+    // group takes its weekday from the first series that takes part, so the
+    // order of the series decides it.
+    std::vector<std::string> shownNotes = notes;
+    const auto weekly = [](int f) { return f >= 51 && f <= 57; };
+    for (std::size_t r = 0; r < rows; ++r) {
+        const int own = info.series[used[r]].frequency;
+        if (weekly(frequency) && weekly(own) && own != frequency)
+            shownNotes.push_back(series[used[r]].name + " is " + frequencyName(own) +
+                                 ", shown on " + frequencyName(frequency) + " weeks");
+    }
+
     // The columns in the order asked for; series left out stay empty.
     const std::vector<std::string> labels = labelsOf(series);
     std::vector<const double *> column(series.size(), nullptr);
@@ -287,7 +300,7 @@ Output runFetch(const Options &options) {
             }
             output.out += "\n";
         }
-        for (const std::string &note : notes)
+        for (const std::string &note : shownNotes)
             output.notes += "kovra: note: " + note + "\n";
     } else {
         std::vector<std::string> header = {"date"};
@@ -307,9 +320,9 @@ Output runFetch(const Options &options) {
         if (op.present)
             output.out += std::string(op.advanced ? ", advanced " : ", math ") + op.label;
         output.out += "\n\n" + table.render();
-        if (!notes.empty())
+        if (!shownNotes.empty())
             output.out += "\n";
-        for (const std::string &note : notes)
+        for (const std::string &note : shownNotes)
             output.out += "note: " + note + "\n";
     }
 
