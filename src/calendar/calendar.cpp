@@ -104,6 +104,20 @@ long long dateOfDay(long long day) {
 
 namespace kovrap {
 
+int weekEnd(int date, int frequency) noexcept {
+    if (!isWeekly(frequency))
+        return date;
+    const long long year = floorDiv(date, 10000);
+    const long long rest = date - year * 10000;
+    const long long day = firstOfMonth(year, rest / 100) + rest % 100 - 1;
+    // Day 0, 1 March of the year 0, was a Wednesday (as was 1 March 2000: 400
+    // years are a whole number of weeks); 0 is Monday here.
+    const long long weekday = day + 2 - 7 * floorDiv(day + 2, 7);
+    const long long toEnd = (frequency - 51 - weekday + 7) % 7;
+    const long long result = dateOfDay(day + toEnd);
+    return result < INT_MIN ? INT_MIN : result > INT_MAX ? INT_MAX : static_cast<int>(result);
+}
+
 int addDays(int date, int days) noexcept {
     // Fields by floor division, so that every int is some day.
     const long long year = floorDiv(date, 10000);

@@ -26,6 +26,10 @@ constexpr bool isWeekly(int frequency) noexcept {
 // Results beyond the int range are clamped to it.
 int addDays(int date, int days) noexcept;
 
+// The last day of the week of a weekly code (51 to 57) that holds a calendar
+// date, read as addDays reads it; the date itself for any other code.
+int weekEnd(int date, int frequency) noexcept;
+
 } // namespace kovrap
 
 #endif

@@ -86,10 +86,21 @@ int aligned(int direct, const TransformArrays &transforms, int index, int window
     if (status != 0)
         return status;
 
+    // At the weekly codes two days of one week are one period: the windows
+    // are compared by the last days of the weeks that hold their ends, so
+    // that a requested window ending inside the computation window's first
+    // week (or starting inside its last) is not taken for a disjoint one.
+    // Every other code compares the dates themselves.
+    const bool weekly = kovrap::isWeekly(frequency);
+    const int s0 = kovrap::weekEnd(first, frequency);
+    const int t0 = kovrap::weekEnd(last, frequency);
+    const int b0 = kovrap::weekEnd(startDate, frequency);
+    const int l0 = kovrap::weekEnd(endDate, frequency);
+
     Segments s;
-    if (endDate < first)
+    if (l0 < s0)
         s.lead = periods(startDate, endDate);
-    if (startDate > last)
+    if (b0 > t0)
         s.trail = periods(startDate, endDate);
     if (s.lead == 0 && s.trail == 0) {
         // The period before S or B and the period after T. At the weekly
@@ -100,17 +111,16 @@ int aligned(int direct, const TransformArrays &transforms, int index, int window
         // other code takes the int one below (above); first - 1 and
         // startDate - 1 are taken only when a smaller int lies below them,
         // last + 1 only when a larger one lies above: no overflow.
-        const bool weekly = kovrap::isWeekly(frequency);
         const auto before = [weekly](int date) {
             return weekly ? kovrap::addDays(date, -7) : date - 1;
         };
         const auto after = [weekly](int date) {
             return weekly ? kovrap::addDays(date, 7) : date + 1;
         };
-        s.lead = startDate < first ? periods(startDate, before(first)) : 0;
-        s.skip = startDate > first ? periods(first, before(startDate)) : 0;
-        s.mid = periods(std::max(startDate, first), std::min(endDate, last));
-        s.trail = endDate > last ? periods(after(last), endDate) : 0;
+        s.lead = b0 < s0 ? periods(startDate, before(first)) : 0;
+        s.skip = b0 > s0 ? periods(first, before(startDate)) : 0;
+        s.mid = periods(b0 >= s0 ? startDate : first, l0 <= t0 ? endDate : last);
+        s.trail = l0 > t0 ? periods(after(last), endDate) : 0;
     }
 
     // The counts come from the library: only counts that keep the copy inside

@@ -49,6 +49,28 @@ TEST(AddDays, ResultsBeyondTheIntRangeAreClamped) {
     EXPECT_EQ(INT_MIN, kovrap::addDays(INT_MIN, -3650));
 }
 
+TEST(WeekEnd, GivesTheLastDayOfTheWeekThatHoldsADate) {
+    // Monday 27 February to Sunday 5 March 2023, at the codes 51 (weeks
+    // ending Monday) to 57 (ending Sunday).
+    for (int day = 20230227; day <= 20230305; day = kovrap::addDays(day, 1)) {
+        SCOPED_TRACE(day);
+        const int mondayWeek = day == 20230227 ? 20230227 : 20230306;
+        EXPECT_EQ(mondayWeek, kovrap::weekEnd(day, 51));
+        EXPECT_EQ(20230305, kovrap::weekEnd(day, 57));
+    }
+    EXPECT_EQ(20230303, kovrap::weekEnd(20230227, 55));
+    EXPECT_EQ(20230303, kovrap::weekEnd(20230303, 55));
+    EXPECT_EQ(20230310, kovrap::weekEnd(20230304, 55));
+    EXPECT_EQ(20230301, kovrap::weekEnd(20230225, 53)); // across a month end
+    EXPECT_EQ(20240101, kovrap::weekEnd(20231226, 51)); // and a year end
+    EXPECT_EQ(20000301, kovrap::weekEnd(20000229, 53)); // a Tuesday leap day
+    EXPECT_EQ(20230305, kovrap::weekEnd(20230300, 57)); // day 0: 28 February
+    // Other codes: the date itself.
+    for (int code : {10, 30, 40, 50, 58, 60, 61})
+        EXPECT_EQ(20230301, kovrap::weekEnd(20230301, code)) << code;
+    EXPECT_EQ(INT_MAX, kovrap::weekEnd(INT_MAX, 57));
+}
+
 // Day by day over two centuries, against a plain successor with the month
 // lengths and the leap rule: seven steps of one day are one step of seven.
 TEST(AddDays, AgreesWithCountingDayByDay) {

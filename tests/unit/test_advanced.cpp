@@ -358,6 +358,40 @@ const AlignCase kAlignCases[] = {
     // Weekly: a whole week on the calendar before S and B and after T.
     // Friday 3 March 2023 minus seven days is Friday 24 February (the int
     // 20230296 would be no date).
+    // Weekly windows are compared by their weeks: a requested window that
+    // ends inside the computation window's first week (Thursday 2 March, in
+    // the week ending Sunday 5 March) or starts inside its last (Saturday 25
+    // March, in the week ending 26 March, which holds T, Wednesday 22 March)
+    // overlaps it by that week.
+    {"WeeklyEndInTheFirstComputedWeek",
+     57,
+     20230305,
+     20230326,
+     0,
+     0,
+     20230219,
+     20230302,
+     3,
+     {},
+     0,
+     {2, 0, 1, 0},
+     {obs(20230305, 20230326, 57, 4), local(20230305, 20230326, 57, 4),
+      obs(20230219, 20230226, 57, 2), obs(20230305, 20230302, 57, 1)}},
+    {"WeeklyStartInTheLastComputedWeek",
+     57,
+     20230305,
+     20230322,
+     0,
+     0,
+     20230325,
+     20230409,
+     3,
+     {},
+     0,
+     {0, 3, 1, 2},
+     {obs(20230305, 20230322, 57, 4), local(20230305, 20230322, 57, 4),
+      obs(20230305, 20230318, 57, 3), obs(20230325, 20230322, 57, 1),
+      obs(20230329, 20230409, 57, 2)}},
     {"WeeklyAcrossAMonthEnd",
      55,
      20230303,
@@ -800,18 +834,19 @@ TEST_P(WeeklyAlignment, CountsWholeWeeks) {
     const Segments &g = c.segments;
     const int e = g.lead + g.mid + g.trail;
 
+    // Which counts are taken follows from the weeks alone.
     std::vector<std::string> calls = {obs(s, t, f, 10), local(s, t, f, 10)};
-    if (l < s) {
+    if (c.end.week < 0) {
         calls.push_back(obs(b, l, f, g.lead));
-    } else if (b > t) {
+    } else if (c.start.week > 9) {
         calls.push_back(obs(b, l, f, g.trail));
     } else {
-        if (b < s)
+        if (c.start.week < 0)
             calls.push_back(obs(b, week(-1), f, g.lead));
-        if (b > s)
+        if (c.start.week > 0)
             calls.push_back(obs(s, dayPlus(b, -7), f, g.skip));
-        calls.push_back(obs(std::max(b, s), std::min(l, t), f, g.mid));
-        if (l > t)
+        calls.push_back(obs(c.start.week >= 0 ? b : s, c.end.week <= 9 ? l : t, f, g.mid));
+        if (c.end.week > 9)
             calls.push_back(obs(week(10), l, f, g.trail));
     }
 
