@@ -3,6 +3,9 @@
 #ifndef KOVRAP_RECORD_H
 #define KOVRAP_RECORD_H
 
+#include "Kovrap.h"
+#include "tqvlib.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -20,17 +23,21 @@ struct TextField {
 
 class InfoRecord {
   public:
-    static constexpr std::size_t kBytes = 256;
+    static constexpr std::size_t kBytes = TQV_RECORD_BYTES;
 
-    static constexpr TextField kCode{0, 10};
+    // The text widths are the host's column widths (Kovrap.h): a field is
+    // copied whole into a host buffer of the same width.
+    static constexpr TextField kCode{0, KOVRAP_CODE_WIDTH};
     static constexpr std::size_t kFirstDate = 10;
     static constexpr std::size_t kLastDate = 14;
     static constexpr std::size_t kAttribute1 = 18;
     static constexpr std::size_t kFrequency = 22;
     // Attributes 2 to 6 follow the frequency code.
     static constexpr std::size_t kAttribute2 = 26;
-    static constexpr TextField kTexts[7] = {{46, 8},  {54, 10},  {64, 8},  {72, 8},
-                                            {80, 82}, {162, 10}, {172, 84}};
+    static constexpr TextField kTexts[7] = {{46, KOVRAP_TEXT1_WIDTH}, {54, KOVRAP_TEXT2_WIDTH},
+                                            {64, KOVRAP_TEXT3_WIDTH}, {72, KOVRAP_TEXT4_WIDTH},
+                                            {80, KOVRAP_TEXT5_WIDTH}, {162, KOVRAP_TEXT6_WIDTH},
+                                            {172, KOVRAP_TEXT7_WIDTH}};
 
     char *data() noexcept { return bytes_; }
     const char *data() const noexcept { return bytes_; }
@@ -133,6 +140,17 @@ class InfoRecord {
     alignas(16) char bytes_[kBytes + kSlack] = {};
 };
 
+// The offsets above are the record's; the widths are the header's. These
+// hold the two together: a width changed in Kovrap.h that no longer tiles
+// the record fails here.
+constexpr bool textsFollowEachOther() {
+    for (int i = 1; i < 7; ++i)
+        if (InfoRecord::kTexts[i - 1].offset + InfoRecord::kTexts[i - 1].width !=
+            InfoRecord::kTexts[i].offset)
+            return false;
+    return true;
+}
+static_assert(textsFollowEachOther(), "each text starts where the one before it ends");
 static_assert(InfoRecord::kTexts[6].offset + InfoRecord::kTexts[6].width == InfoRecord::kBytes,
               "text 7 runs to the end of the record");
 static_assert(InfoRecord::kAttribute2 + 5 * 4 == InfoRecord::kTexts[0].offset,

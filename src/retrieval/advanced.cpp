@@ -3,8 +3,8 @@
 // with the missing value in every period the computation window does not cover.
 #include "binding/guard.h"
 #include "binding/library.h"
-#include "binding/tqvlib.h"
 #include "calendar/calendar.h"
+#include "tqvlib.h"
 
 #include "Kovrap.h"
 
@@ -14,13 +14,6 @@
 #include <memory>
 
 namespace {
-
-constexpr int kTooFewPeriods = 834;
-constexpr int kSegmentsMismatch = 835;
-// The scratch array could not be allocated. The data retrieval records it like
-// any failed advanced count (missing values in the row); it is kept apart from
-// 834 and 835 because neither the window nor the row length is at fault.
-constexpr int kNoScratch = 836;
 
 // Quarterly and monthly counts need a minimum of periods; other codes none, so
 // there only a negative period count is refused.
@@ -71,11 +64,14 @@ int aligned(int direct, const TransformArrays &transforms, int index, int window
 
     const int n = TQVGetObsNum(first, last, frequency);
     if (n < minimumPeriods(frequency))
-        return kTooFewPeriods;
+        return KOVRAP_STATUS_TOO_FEW_PERIODS;
 
+    // The data retrieval records a failed allocation like any failed advanced
+    // count (missing values in the row); it is kept apart from 834 and 835
+    // because neither the window nor the row length is at fault.
     const auto scratch = allocateScratch(n);
     if (!scratch)
-        return kNoScratch;
+        return KOVRAP_STATUS_NO_MEMORY;
 
     // Code 1792 takes no first parameter: paramA is the lower span limit.
     const TQVAdvancedSpec operation = {transforms.transformCode[index], 0, transforms.paramB[index],
@@ -127,7 +123,7 @@ int aligned(int direct, const TransformArrays &transforms, int index, int window
     // the n computed values and fill exactly the row are used.
     if (s.lead < 0 || s.skip < 0 || s.mid < 0 || s.trail < 0 || s.skip + s.mid > n ||
         s.lead + s.mid + s.trail != static_cast<long long>(obsPerSeries))
-        return kSegmentsMismatch;
+        return KOVRAP_STATUS_SEGMENTS_MISMATCH;
 
     const auto lead = static_cast<std::size_t>(s.lead);
     const auto mid = static_cast<std::size_t>(s.mid);
@@ -145,7 +141,7 @@ extern "C" KOVRAP_API int ZOZurevAdvancedCount(int direct, TransformArrays *tran
                                                int windowStart, int windowEnd, int startDate,
                                                int endDate, int frequency, double *values,
                                                int obsPerSeries) {
-    return kovrap::guarded(kNoScratch, [&] {
+    return kovrap::guarded(KOVRAP_STATUS_NO_MEMORY, [&] {
         return aligned(direct, *transforms, index, windowStart, windowEnd, startDate, endDate,
                        frequency, values, obsPerSeries);
     });

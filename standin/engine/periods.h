@@ -18,17 +18,8 @@
 #ifndef TQVS_PERIODS_H
 #define TQVS_PERIODS_H
 
+#include "internal_api.h"
 #include "tqv_standin.h"
-
-// The engine's C++ helpers that tests and tools call. Tools that compile the
-// engine sources into themselves define TQVS_STATIC.
-#ifndef TQVS_INTERNAL_API
-#if defined(TQVS_STATIC)
-#define TQVS_INTERNAL_API
-#else
-#define TQVS_INTERNAL_API TQVS_API
-#endif
-#endif
 
 namespace tqvs {
 

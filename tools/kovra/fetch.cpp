@@ -15,7 +15,7 @@ namespace kovra {
 
 namespace {
 
-constexpr int kSeasonal = 1792;   // the windowed advanced count
+constexpr int kSeasonal = KOVRAP_ADVANCED_WINDOWED;
 constexpr int kMovingAverage = 1; // advanced: trailing mean of `second` periods
 constexpr int kRebase = 2;        // advanced: the period `second` slots in becomes 100
 constexpr int kNoMath = -1;       // math code for no transformation
@@ -129,11 +129,11 @@ Operation parseAdvanced(const std::string &text) {
 // Kovrap's own statuses of the windowed count, as words.
 std::string statusReason(int status) {
     switch (status) {
-    case 834:
+    case KOVRAP_STATUS_TOO_FEW_PERIODS:
         return ": too few periods in the window";
-    case 835:
+    case KOVRAP_STATUS_SEGMENTS_MISMATCH:
         return ": the window does not fill the row";
-    case 836:
+    case KOVRAP_STATUS_NO_MEMORY:
         return ": out of memory";
     default:
         return ""; // the library's own status

@@ -9,6 +9,8 @@
 #include <ostream>
 #include <vector>
 
+using kovrap_test::kMissingValue;
+using kovrap_test::StandinTest;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 

@@ -5,6 +5,8 @@
 #include <climits>
 #include <ostream>
 
+using kovrap_test::StandinTest;
+
 namespace {
 
 struct CountCase {
