@@ -9,8 +9,6 @@ import os
 import sys
 from ctypes import POINTER, Structure, c_char, c_char_p, c_double, c_int, c_void_p
 
-from ._errors import KovrapError
-
 # The header's named constants, once; a test reads them back from the header.
 MISSING = 1e9  # KOVRAP_MISSING: the value in every slot without an observation
 CODELIST_BYTES = 10000  # KOVRAP_CODELIST_BYTES: directCodelist's buffer
@@ -191,9 +189,11 @@ def load(path):
     try:
         lib = ctypes.CDLL(path)
     except OSError as e:
+        from ._errors import KovrapError  # here: this module also loads on its own
         raise KovrapError(None, "cannot load the Kovrap library %s: %s" % (path, e)) from None
     missing = [name for name, _, _ in EXPORTS if not hasattr(lib, name)]
     if missing:
+        from ._errors import KovrapError
         raise KovrapError(None, "%s is not the Kovrap library: it lacks %s" % (
             path, ", ".join(missing[:3]) + (" and %d more" % (len(missing) - 3)
                                             if len(missing) > 3 else "")))
