@@ -136,8 +136,8 @@ def words(text):
 
 
 # ---- stand-in behaviour that lands with other work -----------------------
-# Tests written for the stand-ins' new rules (a day belongs to the week that
-# holds it; regular files only; a log-in bound to its data folder) are
+# Tests written for the stand-ins' new rules (regular files only; a log-in
+# bound to its data folder) are
 # expected to fail, strictly, while the built stand-ins still follow the old
 # ones; each probe asks the built stand-ins which rule they follow.
 
@@ -155,14 +155,7 @@ def old_standin(library, data_dir, bin_dir, tmp_path_factory):
     """{rule: True when the built stand-ins still follow the old one}."""
     import subprocess
     import sys
-    local = kovrap.Kovrap(library=library, data_dir=data_dir)
     old = {}
-    try:
-        local.common_range("MARKETS:DAX", freq="weekly-mon", start="1995-06-18",
-                           end="1995-06-18")
-        old["weeks"] = False
-    except kovrap.KovrapError:
-        old["weeks"] = True
     folder = tmp_path_factory.mktemp("fifo")
     os.mkfifo(str(folder / "P"))
     try:
@@ -193,8 +186,8 @@ def old_standin(library, data_dir, bin_dir, tmp_path_factory):
 def pending(request, old_standin):
     """pending(rule): the test is expected to fail while the stand-ins
     follow the old rule."""
-    def mark(rule, strict=True):
+    def mark(rule):
         if old_standin[rule]:
             request.node.add_marker(pytest.mark.xfail(
-                reason="the built stand-ins still follow the old %s rule" % rule, strict=strict))
+                reason="the built stand-ins still follow the old %s rule" % rule, strict=True))
     return mark

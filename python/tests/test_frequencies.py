@@ -45,9 +45,7 @@ def test_each_frequency_gives_its_period_index(kv, name, freq, dtype, first, las
 
 
 @pytest.mark.parametrize("weekday", range(7))
-def test_weeks_ending_on_each_day_average_the_business_days(kv, weekday, pending):
-    if weekday == 5:
-        pending("weeks")
+def test_weeks_ending_on_each_day_average_the_business_days(kv, weekday):
     names = ["weekly-mon", "weekly-tue", "weekly-wed", "weekly-thu", "weekly-fri", "weekly-sat",
              "weekly-sun"]
     frame = kv.fetch("MARKETS:FTSE", freq=names[weekday])
@@ -110,8 +108,7 @@ WEEK = "1995-06-14"  # a Wednesday inside the business days of MARKETS:DAX
 
 
 @pytest.mark.parametrize("code", range(51, 58))
-def test_a_day_belongs_to_the_week_that_holds_it(kv, code, pending):
-    pending("weeks")
+def test_a_day_belongs_to_the_week_that_holds_it(kv, code):
     # Each weekday of one week, as a start, as an end and as a rebase date.
     offset = OFFSETS[code]
     week = pd.Period(WEEK, offset)

@@ -36,7 +36,6 @@ def read_cases():
                 header = cells
                 continue
             row = dict(zip(header, cells + [""] * (len(header) - len(cells))))
-            row["table"] = table.stem
             hosts = [h.strip() for h in row["hosts"].split(",")]
             if "all" in hosts or "python" in hosts:
                 cases.append(pytest.param(row, id="%s:%s" % (table.stem, row["id"])))
@@ -110,9 +109,7 @@ def run(kv, row, data_dir):
 
 
 @pytest.mark.parametrize("row", read_cases())
-def test_host_case(hosts, data_dir, row, pending):
-    if row["id"].startswith("weekly") or row.get("table") == "weekly":
-        pending("weeks", strict=False)
+def test_host_case(hosts, data_dir, row):
     kv = hosts(row.get("direct", "").strip())
     expect = field(row, "expect", data_dir).split(" ", 2)
     if expect[0] == "error":
