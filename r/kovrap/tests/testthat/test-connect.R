@@ -13,7 +13,7 @@ test_that("without KOVRAP_LIBRARY the library beside the data folder is found", 
   Sys.unsetenv("KOVRAP_LIBRARY")
   on.exit(Sys.setenv(KOVRAP_LIBRARY = old))
   con <- kv_connect(data_dir = where$data_dir)
-  expect_true(identical(kv_get(con, "ECON:UKGAS"), datasets::UKgas))
+  expect_true(identical(bare(kv_get(con, "ECON:UKGAS")), datasets::UKgas))
 
   # Named explicitly, a library that does not load is not replaced.
   condition <- condition_of(kv_connect(file.path(tempdir(), "missing.so"),

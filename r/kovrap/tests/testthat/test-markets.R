@@ -9,7 +9,7 @@ test_that("business-day indices equal EuStockMarkets, indexed by weekdays", {
   days <- business_days("1991-07-01", "1998-08-14")
   expect_length(days, nrow(datasets::EuStockMarkets))
   for (code in c("DAX", "SMI", "CAC", "FTSE")) {
-    got <- kv_get(con, paste0("MARKETS:", code))
+    got <- bare(kv_get(con, paste0("MARKETS:", code)))
     expect_s3_class(got, "zoo")
     expect_null(dim(got))
     expect_identical(zoo::index(got), days, label = code)
@@ -20,7 +20,7 @@ test_that("business-day indices equal EuStockMarkets, indexed by weekdays", {
 
 test_that("several business-day series form a zoo matrix", {
   con <- local_connection()
-  got <- kv_get(con, c("MARKETS:DAX", "MARKETS:FTSE"), start = "1998-08-10")
+  got <- bare(kv_get(con, c("MARKETS:DAX", "MARKETS:FTSE"), start = "1998-08-10"))
   expect_s3_class(got, "zoo")
   expect_identical(colnames(got), c("DAX", "FTSE"))
   expect_identical(zoo::index(got), business_days("1998-08-10", "1998-08-14"))
@@ -30,7 +30,7 @@ test_that("several business-day series form a zoo matrix", {
 
 test_that("weekly series hold the week's average on Fridays", {
   con <- local_connection()
-  got <- kv_get(con, "MARKETS:DAXW")
+  got <- bare(kv_get(con, "MARKETS:DAXW"))
   days <- business_days("1991-07-01", "1998-08-14")
   friday <- days + (5L - as.integer(format(days, "%u")))
   expected <- tapply(as.numeric(datasets::EuStockMarkets[, "DAX"]), friday, mean)
