@@ -204,6 +204,11 @@ explain_unknown <- function(con, refs, unknown) {
 # Unknown series fail; other statuses are kept by status list.
 query_series <- function(con, refs, range = NULL) {
   databases <- unique(refs$database)
+  # A database without a regular, readable file is named before the library
+  # is called: a FIFO or a device could hold the library for ever.
+  for (d in seq_along(databases)) {
+    code_buffer_bytes(con, databases[[d]], refs$given[match(databases[[d]], refs$database)])
+  }
   n <- nrow(refs)
   compute <- !is.null(range)
   if (!compute) range <- list(frequency = 0L, start = -1L, end = -1L)

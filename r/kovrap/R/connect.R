@@ -9,7 +9,8 @@ kv_connect <- function(library = NULL, direct = FALSE, data_dir = NULL, encoding
   if (!is.logical(direct) || length(direct) != 1L || is.na(direct)) {
     kv_abort("'direct' must be TRUE or FALSE", "argument")
   }
-  if (!one_string(encoding) || is.na(iconv("a", "UTF-8", encoding))) {
+  if (!one_string(encoding) ||
+      is.na(tryCatch(iconv("a", "UTF-8", encoding), error = function(e) NA))) {
     kv_abort(sprintf("unknown encoding '%s'", paste(format(encoding), collapse = " ")),
              "argument")
   }

@@ -68,13 +68,15 @@ bare <- function(x) {
 }
 
 # A database file in the stand-in's format, from series given as lists of
-# code, frequency, first, last, values and optional texts.
+# code, frequency, first, last, values and optional texts; aggregate = TRUE
+# sets attribute 6, which lets the common range aggregate the series.
 write_database <- function(path, series, encoding = "UTF-8") {
   blocks <- vapply(series, function(s) {
     texts <- if (is.null(s$texts)) character() else
       sprintf("text%d %s", seq_along(s$texts), s$texts)
     paste(c(sprintf("series %s", s$code), sprintf("frequency %d", s$frequency),
-            sprintf("range %s %s", s$first, s$last), "attributes 1 0 0 0 0 0", texts,
+            sprintf("range %s %s", s$first, s$last),
+            sprintf("attributes 1 0 0 0 0 %d", if (is.null(s$aggregate)) 0L else 1L), texts,
             "values", paste(ifelse(is.na(s$values), "NA", format(s$values, digits = 15)),
                             collapse = " "), "end"), collapse = "\n")
   }, character(1))
