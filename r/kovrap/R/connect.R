@@ -122,7 +122,10 @@ with_data_dir <- function(con, code) {
 }
 
 # Texts in the encoding the library is to get.
+utf8 <- function(encoding) toupper(sub("-", "", encoding, fixed = TRUE)) == "UTF8"
+
 to_library <- function(con, x) {
+  if (utf8(con$encoding)) return(enc2utf8(x))
   out <- iconv(enc2utf8(x), "UTF-8", con$encoding)
   bad <- is.na(out) & !is.na(x)
   if (any(bad)) {
@@ -134,9 +137,14 @@ to_library <- function(con, x) {
 # Texts as the library wrote them, in R's own UTF-8 and marked so; bytes that
 # are not of the encoding become U+FFFD.
 from_library <- function(con, x) {
-  out <- iconv(x, con$encoding, "UTF-8", sub = "\uFFFD")
-  Encoding(out) <- "UTF-8"
-  out
+  if (utf8(con$encoding)) {
+    bad <- !validUTF8(x)
+    if (any(bad)) x[bad] <- iconv(x[bad], "UTF-8", "UTF-8", sub = "\uFFFD")
+  } else {
+    x <- iconv(x, con$encoding, "UTF-8", sub = "\uFFFD")
+  }
+  Encoding(x) <- "UTF-8"
+  x
 }
 
 has_control <- function(x) grepl("[\x01-\x1f\x7f]", x, useBytes = TRUE)
@@ -182,4 +190,23 @@ database_path <- function(con, database) {
   }
   absolute <- grepl("^(/|\\\\|[A-Za-z]:[/\\\\])", database)
   ifelse(absolute, database, file.path(con$data_dir, database))
+}
+
+# The sample databases of a build, found as kv_connect() finds the library:
+# the folder KOVRAP_DATA_DIR names, else the tqvdata folder beside the
+# library that KOVRAP_LIBRARY names, else beside a library on the system's
+# search path (LD_LIBRARY_PATH, PATH on Windows). NULL when there is none.
+kv_sample_data <- function() {
+  given <- Sys.getenv("KOVRAP_DATA_DIR")
+  if (nzchar(given) && dir.exists(given)) return(normalizePath(given))
+  library <- Sys.getenv("KOVRAP_LIBRARY")
+  search <- strsplit(Sys.getenv(if (.Platform$OS.type == "windows") "PATH" else
+                                  "LD_LIBRARY_PATH"), .Platform$path.sep, fixed = TRUE)[[1L]]
+  places <- c(if (nzchar(library)) dirname(library),
+              search[nzchar(search) & file.exists(file.path(search, default_library()))])
+  for (place in places) {
+    folder <- file.path(place, "tqvdata")
+    if (file.exists(file.path(folder, "ECON.tqvdb"))) return(normalizePath(folder))
+  }
+  NULL
 }

@@ -10,10 +10,11 @@ ts_frequencies <- c("1" = 10L, "4" = 30L, "12" = 40L)
 periods_per_year <- c("10" = 1L, "30" = 4L, "40" = 12L)
 
 frequency_name <- function(code) {
-  vapply(code, function(f) {
-    hit <- names(kv_frequencies)[kv_frequencies == f & names(kv_frequencies) != "lowest"]
-    if (length(hit) > 0L) hit[[1L]] else paste("code", f)
-  }, character(1), USE.NAMES = FALSE)
+  named <- kv_frequencies[names(kv_frequencies) != "lowest"]
+  out <- names(named)[match(code, named)]
+  unknown <- is.na(out) & !is.na(code)
+  out[unknown] <- paste("code", code[unknown])
+  out
 }
 
 # A frequency as the common range takes it: a name in any case, a code the
