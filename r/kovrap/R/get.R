@@ -186,9 +186,11 @@ kv_get <- function(con, series, start = NULL, end = NULL, freq = NULL, math = NU
   }
 
   values <- answer$values
+  answer$values <- NULL # the only reference left: attributes go on in place
   if (rows < nrow(refs)) {
+    got <- values
     values <- matrix(NA_real_, nrow = count, ncol = nrow(refs))
-    values[, used] <- answer$values
+    values[, used] <- got
   }
   for (j in which(q$role != "used")) {
     kv_warn(paste("left out:", q$reason[[j]]), "set_aside", refs$name[[j]])
@@ -207,16 +209,22 @@ kv_get <- function(con, series, start = NULL, end = NULL, freq = NULL, math = NU
   } else {
     colnames(values) <- refs$label
   }
-  info <- info_frame(con, q$info)
+  attr(values, "kovrap_info") <- info_frame(con, q$info)
   if (f %in% c(10L, 30L, 40L)) {
     year <- dates[[1L]] %/% 10000L
     month <- dates[[1L]] %/% 100L %% 100L
     period <- switch(as.character(f), "10" = 1L, "30" = (month + 2L) %/% 3L, "40" = month)
-    result <- stats::ts(values, start = c(year, period), frequency = periods_per_year[[
-      as.character(f)]])
+    # What ts() makes of the values, without its copies of them: the time
+    # attributes of a ts of this shape.
+    shape <- stats::ts(if (is.matrix(values)) matrix(0, 1L, 2L) else 0,
+                       start = c(year, period), frequency = periods_per_year[[as.character(f)]])
+    attr(values, "tsp") <- c(tsp(shape)[[1L]], tsp(shape)[[1L]] + (count - 1) / tsp(shape)[[3L]],
+                             tsp(shape)[[3L]])
+    class(values) <- class(shape)
+    values
   } else {
-    result <- zoo::zoo(values, ymd_to_date(dates))
+    # zoo() checks that the index is sorted and unique, which it is here
+    # by construction: the object zoo() would build, without those passes.
+    structure(values, index = ymd_to_date(dates), class = "zoo")
   }
-  attr(result, "kovrap_info") <- info
-  result
 }
