@@ -181,7 +181,8 @@ kv_get <- function(con, series, start = NULL, end = NULL, freq = NULL, math = NU
   if (answer$error != 0L) {
     what <- if (!is.null(op) && !op$advanced) "the fetch or the math operation" else "the fetch"
     kv_abort(sprintf("%s failed in database '%s' (status %d%s)", what,
-                     databases[[answer$failed_database]], answer$error,
+                     shown(sub$given[match(databases[[answer$failed_database]], sub$database)]),
+                     answer$error,
                      library_status_words(answer$error)), "fetch", answer$error)
   }
 

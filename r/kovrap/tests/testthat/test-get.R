@@ -71,6 +71,15 @@ test_that("a failed advanced count gives an NA column and a warning", {
   expect_match(conditionMessage(warned[[1L]]), "too few periods")
   expect_true(all(is.na(got)))
 
+  # Each status in words: an annual series cannot be adjusted.
+  expect_warning(kv_get(con, "ECON:NILE", advanced = "seasonal"),
+                 "status 21: the seasonal adjustment needs quarterly or monthly data",
+                 class = "kovrap_count_warning")
+  failed <- condition_of(kv_get(con, "ECON:NILE", math = 7777))
+  expect_s3_class(failed, "kovrap_fetch_error")
+  expect_match(conditionMessage(failed), "in database 'ECON' (status 30: an unknown operation)",
+               fixed = TRUE)
+
   # A window long enough adjusts the series: no warning, no NA.
   adjusted <- expect_silent(kv_get(con, "ECON:UKGAS", advanced = "seasonal"))
   expect_false(anyNA(adjusted))
