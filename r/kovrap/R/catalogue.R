@@ -354,14 +354,20 @@ usable_range <- function(con, refs, request) {
   q
 }
 
-# The calendar dates of a window's periods; a week past the year 9999 (a
-# weekly series ending late in 9999 seen on a later weekday) has no date.
+# The last days (YYYYMMDD) of a window's first and last periods; a week
+# past the year 9999 (a weekly series ending late in 9999 seen on a later
+# weekday) has no date and is refused.
 window_dates <- function(con, q) {
-  dates <- .Call(C_kv_c_date_seq, con$ptr, q$start, q$count, q$frequency)
-  if (length(dates) > 0L && (dates[[length(dates)]] > 99991231L || dates[[1L]] < 10101L)) {
+  # The library's own first and last periods of the window (the window's
+  # ends are days, which its periods hold).
+  f <- q$frequency
+  last <- .Call(C_kv_c_get_date, con$ptr, q$start, q$count, f)
+  dates <- c(.Call(C_kv_c_date_seq, con$ptr, q$start, 1L, f),
+             .Call(C_kv_c_convert, con$ptr, 0L, last, f))
+  if (dates[[2L]] > 99991231L || dates[[1L]] < 10101L) {
     kv_abort(sprintf(paste("the %s window ends on %d, past the year 9999: no date can",
                            "show that period; end the window earlier"),
-                     frequency_name(q$frequency), dates[[length(dates)]]), "range")
+                     frequency_name(q$frequency), dates[[2L]]), "range")
   }
   dates
 }
@@ -376,9 +382,9 @@ kv_range <- function(con, series, freq = "lowest", start = NULL, end = NULL) {
     frequency = frequency_name(f),
     frequency_code = f,
     start = ymd_to_date(dates[[1L]]),
-    end = ymd_to_date(dates[[length(dates)]]),
+    end = ymd_to_date(dates[[2L]]),
     start_period = period_label(dates[[1L]], f),
-    end_period = period_label(dates[[length(dates)]], f),
+    end_period = period_label(dates[[2L]], f),
     observations = q$count,
     series = data.frame(series = refs$name, role = q$role, reason = q$reason,
                         stringsAsFactors = FALSE)

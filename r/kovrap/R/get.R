@@ -150,7 +150,7 @@ kv_get <- function(con, series, start = NULL, end = NULL, freq = NULL, math = NU
     slot <- .Call(C_kv_c_obs_num, con$ptr, q$start, base, f) - 1L
     if (base < q$start || slot < 0L || slot >= count) {
       kv_abort(sprintf("rebase date %s lies outside the window (%s to %s)", shown(op$rebase),
-                       period_label(dates[[1L]], f), period_label(dates[[count]], f)),
+                       period_label(dates[[1L]], f), period_label(dates[[2L]], f)),
                "argument")
     }
     op$second <- slot
@@ -226,6 +226,7 @@ kv_get <- function(con, series, start = NULL, end = NULL, freq = NULL, math = NU
   } else {
     # zoo() checks that the index is sorted and unique, which it is here
     # by construction: the object zoo() would build, without those passes.
-    structure(values, index = ymd_to_date(dates), class = "zoo")
+    index <- .Call(C_kv_c_period_dates, dates[[1L]], count, f)
+    structure(values, index = index, class = "zoo")
   }
 }

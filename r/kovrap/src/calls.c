@@ -146,110 +146,204 @@ SEXP kv_c_codes(SEXP ptr, SEXP direct, SEXP database, SEXP bytes) {
     return out;
 }
 
+/* Copies of a request's strings in one block the job owns; NULL when memory
+ * runs out. */
+static char *copy_strings(const char **in, int n, const char **out) {
+    size_t bytes = 1;
+    for (int i = 0; i < n; ++i)
+        bytes += strlen(in[i]) + 1;
+    char *block = (char *)malloc(bytes);
+    if (block == NULL)
+        return NULL;
+    char *at = block;
+    for (int i = 0; i < n; ++i) {
+        size_t len = strlen(in[i]) + 1;
+        memcpy(at, in[i], len);
+        out[i] = at;
+        at += len;
+    }
+    return block;
+}
+
+/* One information query, owned by itself like a fetch (see FetchJob). */
+typedef struct InfoJob {
+    KvJob job;
+    KovrapApi api;
+    int direct, n, ndb, compute, chosen, first, last, count;
+    char *codeText, *dbText, *databaseText;
+    const char **codes, **dbNames, **databases;
+    int *ints;      /* 7 status lists, 9 int columns, 3 exclusion lists: n each */
+    int counts[10]; /* 7 status counts, 3 exclusion counts */
+    char *texts;    /* code and texts 1 to 7, n rows each */
+    char **columns; /* 8 x n pointers into texts */
+} InfoJob;
+
+static void release_info(KvJob *job) {
+    InfoJob *f = (InfoJob *)job;
+    free(f->codeText);
+    free(f->dbText);
+    free(f->databaseText);
+    free(f->codes);
+    free(f->ints);
+    free(f->texts);
+    free(f->columns);
+    free(f);
+}
+
+static void info_work(KvJob *job) {
+    InfoJob *f = (InfoJob *)job;
+    const size_t n = (size_t)f->n;
+    int *l = f->ints, *c = f->ints + 7 * n, *e = f->ints + 16 * n;
+    InfoStatusLists status;
+    memset(&status, 0, sizeof status);
+    status.classifyOnly = 0;
+    status.statusCounts = f->counts;
+    status.statusList0 = l;
+    status.statusList1 = l + n;
+    status.statusList2 = l + 2 * n;
+    status.statusList3 = l + 3 * n;
+    status.statusList4 = l + 4 * n;
+    status.statusList5 = l + 5 * n;
+    status.statusList6 = l + 6 * n;
+    SeriesInfoColumns columns;
+    memset(&columns, 0, sizeof columns);
+    char **t = f->columns;
+    columns.code = t;
+    columns.firstDate = c;
+    columns.lastDate = c + n;
+    columns.frequency = c + 2 * n;
+    columns.attribute1 = c + 3 * n;
+    columns.attribute2 = c + 4 * n;
+    columns.attribute3 = c + 5 * n;
+    columns.attribute4 = c + 6 * n;
+    columns.attribute5 = c + 7 * n;
+    columns.attribute6 = c + 8 * n;
+    columns.text1 = t + n;
+    columns.text2 = t + 2 * n;
+    columns.text3 = t + 3 * n;
+    columns.text4 = t + 4 * n;
+    columns.text5 = t + 5 * n;
+    columns.text6 = t + 6 * n;
+    columns.text7 = t + 7 * n;
+    CommonRange common;
+    memset(&common, 0, sizeof common);
+    common.computeRange = f->compute;
+    common.frequency = &f->chosen;
+    common.start = &f->first;
+    common.end = &f->last;
+    common.observationCount = &f->count;
+    RangeExclusions exclusions;
+    memset(&exclusions, 0, sizeof exclusions);
+    exclusions.exclusionCounts = f->counts + 7;
+    exclusions.emptyList = e;
+    exclusions.higherFrequencyList = e + n;
+    exclusions.lowerFrequencyList = e + 2 * n;
+    f->api.seriesInfo(f->direct, &status, &columns, f->codes, f->dbNames, f->databases, f->ndb,
+                      f->n, 0, 0, &common, &exclusions);
+}
+
+static SEXP ints_of(const int *from, R_xlen_t n) {
+    SEXP out = Rf_allocVector(INTSXP, n);
+    if (n > 0)
+        memcpy(INTEGER(out), from, (size_t)n * sizeof(int));
+    return out;
+}
+
 /* c_kovraSeriesInfo over one list of requests, with the common range when
  * range is TRUE (freq: a code, 1000 or 57; start and end calendar dates or
- * -1). Answers the status lists, the columns and the range. */
+ * -1), on a worker like a fetch: the library may read large files for it.
+ * Answers the status lists, the columns and the range. */
 SEXP kv_c_info(SEXP ptr, SEXP direct, SEXP codes, SEXP dbNames, SEXP databases, SEXP range,
                SEXP freq, SEXP start, SEXP end) {
-    const KovrapApi *api = library_api(ptr);
+    const KovrapApi *api = api_of(ptr);
     R_xlen_t n = XLENGTH(codes);
     if (XLENGTH(dbNames) != n)
         Rf_error("codes and databases differ in length");
-    if (n > 2147483647 || XLENGTH(databases) > 2147483647)
+    if (n > 2147483647 / 20 || XLENGTH(databases) > 2147483647)
         Rf_error("too many series");
     const char **codeArray = strings_arg(codes, "codes");
     const char **dbArray = strings_arg(dbNames, "dbNames");
     const char **databaseArray = strings_arg(databases, "databases");
-    R_xlen_t rows = n > 0 ? n : 1;
+    const int widths[8] = {KV_CODE_WIDTH, 0, 0, 0, 0, 0, 0, 0};
+    const int textWidths[7] = KV_TEXT_WIDTHS;
+    size_t rowBytes = (size_t)widths[0] + 1;
+    for (int k = 0; k < 7; ++k)
+        rowBytes += (size_t)textWidths[k] + 1;
+    const size_t rows = (size_t)(n > 0 ? n : 1), ndb = (size_t)XLENGTH(databases);
+
+    InfoJob *f = (InfoJob *)calloc(1, sizeof *f);
+    if (f == NULL)
+        Rf_error("out of memory for %d series", (int)n);
+    f->job.work = info_work;
+    f->job.release = release_info;
+    f->api = *api;
+    f->n = (int)n;
+    f->ndb = (int)ndb;
+    f->codes = (const char **)malloc((2 * rows + ndb + 1) * sizeof(char *));
+    f->ints = (int *)malloc(19 * rows * sizeof(int));
+    f->texts = (char *)calloc(rows, rowBytes);
+    f->columns = (char **)malloc(8 * rows * sizeof(char *));
+    if (f->codes != NULL) {
+        f->dbNames = f->codes + rows;
+        f->databases = f->dbNames + rows;
+        f->codeText = copy_strings(codeArray, f->n, f->codes);
+        f->dbText = copy_strings(dbArray, f->n, f->dbNames);
+        f->databaseText = copy_strings(databaseArray, f->ndb, f->databases);
+    }
+    if (f->codes == NULL || f->ints == NULL || f->texts == NULL || f->columns == NULL ||
+        f->codeText == NULL || f->dbText == NULL || f->databaseText == NULL) {
+        release_info(&f->job);
+        Rf_error("out of memory for %d series", (int)n);
+    }
+    for (size_t i = 0; i < 19 * rows; ++i)
+        f->ints[i] = i < 7 * rows || i >= 16 * rows ? -1 : 0;
+    char *at = f->texts;
+    for (int k = 0; k < 8; ++k) {
+        int w = k == 0 ? widths[0] : textWidths[k - 1];
+        for (size_t i = 0; i < (size_t)n; ++i) {
+            f->columns[(size_t)k * (size_t)n + i] = at;
+            at += w + 1;
+        }
+    }
+    f->direct = int_arg(direct, "direct");
+    f->compute = Rf_asLogical(range) == TRUE ? 1 : 0;
+    f->chosen = int_arg(freq, "freq");
+    f->first = int_arg(start, "start");
+    f->last = int_arg(end, "end");
+
+    /* Until the job has run, an R error here would leak it. */
+    kv_run_job(&f->job);
 
     int nprot = 0;
-    SEXP statusCounts = PROTECT(filled_ints(7, 0));
-    ++nprot;
     SEXP statusLists = PROTECT(Rf_allocVector(VECSXP, 7));
     ++nprot;
-    int *lists[7];
-    for (int k = 0; k < 7; ++k) {
-        SET_VECTOR_ELT(statusLists, k, filled_ints(rows, -1));
-        lists[k] = INTEGER(VECTOR_ELT(statusLists, k));
-    }
-    InfoStatusLists status;
-    memset(&status, 0, sizeof status);
-    status.classifyOnly = 0;
-    status.statusCounts = INTEGER(statusCounts);
-    status.statusList0 = lists[0];
-    status.statusList1 = lists[1];
-    status.statusList2 = lists[2];
-    status.statusList3 = lists[3];
-    status.statusList4 = lists[4];
-    status.statusList5 = lists[5];
-    status.statusList6 = lists[6];
-
-    char **codeColumn = text_column(rows, KV_CODE_WIDTH);
-    const int widths[7] = KV_TEXT_WIDTHS;
-    char **texts[7];
-    for (int t = 0; t < 7; ++t)
-        texts[t] = text_column(rows, widths[t]);
+    for (int k = 0; k < 7; ++k)
+        SET_VECTOR_ELT(statusLists, k, ints_of(f->ints + (size_t)k * rows, n));
     SEXP ints = PROTECT(Rf_allocVector(VECSXP, 9));
     ++nprot;
-    for (int i = 0; i < 9; ++i)
-        SET_VECTOR_ELT(ints, i, filled_ints(rows, 0));
-    SeriesInfoColumns columns;
-    memset(&columns, 0, sizeof columns);
-    columns.code = codeColumn;
-    columns.firstDate = INTEGER(VECTOR_ELT(ints, 0));
-    columns.lastDate = INTEGER(VECTOR_ELT(ints, 1));
-    columns.frequency = INTEGER(VECTOR_ELT(ints, 2));
-    columns.attribute1 = INTEGER(VECTOR_ELT(ints, 3));
-    columns.attribute2 = INTEGER(VECTOR_ELT(ints, 4));
-    columns.attribute3 = INTEGER(VECTOR_ELT(ints, 5));
-    columns.attribute4 = INTEGER(VECTOR_ELT(ints, 6));
-    columns.attribute5 = INTEGER(VECTOR_ELT(ints, 7));
-    columns.attribute6 = INTEGER(VECTOR_ELT(ints, 8));
-    columns.text1 = texts[0];
-    columns.text2 = texts[1];
-    columns.text3 = texts[2];
-    columns.text4 = texts[3];
-    columns.text5 = texts[4];
-    columns.text6 = texts[5];
-    columns.text7 = texts[6];
-
-    int chosen = int_arg(freq, "freq"), first = int_arg(start, "start"), last = int_arg(end, "end"),
-        count = 0;
-    CommonRange common;
-    memset(&common, 0, sizeof common);
-    common.computeRange = Rf_asLogical(range) == TRUE ? 1 : 0;
-    common.frequency = &chosen;
-    common.start = &first;
-    common.end = &last;
-    common.observationCount = &count;
-    SEXP exclusionCounts = PROTECT(filled_ints(3, 0));
-    ++nprot;
+    for (int k = 0; k < 9; ++k)
+        SET_VECTOR_ELT(ints, k, ints_of(f->ints + (7 + (size_t)k) * rows, n));
     SEXP exclusionLists = PROTECT(Rf_allocVector(VECSXP, 3));
     ++nprot;
     for (int k = 0; k < 3; ++k)
-        SET_VECTOR_ELT(exclusionLists, k, filled_ints(rows, -1));
-    RangeExclusions exclusions;
-    memset(&exclusions, 0, sizeof exclusions);
-    exclusions.exclusionCounts = INTEGER(exclusionCounts);
-    exclusions.emptyList = INTEGER(VECTOR_ELT(exclusionLists, 0));
-    exclusions.higherFrequencyList = INTEGER(VECTOR_ELT(exclusionLists, 1));
-    exclusions.lowerFrequencyList = INTEGER(VECTOR_ELT(exclusionLists, 2));
-
-    api->seriesInfo(int_arg(direct, "direct"), &status, &columns, codeArray, dbArray, databaseArray,
-                    (int)XLENGTH(databases), (int)n, 0, 0, &common, &exclusions);
-
-    SEXP codeOut = PROTECT(strings_of(codeColumn, n));
+        SET_VECTOR_ELT(exclusionLists, k, ints_of(f->ints + (16 + (size_t)k) * rows, n));
+    SEXP statusCounts = PROTECT(ints_of(f->counts, 7));
+    ++nprot;
+    SEXP exclusionCounts = PROTECT(ints_of(f->counts + 7, 3));
+    ++nprot;
+    SEXP codeOut = PROTECT(strings_of(f->columns, n));
     ++nprot;
     SEXP textOut = PROTECT(Rf_allocVector(VECSXP, 7));
     ++nprot;
-    for (int t = 0; t < 7; ++t)
-        SET_VECTOR_ELT(textOut, t, strings_of(texts[t], n));
+    for (int k = 0; k < 7; ++k)
+        SET_VECTOR_ELT(textOut, k, strings_of(f->columns + (size_t)(k + 1) * (size_t)n, n));
     SEXP rangeOut = PROTECT(Rf_allocVector(INTSXP, 4));
     ++nprot;
-    INTEGER(rangeOut)[0] = chosen;
-    INTEGER(rangeOut)[1] = first;
-    INTEGER(rangeOut)[2] = last;
-    INTEGER(rangeOut)[3] = count;
+    INTEGER(rangeOut)[0] = f->chosen;
+    INTEGER(rangeOut)[1] = f->first;
+    INTEGER(rangeOut)[2] = f->last;
+    INTEGER(rangeOut)[3] = f->count;
+    release_info(&f->job);
 
     const char *names[] = {"status_counts", "status_lists",     "code",           "ints", "texts",
                            "range",         "exclusion_counts", "exclusion_lists"};
@@ -528,6 +622,7 @@ static const R_CallMethodDef kCallMethods[] = {
     {"kv_c_constants", (DL_FUNC)&kv_c_constants, 0},
     {"kv_c_ymd_dates", (DL_FUNC)&kv_c_ymd_dates, 1},
     {"kv_c_regular_size", (DL_FUNC)&kv_c_regular_size, 1},
+    {"kv_c_period_dates", (DL_FUNC)&kv_c_period_dates, 3},
     {NULL, NULL, 0}};
 
 void R_init_kovrap(DllInfo *dll) {

@@ -138,14 +138,13 @@ SEXP kv_c_valid(SEXP ptr);
 int int_arg(SEXP x, const char *what);
 const char *string_arg(SEXP x, const char *what);
 const char **strings_arg(SEXP x, const char *what);
-char **text_column(R_xlen_t n, int width);
 SEXP strings_of(char **texts, R_xlen_t n);
-SEXP filled_ints(R_xlen_t n, int value);
 SEXP named_list(int n, const char **names, SEXP *values);
 SEXP kv_c_layout(void);
 SEXP kv_c_constants(void);
 SEXP kv_c_ymd_dates(SEXP ymd);
 SEXP kv_c_regular_size(SEXP paths);
+SEXP kv_c_period_dates(SEXP first, SEXP count, SEXP frequency);
 
 /* calls.c */
 SEXP kv_c_convert(SEXP ptr, SEXP op, SEXP dates, SEXP frequency);

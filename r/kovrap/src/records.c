@@ -50,18 +50,6 @@ const char **strings_arg(SEXP x, const char *what) {
     return out;
 }
 
-/* n zero-filled text buffers of width + 1 bytes, so that each ends in NUL. */
-char **text_column(R_xlen_t n, int width) {
-    size_t w = (size_t)width + 1;
-    size_t rows = (size_t)(n > 0 ? n : 1);
-    char *bytes = R_alloc(rows, (int)w);
-    memset(bytes, 0, rows * w);
-    char **pointers = (char **)R_alloc(rows, sizeof(char *));
-    for (R_xlen_t i = 0; i < n; ++i)
-        pointers[i] = bytes + (size_t)i * w;
-    return pointers;
-}
-
 /* Texts as the library wrote them, unmarked: the R side declares their
  * encoding. */
 SEXP strings_of(char **texts, R_xlen_t n) {
@@ -69,14 +57,6 @@ SEXP strings_of(char **texts, R_xlen_t n) {
     for (R_xlen_t i = 0; i < n; ++i)
         SET_STRING_ELT(out, i, Rf_mkCharCE(texts[i], CE_NATIVE));
     UNPROTECT(1);
-    return out;
-}
-
-SEXP filled_ints(R_xlen_t n, int value) {
-    SEXP out = Rf_allocVector(INTSXP, n);
-    int *p = INTEGER(out);
-    for (R_xlen_t i = 0; i < n; ++i)
-        p[i] = value;
     return out;
 }
 
@@ -236,5 +216,39 @@ SEXP kv_c_regular_size(SEXP paths) {
             REAL(out)[i] = (double)st.st_size;
     }
     UNPROTECT(1);
+    return out;
+}
+
+/* The Dates of count consecutive periods from the one whose last day is
+ * first (YYYYMMDD), at the frequencies whose periods are days or weeks: a
+ * week on, a day on, or the next Monday to Friday. The calendar is the
+ * library's own (docs/frequencies.md); what it answers for the first
+ * period, this steps on from, so that a long daily fetch needs no call per
+ * period. */
+SEXP kv_c_period_dates(SEXP first, SEXP count, SEXP frequency) {
+    int f = int_arg(frequency, "frequency"), n = int_arg(count, "count");
+    SEXP one = PROTECT(kv_c_ymd_dates(first));
+    double day = REAL(one)[0];
+    if (n < 0 || ISNAN(day) || (f != 60 && f != 61 && (f < 51 || f > 57)))
+        Rf_error("no days from %d at frequency %d", Rf_asInteger(first), f);
+    SEXP out = PROTECT(Rf_allocVector(REALSXP, n));
+    double *q = REAL(out);
+    /* 1970-01-01 was a Thursday: (day + 3) mod 7 counts from Monday = 0. */
+    for (int i = 0; i < n; ++i) {
+        q[i] = day;
+        if (f == 60) {
+            day += 1;
+        } else if (f == 61) {
+            long weekday = ((long)day + 3) % 7;
+            if (weekday < 0)
+                weekday += 7;
+            day += weekday >= 4 ? 7 - weekday : 1;
+        } else {
+            day += 7;
+        }
+    }
+    SEXP cls = PROTECT(Rf_mkString("Date"));
+    Rf_setAttrib(out, R_ClassSymbol, cls);
+    UNPROTECT(3);
     return out;
 }

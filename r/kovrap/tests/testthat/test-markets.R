@@ -38,3 +38,19 @@ test_that("weekly series hold the week's average on Fridays", {
   expect_equal(zoo::coredata(got), unname(as.numeric(expected)), tolerance = 1e-12)
   expect_true(all(format(zoo::index(got), "%u") == "5"))
 })
+
+# The index steps on from the library's first period without a call per
+# period: it must be the library's own sequence.
+test_that("daily, business and weekly indices are the library's date sequence", {
+  con <- local_connection()
+  for (case in list(list("MARKETS:DAX", NULL, 61L), list("MARKETS:DAX", "daily", 60L),
+                    list("MARKETS:DAXW", NULL, 55L), list("MARKETS:DAX", "weekly", 57L),
+                    list("MARKETS:DAX", "weekly-wed", 53L))) {
+    got <- suppressWarnings(kv_get(con, case[[1L]], freq = case[[2L]], start = "1997-12-20"))
+    first <- .Call(kovrap:::C_kv_c_convert, con$ptr, 1L,
+                   as.integer(format(zoo::index(got)[[1L]], "%Y%m%d")), case[[3L]])
+    library_dates <- .Call(kovrap:::C_kv_c_date_seq, con$ptr, first, length(got), case[[3L]])
+    expect_identical(zoo::index(got), as.Date(as.character(library_dates), "%Y%m%d"),
+                     label = paste(case[[1L]], case[[3L]]))
+  }
+})
