@@ -129,12 +129,21 @@ code_buffer_bytes <- function(con, database, shown_as) {
   max(sizes) + 1
 }
 
-login_first <- function(con, status) {
-  kv_abort(sprintf(paste("the direct library refused to open a database (status %d):",
-                         "log in first with kv_login()"), status), "login", status)
+login_first <- function(con, status = NA_integer_) {
+  what <- if (is.na(status)) "this connection has no log-in" else
+    sprintf("the direct library refused to open a database (status %d)", status)
+  kv_abort(paste0(what, ": log in first with kv_login()"), "login", status)
+}
+
+# A direct connection reads only after a log-in of its own: the data
+# service's log-in is process-wide in some libraries, and must not open one
+# connection's folder to another's.
+require_login <- function(con) {
+  if (con$direct && !isTRUE(con$state$logged_in)) login_first(con)
 }
 
 list_codes <- function(con, database, shown_as = database) {
+  require_login(con)
   bytes <- code_buffer_bytes(con, database, shown_as)
   answer <- with_data_dir(con, .Call(C_kv_c_codes, con$ptr, as.integer(con$direct),
                                      to_library(con, database), bytes))
@@ -203,6 +212,7 @@ explain_unknown <- function(con, refs, unknown) {
 # c_kovraSeriesInfo over the series, with the common range when asked.
 # Unknown series fail; other statuses are kept by status list.
 query_series <- function(con, refs, range = NULL) {
+  require_login(con)
   databases <- unique(refs$database)
   # A database without a regular, readable file is named before the library
   # is called: a FIFO or a device could hold the library for ever.

@@ -166,6 +166,7 @@ kv_login <- function(con, user, password, service = "") {
   }
   status <- with_data_dir(con, .Call(C_kv_c_authenticate, con$ptr, to_library(con, user),
                                      to_library(con, password), to_library(con, service)))
+  if (is.environment(con$state)) con$state$logged_in <- status == 0L
   if (status != 0L) {
     kv_abort(sprintf("log-in to the direct library failed for user '%s' (status %d%s)",
                      shown(user), status, if (status == 40L) ": wrong user or password" else ""),

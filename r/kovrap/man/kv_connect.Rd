@@ -68,9 +68,10 @@ says so; connect again.
 
 Each direct connection reads its own data folder: every call sets
 \env{TQVD_DATA_DIR} to the connection's \code{data_dir} (or the value the
-variable had when the connection was made) for its duration. The stand-in
-binds a log-in to the folder it was checked against, so a log-in on one
-connection does not open another connection's folder. \code{kv_login} on a
+variable had when the connection was made) for its duration, and reads only
+after a log-in of its own (\code{kv_login} on that connection): a log-in on
+one connection never opens another's folder, whatever the library keeps
+process-wide. \code{kv_login} on a
 local connection is refused: local databases take no log-in.
 }
 \section{Errors}{
