@@ -5,7 +5,9 @@
 #   scripts/test-r.sh BUILD_DIR        (for example build/native)
 #
 # Runs R CMD build and R CMD check --no-manual on the tarball, with the
-# library and the data folder in KOVRAP_LIBRARY and KOVRAP_DATA_DIR and with
+# library and the data folder in KOVRAP_LIBRARY and KOVRAP_DATA_DIR, the
+# repository in KOVRAP_SOURCE_DIR (for the table of host cases and the
+# header the tests compare with), and with
 # KOVRAP_REQUIRE_LIBRARY set, so that a skipped test fails. Fails on any
 # ERROR or WARNING of the check. The last line of the output is
 # "N passed, N failed": the testthat expectations, with skips and a failed
@@ -58,7 +60,7 @@ echo "options(repos = c(CRAN = \"file://$work/repo\"))" >profile.R
 check_status=""
 if [[ -z $failed_step ]]; then
     echo "test-r: R CMD check --no-manual $tarball"
-    KOVRAP_LIBRARY=$library KOVRAP_DATA_DIR=$data KOVRAP_REQUIRE_LIBRARY=1 \
+    KOVRAP_LIBRARY=$library KOVRAP_DATA_DIR=$data KOVRAP_SOURCE_DIR=$root KOVRAP_REQUIRE_LIBRARY=1 \
         R_PROFILE_USER=$work/profile.R _R_CHECK_SYSTEM_CLOCK_=0 \
         R CMD check --no-manual "$tarball" >check.log 2>&1
     cat check.log

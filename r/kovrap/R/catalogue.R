@@ -1,68 +1,188 @@
-# Series are named "DATABASE:CODE", split at the last colon so that a
-# Windows path with a drive letter stays whole.
+# ---- series names -----------------------------------------------------------
+
+# Series named apart: database and code, for any database and code (a
+# database name with a colon included). Vectorised; names of either
+# argument name the series.
+kv_series <- function(database, code) {
+  if (!is.character(database) || !is.character(code) || anyNA(database) || anyNA(code) ||
+      length(database) == 0L || length(code) == 0L) {
+    kv_abort("'database' and 'code' must be character vectors without NA", "argument")
+  }
+  n <- max(length(database), length(code))
+  if (n %% length(database) != 0L || n %% length(code) != 0L) {
+    kv_abort("'database' and 'code' differ in length", "argument")
+  }
+  labels <- names(code)
+  if (is.null(labels) && length(database) == n) labels <- names(database)
+  structure(list(database = rep_len(unname(database), n), code = rep_len(unname(code), n),
+                 names = labels), class = "kovrap_series")
+}
+
+length.kovrap_series <- function(x) length(unclass(x)$code)
+
+format.kovrap_series <- function(x, ...) {
+  x <- unclass(x)
+  out <- paste0(x$database, ":", x$code)
+  names(out) <- x$names
+  out
+}
+
+print.kovrap_series <- function(x, ...) {
+  cat("<kovrap series>\n")
+  print(format(x), quote = FALSE)
+  invisible(x)
+}
+
+# Splits names by the one rule of all hosts: an optional drive ("C:\" or
+# "C:/") belongs to the database, and the name splits at the first colon
+# after it, so that a code may hold colons.
+split_names <- function(series) {
+  drive <- ifelse(grepl("^[A-Za-z]:[/\\\\]", series), 2L, 0L)
+  rest <- substr(series, drive + 1L, nchar(series))
+  colon <- regexpr(":", rest, fixed = TRUE)
+  has <- colon > 0L
+  data.frame(
+    name = series,
+    database = ifelse(has, substr(series, 1L, drive + colon - 1L), ""),
+    code = ifelse(has, substr(rest, colon + 1L, nchar(rest)), ""),
+    stringsAsFactors = FALSE
+  )
+}
+
+# The requests: the name as the user wrote it, the database as the library
+# opens it, the code, and the column label. Everything that cannot travel is
+# refused here, before the library is called.
 parse_series <- function(con, series) {
-  if (!is.character(series) || length(series) == 0L || anyNA(series)) {
-    kv_abort("'series' must be a character vector of \"DATABASE:CODE\" names", "argument")
+  if (inherits(series, "kovrap_series")) {
+    s <- unclass(series)
+    refs <- data.frame(name = paste0(s$database, ":", s$code), database = s$database,
+                       code = s$code, stringsAsFactors = FALSE)
+    labels <- s$names
+    bad_form <- !nzchar(refs$database) | !nzchar(refs$code)
+  } else {
+    if (!is.character(series) || length(series) == 0L || anyNA(series)) {
+      kv_abort("'series' must be a character vector of \"DATABASE:CODE\" names or kv_series()",
+               "argument")
+    }
+    refs <- split_names(unname(series))
+    labels <- names(series)
+    bad_form <- !nzchar(refs$database) | !nzchar(refs$code)
   }
-  colon <- regexpr(":[^:]*$", series)
-  bad <- colon <= 1L | colon == nchar(series)
-  if (any(bad)) {
-    kv_abort(sprintf("'%s' is not DATABASE:CODE", series[bad][[1L]]), "argument")
+  refuse <- function(which, text) {
+    kv_abort(sprintf(text, shown(refs$name[which][[1L]])), "argument")
   }
-  database <- substr(series, 1L, colon - 1L)
-  code <- substr(series, colon + 1L, nchar(series))
-  long <- nchar(code, type = "bytes") > 9L
-  if (any(long)) {
-    kv_abort(sprintf("'%s' is longer than a series code (9 characters)", code[long][[1L]]),
-             "argument")
+  if (any(bad_form)) refuse(bad_form, "'%s' is not DATABASE:CODE")
+  control <- has_control(refs$database) | has_control(refs$code)
+  if (any(control)) refuse(control, "'%s' holds a control character")
+  code_bytes <- nchar(to_library(con, refs$code), type = "bytes")
+  if (any(code_bytes > 9L)) {
+    refuse(code_bytes > 9L, "'%s' has a code longer than 9 characters")
   }
-  data.frame(name = series, database = database_path(con, database), code = code,
-             stringsAsFactors = FALSE)
+  comma <- grepl(",", refs$code, fixed = TRUE)
+  if (con$direct && any(comma)) {
+    refuse(comma, "'%s' has a comma in its code, which the direct library cannot take")
+  }
+  refs$label <- if (!is.null(labels) && all(nzchar(labels) & !is.na(labels))) {
+    labels
+  } else if (anyDuplicated(refs$code)) {
+    refs$name
+  } else {
+    refs$code
+  }
+  refs$given <- refs$database
+  refs$database <- database_path(con, refs$database)
+  refs
+}
+
+# ---- code listings ----------------------------------------------------------
+
+# The files the library may open for a database name: the local library
+# tries the name, then the name with .tqvdb; the direct stand-in opens
+# <data folder>/<name>.tqvdb. NULL when no folder is known (a real data
+# service).
+database_files <- function(con, database) {
+  if (!con$direct) return(c(database, paste0(database, ".tqvdb")))
+  if (is.null(con$data_dir)) return(NULL)
+  file.path(con$data_dir, paste0(database, ".tqvdb"))
 }
 
 # The listing is written into a buffer whose size the library is not told.
-# The local library writes at most 10 bytes per series, and a database file
-# holds more than that for each of its series, so a buffer of the file's size
-# holds the whole listing; the direct library writes the texts of at most 32
-# calls. 4 MiB is the floor: the codes of some 400 000 series.
-code_buffer_bytes <- function(con, database) {
-  floor <- 4 * 1024^2
-  if (con$direct) {
-    return(floor)
+# A database file holds more than the 10 bytes per series that its listing
+# takes, so the buffer covers the largest regular file the library could open
+# for the name, plus the closing NUL. A name with no such file is refused
+# before the library is called: a folder, a FIFO or a device has no size that
+# bounds what would be read from it. Without a known data folder (a real
+# data service) the buffer is 4 MiB, the codes of some 400 000 series.
+code_buffer_bytes <- function(con, database, shown_as) {
+  files <- database_files(con, database)
+  if (is.null(files)) {
+    return(4 * 1024^2)
   }
-  sizes <- file.size(c(database, paste0(database, ".tqvdb")))
-  sizes <- sizes[!is.na(sizes)]
-  max(floor, sizes + 1024)
+  sizes <- .Call(C_kv_c_regular_size, enc2native(files))
+  if (all(sizes < 0)) {
+    what <- ifelse(sizes == -1, "nothing there",
+                   ifelse(sizes == -2, "not a regular file", "not readable"))
+    kv_abort(sprintf("cannot open database '%s': no readable database file (tried %s)",
+                     shown(shown_as), paste(sprintf("%s: %s", files, what), collapse = "; ")),
+             "database")
+  }
+  max(sizes) + 1
 }
 
-list_codes <- function(con, database) {
-  answer <- with_data_dir(con, .Call(C_kv_c_codes, con$ptr, as.integer(con$direct), database,
-                                     code_buffer_bytes(con, database)))
+login_first <- function(con, status = NA_integer_) {
+  what <- if (is.na(status)) "this connection has no log-in" else
+    sprintf("the direct library refused to open a database (status %d)", status)
+  kv_abort(paste0(what, ": log in first with kv_login()"), "login", status)
+}
+
+# A direct connection reads only after a log-in of its own: the data
+# service's log-in is process-wide in some libraries, and must not open one
+# connection's folder to another's.
+require_login <- function(con) {
+  if (con$direct && !isTRUE(con$state$logged_in)) login_first(con)
+}
+
+list_codes <- function(con, database, shown_as = database) {
+  require_login(con)
+  bytes <- code_buffer_bytes(con, database, shown_as)
+  answer <- with_data_dir(con, .Call(C_kv_c_codes, con$ptr, as.integer(con$direct),
+                                     to_library(con, database), bytes))
   # The flag alone also rises when the direct library lists no names at
   # all; only a failed open returns a nonzero status with it.
   if (answer$error != 0L && answer$status != 0L) {
-    hint <- if (con$direct && answer$status == 3L) ": log in first with kv_login()" else ""
-    kv_abort(sprintf("cannot open database '%s' (status %d)%s", database, answer$status, hint),
+    if (con$direct && answer$status == 3L) login_first(con, answer$status)
+    files <- database_files(con, database)
+    tried <- if (is.null(files)) "" else paste0("; tried ", paste(files, collapse = " and "))
+    kv_abort(sprintf("cannot open database '%s' (status %d%s%s)", shown(shown_as),
+                     answer$status, library_status_words(answer$status), tried),
              "database", answer$status)
   }
-  codes <- strsplit(answer$text, ",", fixed = TRUE)[[1L]]
+  codes <- strsplit(from_library(con, answer$text), ",", fixed = TRUE)[[1L]]
   codes[nzchar(codes)]
 }
 
 kv_codes <- function(con, database) {
   check_connection(con)
-  if (!is.character(database) || length(database) != 1L || is.na(database) ||
-      !nzchar(database)) {
+  if (!one_string(database) || !nzchar(database)) {
     kv_abort("'database' must be one database name", "argument")
   }
-  list_codes(con, database_path(con, database))
+  if (has_control(database)) {
+    kv_abort(sprintf("'%s' holds a control character", shown(database)), "argument")
+  }
+  list_codes(con, database_path(con, database), database)
 }
 
-# Opens each database once, so that one that does not open is named as such
-# rather than as a list of unknown series.
-check_databases <- function(con, databases) {
-  for (database in databases) list_codes(con, database)
-  invisible(databases)
+# ---- information ------------------------------------------------------------
+
+library_status_words <- function(status) {
+  words <- c("1" = "no such series", "2" = "not open", "3" = "not logged in",
+             "10" = "no such database", "11" = "the database file is malformed",
+             "20" = "the window ends before it starts", "21" = "a frequency the series has not",
+             "22" = "a higher frequency than the series'", "23" = "the buffer is too short",
+             "30" = "an unknown operation", "31" = "too few observations for the operation",
+             "40" = "wrong user or password")
+  hit <- words[as.character(status)]
+  ifelse(is.na(hit), "", paste0(": ", hit))
 }
 
 status_text <- function(list, direct) {
@@ -76,26 +196,42 @@ list_entries <- function(list, count, n) {
   entries[entries >= 0L & entries < n] + 1L
 }
 
+# When requests come back unknown, their databases are opened one by one, so
+# that one that does not open (or a missing log-in) is named as such rather
+# than as a list of unknown series. Only then: a fetch makes no more calls
+# than it needs.
+explain_unknown <- function(con, refs, unknown) {
+  for (database in unique(refs$database[unknown])) {
+    list_codes(con, database, refs$given[unknown & refs$database == database][[1L]])
+  }
+  names <- refs$name[unknown]
+  more <- if (length(names) > 1L) sprintf(" (and %d more)", length(names) - 1L) else ""
+  kv_abort(sprintf("unknown series %s%s", shown(names[[1L]]), more), "series", 1L)
+}
+
 # c_kovraSeriesInfo over the series, with the common range when asked.
 # Unknown series fail; other statuses are kept by status list.
 query_series <- function(con, refs, range = NULL) {
+  require_login(con)
   databases <- unique(refs$database)
-  check_databases(con, databases)
+  # A database without a regular, readable file is named before the library
+  # is called: a FIFO or a device could hold the library for ever.
+  for (d in seq_along(databases)) {
+    code_buffer_bytes(con, databases[[d]], refs$given[match(databases[[d]], refs$database)])
+  }
   n <- nrow(refs)
   compute <- !is.null(range)
   if (!compute) range <- list(frequency = 0L, start = -1L, end = -1L)
   answer <- with_data_dir(con, .Call(C_kv_c_info, con$ptr, as.integer(con$direct),
-                                     refs$code, refs$database, databases, compute,
+                                     to_library(con, refs$code),
+                                     to_library(con, refs$database),
+                                     to_library(con, databases), compute,
                                      range$frequency, range$start, range$end))
   status_list <- rep(-1L, n)
   for (k in seq_len(7L)) {
     status_list[list_entries(answer$status_lists[[k]], answer$status_counts[[k]], n)] <- k - 1L
   }
-  unknown <- refs$name[status_list == 0L]
-  if (length(unknown) > 0L) {
-    more <- if (length(unknown) > 1L) sprintf(" (and %d more)", length(unknown) - 1L) else ""
-    kv_abort(sprintf("unknown series %s%s", unknown[[1L]], more), "series", 1L)
-  }
+  if (any(status_list == 0L)) explain_unknown(con, refs, status_list == 0L)
   ints <- answer$ints
   ok <- status_list < 0L
   blank <- function(x, fill) replace(x, !ok, fill)
@@ -112,7 +248,7 @@ query_series <- function(con, refs, range = NULL) {
     info[[paste0("attribute", a)]] <- blank(ints[[3L + a]], NA_integer_)
   }
   for (t in seq_len(7L)) {
-    info[[paste0("text", t)]] <- blank(answer$texts[[t]], NA_character_)
+    info[[paste0("text", t)]] <- blank(from_library(con, answer$texts[[t]]), NA_character_)
   }
   result <- list(info = info, status_list = status_list)
   if (!compute) {
@@ -120,7 +256,8 @@ query_series <- function(con, refs, range = NULL) {
   }
   if (any(status_list > 0L)) {
     j <- which(status_list > 0L)[[1L]]
-    kv_abort(sprintf("no common range: %s answered %s", refs$name[[j]],
+    if (con$direct && status_list[[j]] == 2L) login_first(con, 3L)
+    kv_abort(sprintf("no common range: %s answered %s", shown(refs$name[[j]]),
                      status_text(status_list[[j]], con$direct)), "series")
   }
   role <- rep("used", n)
@@ -136,83 +273,128 @@ query_series <- function(con, refs, range = NULL) {
   result
 }
 
-kv_info <- function(con, series) {
-  check_connection(con)
-  refs <- parse_series(con, series)
-  info <- query_series(con, refs)$info
+labels_at <- function(ymd, frequency) {
+  out <- rep(NA_character_, length(ymd))
+  for (f in unique(frequency[!is.na(frequency)])) {
+    at <- which(frequency == f)
+    out[at] <- period_label(ymd[at], f)
+  }
+  out
+}
+
+# What kv_info answers, from the information columns, in one pass.
+info_frame <- function(con, info) {
   known <- info$status == "ok"
   empty <- !known | info$attribute1 == 0L
   first <- ifelse(empty, NA_integer_, info$first_ymd)
   last <- ifelse(empty, NA_integer_, info$last_ymd)
   periods <- rep(NA_integer_, nrow(info))
-  first_period <- rep(NA_character_, nrow(info))
-  last_period <- rep(NA_character_, nrow(info))
-  for (j in which(!empty)) {
-    f <- info$frequency_code[[j]]
-    p <- .Call(C_kv_c_convert, con$ptr, 1L, c(first[[j]], last[[j]]), f)
-    periods[[j]] <- .Call(C_kv_c_obs_num, con$ptr, p[[1L]], p[[2L]], f)
-    first_period[[j]] <- period_label(first[[j]], f)
-    last_period[[j]] <- period_label(last[[j]], f)
+  if (any(!empty)) {
+    f <- info$frequency_code[!empty]
+    p1 <- .Call(C_kv_c_convert, con$ptr, 1L, first[!empty], f)
+    p2 <- .Call(C_kv_c_convert, con$ptr, 1L, last[!empty], f)
+    periods[!empty] <- .Call(C_kv_c_obs_num, con$ptr, p1, p2, f)
   }
   out <- data.frame(
     series = info$series, status = info$status, frequency = info$frequency,
     frequency_code = info$frequency_code, first = ymd_to_date(first), last = ymd_to_date(last),
-    first_period = first_period, last_period = last_period, periods = periods,
+    first_period = labels_at(first, info$frequency_code),
+    last_period = labels_at(last, info$frequency_code), periods = periods,
     stringsAsFactors = FALSE
   )
   cbind(out, info[grepl("^(attribute|text)", names(info))])
 }
 
-range_request <- function(con, freq, start, end) {
-  list(frequency = parse_frequency(con, freq),
-       start = if (is.null(start)) -1L else parse_date(con, start)[[1L]],
-       end = if (is.null(end)) -1L else parse_date(con, end)[[2L]])
+kv_info <- function(con, series) {
+  check_connection(con)
+  refs <- parse_series(con, series)
+  info_frame(con, query_series(con, refs)$info)
 }
 
-set_aside_reason <- function(name, role, frequency, chosen) {
-  switch(role,
-    empty = sprintf("%s has no observations", name),
-    finer = sprintf("%s is %s, finer than %s and not to be aggregated", name,
-                    frequency_name(frequency), frequency_name(chosen)),
-    coarser = sprintf("%s is %s, coarser than %s", name, frequency_name(frequency),
-                      frequency_name(chosen)),
-    NA_character_)
+# ---- the common range -------------------------------------------------------
+
+# The window of a request, in calendar days. c(year, period) and decimal
+# time say their period only at a known frequency: when none is asked for,
+# the common range without a window names it first.
+range_request <- function(con, refs, freq, start, end) {
+  frequency <- parse_frequency(con, freq)
+  f <- frequency
+  if ((needs_frequency(start) || needs_frequency(end)) && !(f %in% c(10L, 30L, 40L))) {
+    f <- query_series(con, refs, list(frequency = frequency, start = -1L, end = -1L))$frequency
+  }
+  list(frequency = frequency,
+       start = if (is.null(start)) -1L else parse_date(con, start, f)[[1L]],
+       end = if (is.null(end)) -1L else parse_date(con, end, f)[[2L]],
+       start_text = if (!is.null(start)) date_text(start),
+       end_text = if (!is.null(end)) date_text(end))
+}
+
+set_aside_reasons <- function(names, role, frequency, chosen) {
+  out <- rep(NA_character_, length(names))
+  e <- role == "empty"
+  out[e] <- sprintf("%s has no observations", names[e])
+  fi <- role == "finer"
+  out[fi] <- sprintf("%s is %s, finer than %s and not to be aggregated", names[fi],
+                     frequency_name(frequency[fi]), frequency_name(chosen))
+  co <- role == "coarser"
+  out[co] <- sprintf("%s is %s, coarser than %s", names[co], frequency_name(frequency[co]),
+                     frequency_name(chosen))
+  out
 }
 
 # The common range with its checks: some series take part, and the window
 # holds at least one period.
 usable_range <- function(con, refs, request) {
   q <- query_series(con, refs, request)
-  reasons <- mapply(set_aside_reason, refs$name, q$role, q$info$frequency_code,
-                    MoreArgs = list(chosen = q$frequency), USE.NAMES = FALSE)
-  q$reason <- reasons
+  q$reason <- set_aside_reasons(refs$name, q$role, q$info$frequency_code, q$frequency)
   if (!any(q$role == "used")) {
-    kv_abort(sprintf("no series left for a common range: %s", paste(reasons, collapse = "; ")),
-             "range")
+    kv_abort(sprintf("no series left for a common range: %s",
+                     paste(q$reason, collapse = "; ")), "range")
   }
   if (q$count <= 0L) {
     f <- q$frequency
-    kv_abort(sprintf("no %s period from %s to %s", frequency_name(f),
-                     period_label(.Call(C_kv_c_convert, con$ptr, 0L, q$start, f), f),
-                     period_label(.Call(C_kv_c_convert, con$ptr, 0L, q$end, f), f)),
-             "range")
+    from <- if (is.null(request$start_text)) {
+      period_label(.Call(C_kv_c_convert, con$ptr, 0L, q$start, f), f)
+    } else request$start_text
+    to <- if (is.null(request$end_text)) {
+      period_label(.Call(C_kv_c_convert, con$ptr, 0L, q$end, f), f)
+    } else request$end_text
+    kv_abort(sprintf("no %s period from %s to %s", frequency_name(f), from, to), "range")
   }
   q
+}
+
+# The last days (YYYYMMDD) of a window's first and last periods; a week
+# past the year 9999 (a weekly series ending late in 9999 seen on a later
+# weekday) has no date and is refused.
+window_dates <- function(con, q) {
+  # The library's own first and last periods of the window (the window's
+  # ends are days, which its periods hold).
+  f <- q$frequency
+  last <- .Call(C_kv_c_get_date, con$ptr, q$start, q$count, f)
+  dates <- c(.Call(C_kv_c_date_seq, con$ptr, q$start, 1L, f),
+             .Call(C_kv_c_convert, con$ptr, 0L, last, f))
+  if (dates[[2L]] > 99991231L || dates[[1L]] < 10101L) {
+    kv_abort(sprintf(paste("the %s window ends on %d, past the year 9999: no date can",
+                           "show that period; end the window earlier"),
+                     frequency_name(q$frequency), dates[[2L]]), "range")
+  }
+  dates
 }
 
 kv_range <- function(con, series, freq = "lowest", start = NULL, end = NULL) {
   check_connection(con)
   refs <- parse_series(con, series)
-  q <- usable_range(con, refs, range_request(con, freq, start, end))
+  q <- usable_range(con, refs, range_request(con, refs, freq, start, end))
   f <- q$frequency
-  dates <- .Call(C_kv_c_date_seq, con$ptr, q$start, q$count, f)
+  dates <- window_dates(con, q)
   structure(list(
     frequency = frequency_name(f),
     frequency_code = f,
     start = ymd_to_date(dates[[1L]]),
-    end = ymd_to_date(dates[[length(dates)]]),
+    end = ymd_to_date(dates[[2L]]),
     start_period = period_label(dates[[1L]], f),
-    end_period = period_label(dates[[length(dates)]], f),
+    end_period = period_label(dates[[2L]], f),
     observations = q$count,
     series = data.frame(series = refs$name, role = q$role, reason = q$reason,
                         stringsAsFactors = FALSE)

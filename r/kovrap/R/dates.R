@@ -5,72 +5,163 @@ kv_frequencies <- c(
   "weekly-fri" = 55L, "weekly-sat" = 56L, "weekly-sun" = 57L,
   daily = 60L, business = 61L, weekly = 57L, lowest = 1000L
 )
+# ts() frequencies: periods per year.
+ts_frequencies <- c("1" = 10L, "4" = 30L, "12" = 40L)
+periods_per_year <- c("10" = 1L, "30" = 4L, "40" = 12L)
 
 frequency_name <- function(code) {
-  vapply(code, function(f) {
-    hit <- names(kv_frequencies)[kv_frequencies == f & names(kv_frequencies) != "lowest"]
-    if (length(hit) > 0L) hit[[1L]] else paste("code", f)
-  }, character(1), USE.NAMES = FALSE)
+  named <- kv_frequencies[names(kv_frequencies) != "lowest"]
+  out <- names(named)[match(code, named)]
+  unknown <- is.na(out) & !is.na(code)
+  out[unknown] <- paste("code", code[unknown])
+  out
 }
 
-# A frequency as the common range takes it: a name, or a code the library
-# knows (its own conversion answers -1 for any other).
+# A frequency as the common range takes it: a name in any case, a code the
+# library knows (its own conversion answers -1 for any other), or 1, 4 or 12
+# as ts() takes them.
 parse_frequency <- function(con, freq) {
   if (is.null(freq)) {
     return(kv_frequencies[["lowest"]])
   }
-  if (length(freq) != 1L || is.na(freq)) {
+  if (length(freq) != 1L || is.na(freq) || !(is.character(freq) || is.numeric(freq))) {
     kv_abort("'freq' must be one frequency name or code", "argument")
   }
-  if (is.character(freq) && freq %in% names(kv_frequencies)) {
-    return(kv_frequencies[[freq]])
+  text <- if (is.numeric(freq)) format(freq, scientific = FALSE) else freq
+  if (tolower(text) %in% names(kv_frequencies)) {
+    return(kv_frequencies[[tolower(text)]])
   }
-  code <- suppressWarnings(as.integer(freq))
-  if (!is.na(code) && as.character(code) == as.character(freq) &&
-      (code == 1000L || .Call(C_kv_c_convert, con$ptr, 1L, 20000101L, code) != -1L)) {
-    return(code)
+  if (text %in% names(ts_frequencies)) {
+    return(ts_frequencies[[text]])
+  }
+  if (grepl("^[0-9]{1,9}$", text)) {
+    code <- as.integer(text)
+    if (code == 1000L || .Call(C_kv_c_convert, con$ptr, 1L, 20000101L, code) != -1L) {
+      return(code)
+    }
   }
   kv_abort(sprintf(paste0("unknown frequency '%s' (use annual, quarterly, monthly, weekly, ",
-                          "weekly-mon .. weekly-sun, daily, business, lowest or a code)"),
-                   format(freq)), "argument")
+                          "weekly-mon .. weekly-sun, daily, business, lowest, a code, ",
+                          "or 1, 4, 12 as ts() takes them)"), shown(text)), "argument")
 }
 
-bad_date <- function(text) {
-  kv_abort(sprintf(paste0("bad date '%s' (use a Date, 2001, \"2001Q3\", \"2001-07\", ",
-                          "\"2001-07-15\" or a period date such as \"20013\")"), text),
-           "date")
+# A date as the user wrote it, for messages.
+date_text <- function(x) {
+  if (inherits(x, c("Date", "POSIXt", "yearmon", "yearqtr"))) {
+    # zoo cannot format a yearmon past the year 9999: its number then.
+    text <- tryCatch(format(x), error = function(e) format(as.numeric(unclass(x)), digits = 15))
+    return(paste(text, collapse = ", "))
+  }
+  if (is.numeric(x)) {
+    text <- paste(vapply(x, format, character(1), scientific = FALSE, digits = 15),
+                  collapse = ", ")
+    return(if (length(x) == 2L) sprintf("c(%s)", text) else text)
+  }
+  if (is.character(x) && length(x) == 1L && !is.na(x)) return(shown(x))
+  paste(format(x), collapse = " ")
 }
 
-last_day_of_month <- function(con, year, month) {
-  .Call(C_kv_c_convert, con$ptr, 0L, year * 100L + month, 40L)
+bad_date <- function(x, why = NULL) {
+  kv_abort(sprintf(paste0("bad date '%s'%s (use a Date, POSIXct, yearmon or yearqtr, ",
+                          "a year such as 2001, c(2001, 3), decimal time such as 2001.5, ",
+                          "\"2001Q3\", \"2001-07\", \"2001-07-15\" or a period date ",
+                          "such as \"20013\")"),
+                   date_text(x), if (is.null(why)) "" else paste0(": ", why)), "date")
+}
+
+# Whether a date says its period only at a known frequency: c(year, period)
+# and decimal time, as ts() and window() read them.
+needs_frequency <- function(x) {
+  is.numeric(x) && !inherits(x, c("Date", "POSIXt", "yearmon", "yearqtr")) &&
+    (length(x) == 2L || (length(x) == 1L && !is.na(x) && is.finite(x) && x != round(x)))
+}
+
+last_day <- function(con, period, frequency) {
+  .Call(C_kv_c_convert, con$ptr, 0L, as.integer(period), frequency)
+}
+
+# The first and last days (YYYYMMDD) of a period of a ts() frequency.
+period_days <- function(con, x, year, period, frequency) {
+  if (year < 1 || year > 9999) bad_date(x, "years run from 1 to 9999")
+  ppy <- periods_per_year[[as.character(frequency)]]
+  if (period < 1 || period > ppy) bad_date(x)
+  year <- as.integer(year)
+  period <- as.integer(period)
+  switch(as.character(frequency),
+         "10" = c(year * 10000L + 101L, last_day(con, year, 10L)),
+         "30" = c(year * 10000L + (3L * period - 2L) * 100L + 1L,
+                  last_day(con, year * 10L + period, 30L)),
+         "40" = c(year * 10000L + period * 100L + 1L, last_day(con, year * 100L + period, 40L)))
+}
+
+# A Date's day, range-checked: the years 1 to 9999.
+date_days <- function(x, shown_as = x) {
+  days <- floor(as.numeric(unclass(x)))
+  if (length(days) != 1L || !is.finite(days)) bad_date(shown_as)
+  # 0001-01-01 and 9999-12-31 in days since 1970-01-01.
+  if (days < -719162 || days > 2932896) bad_date(shown_as, "years run from 1 to 9999")
+  d <- as.integer(format(as.Date(days, origin = "1970-01-01"), "%Y%m%d"))
+  c(d, d)
 }
 
 # The first and the last calendar day (YYYYMMDD) of what a date names: a
-# Date, a year, a quarter, a month or a day.
-parse_date <- function(con, x) {
+# Date, POSIXct, yearmon, yearqtr, a year, c(year, period) or decimal time
+# (at the frequency f, when it is known), or a text: a year, a quarter, a
+# month or a day.
+parse_date <- function(con, x, f = NULL) {
   if (inherits(x, "Date")) {
-    if (length(x) != 1L || is.na(x)) bad_date(format(x))
-    d <- as.integer(format(x, "%Y%m%d"))
-    return(c(d, d))
+    if (length(x) != 1L || is.na(x)) bad_date(x)
+    return(date_days(x))
   }
-  if (is.numeric(x) && length(x) == 1L && !is.na(x) && x == round(x)) {
-    x <- format(x, scientific = FALSE)
+  if (inherits(x, "POSIXt")) {
+    if (length(x) != 1L || is.na(x)) bad_date(x)
+    tz <- attr(as.POSIXct(x), "tzone")
+    return(date_days(as.Date(as.POSIXct(x), tz = if (is.null(tz)) "" else tz[[1L]]), x))
   }
-  if (!is.character(x) || length(x) != 1L || is.na(x)) {
-    bad_date(paste(format(x), collapse = " "))
+  if (inherits(x, c("yearqtr", "yearmon"))) {
+    v <- as.numeric(unclass(x))
+    if (length(v) != 1L || !is.finite(v)) bad_date(x)
+    frequency <- if (inherits(x, "yearqtr")) 30L else 40L
+    ppy <- periods_per_year[[as.character(frequency)]]
+    year <- floor(v + 1e-6)
+    return(period_days(con, x, year, round((v - year) * ppy) + 1, frequency))
   }
+  if (is.numeric(x)) {
+    if (length(x) == 1L && !is.na(x) && is.finite(x) && x == round(x)) {
+      return(period_days(con, x, x, 1, 10L))
+    }
+    if (!needs_frequency(x) || anyNA(x) || !all(is.finite(x))) bad_date(x)
+    if (length(x) == 2L && any(x != round(x))) bad_date(x)
+    if (is.null(f) || !(f %in% c(10L, 30L, 40L))) {
+      if (length(x) == 2L) {
+        bad_date(x, "c(year, period) needs an annual, quarterly or monthly frequency")
+      }
+      # Decimal time at a weekly or daily frequency: the day that far into
+      # the year.
+      year <- floor(x)
+      if (year < 1 || year > 9999) bad_date(x, "years run from 1 to 9999")
+      first <- as.Date(sprintf("%04d-01-01", year))
+      length_of_year <- as.numeric(as.Date(sprintf("%04d-12-31", year)) - first) + 1
+      return(date_days(first + floor((x - year) * length_of_year + 1e-6), x))
+    }
+    ppy <- periods_per_year[[as.character(f)]]
+    if (length(x) == 2L) {
+      return(period_days(con, x, x[[1L]], x[[2L]], f))
+    }
+    year <- floor(x)
+    return(period_days(con, x, year, floor((x - year) * ppy + 1e-6) + 1, f))
+  }
+  if (!is.character(x) || length(x) != 1L || is.na(x)) bad_date(x)
   text <- x
-  if (!grepl("^[1-9][0-9]{3}", text)) bad_date(text)
+  if (!grepl("^[0-9]{4}", text)) bad_date(text)
   year <- as.integer(substr(text, 1L, 4L))
+  if (year < 1L) bad_date(text, "years run from 1 to 9999")
   n <- nchar(text)
   if (n == 4L) {
-    return(c(year * 10000L + 101L, .Call(C_kv_c_convert, con$ptr, 0L, year, 10L)))
+    return(period_days(con, text, year, 1L, 10L))
   }
   if (grepl("^[0-9]{4}[Qq][0-9]$", text) || grepl("^[0-9]{5}$", text)) {
-    quarter <- as.integer(substr(text, n, n))
-    if (quarter < 1L || quarter > 4L) bad_date(text)
-    return(c(year * 10000L + (3L * quarter - 2L) * 100L + 1L,
-             .Call(C_kv_c_convert, con$ptr, 0L, year * 10L + quarter, 30L)))
+    return(period_days(con, text, year, as.integer(substr(text, n, n)), 30L))
   }
   day <- 0L
   if (grepl("^[0-9]{4}-[0-9]{2}$", text)) {
@@ -89,20 +180,18 @@ parse_date <- function(con, x) {
     bad_date(text)
   }
   if (month < 1L || month > 12L) bad_date(text)
-  month_end <- last_day_of_month(con, year, month)
+  month_days <- period_days(con, text, year, month, 40L)
   if (day == 0L) {
-    return(c(year * 10000L + month * 100L + 1L, month_end))
+    return(month_days)
   }
-  if (day > month_end %% 100L) bad_date(text)
+  if (day > month_days[[2L]] %% 100L) bad_date(text)
   d <- year * 10000L + month * 100L + day
   c(d, d)
 }
 
+# Calendar dates YYYYMMDD as Dates, in one pass (NA for what is no date).
 ymd_to_date <- function(ymd) {
-  out <- rep(as.Date(NA), length(ymd))
-  ok <- !is.na(ymd) & ymd > 0L
-  out[ok] <- as.Date(sprintf("%08d", ymd[ok]), format = "%Y%m%d")
-  out
+  .Call(C_kv_c_ymd_dates, ymd)
 }
 
 # A calendar date as its period reads at a frequency: 1960, 1960Q1, 1960-01,
@@ -114,10 +203,10 @@ period_label <- function(ymd, frequency) {
   month <- ymd %/% 100L %% 100L
   out[ok] <- switch(
     as.character(frequency),
-    "10" = sprintf("%d", year[ok]),
-    "30" = sprintf("%dQ%d", year[ok], (month[ok] + 2L) %/% 3L),
-    "40" = sprintf("%d-%02d", year[ok], month[ok]),
-    sprintf("%d-%02d-%02d", year[ok], month[ok], ymd[ok] %% 100L)
+    "10" = sprintf("%04d", year[ok]),
+    "30" = sprintf("%04dQ%d", year[ok], (month[ok] + 2L) %/% 3L),
+    "40" = sprintf("%04d-%02d", year[ok], month[ok]),
+    sprintf("%04d-%02d-%02d", year[ok], month[ok], ymd[ok] %% 100L)
   )
   out
 }

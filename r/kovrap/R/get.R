@@ -1,103 +1,157 @@
-kv_seasonal <- 1792L      # the windowed seasonal adjustment
 kv_moving_average <- 1L   # advanced: trailing mean of a span of periods
 kv_rebase <- 2L           # advanced: the period in one slot becomes 100
 kv_math <- c(level = 0L, diff = 1L, pct = 2L, apct = 3L, yoy = 4L, log = 5L)
+kv_aggregation <- c(mean = 0L, sum = 1L, first = 2L, last = 3L)
 
-whole_number <- function(text) {
-  grepl("^-?[0-9]{1,10}$", text) && abs(as.numeric(text)) <= .Machine$integer.max
+# An integer as all hosts read one: an optional sign and digits, within 32
+# bits; anything beyond is refused, never wrapped.
+parse_int <- function(text, whole) {
+  value <- if (grepl("^[+-]?[0-9]+$", text)) as.numeric(text) else NA
+  # R's integers stop one short of C's int: its NA is C's INT_MIN, which is
+  # what -2147483648 means to the library.
+  if (identical(value, -2147483648)) return(NA_integer_)
+  if (is.na(value) || abs(value) > .Machine$integer.max) {
+    kv_abort(sprintf("bad number '%s' in '%s'", shown(text), shown(whole)), "argument")
+  }
+  as.integer(text)
+}
+
+op_text <- function(x, what) {
+  if (length(x) != 1L || is.na(x) || !(is.character(x) || is.numeric(x))) {
+    kv_abort(sprintf("'%s' must be one operation", what), "argument")
+  }
+  if (is.numeric(x)) format(x, scientific = FALSE, digits = 15) else x
 }
 
 parse_math <- function(math) {
-  if (length(math) != 1L || is.na(math)) {
-    kv_abort("'math' must be one operation", "argument")
+  text <- op_text(math, "math")
+  if (text %in% names(kv_math)) {
+    return(list(code = kv_math[[text]], advanced = FALSE, second = 0L, label = text))
   }
-  if (is.character(math) && math %in% names(kv_math)) {
-    return(list(code = kv_math[[math]], advanced = FALSE, second = 0L, label = math))
-  }
-  text <- if (is.numeric(math)) format(math, scientific = FALSE) else as.character(math)
-  if (!whole_number(text)) {
+  if (!grepl("^[+-]?[0-9]+$", text)) {
     kv_abort(sprintf("unknown math operation '%s' (use level, diff, pct, apct, yoy, log or a code)",
-                     text), "argument")
+                     shown(text)), "argument")
   }
-  list(code = as.integer(text), advanced = FALSE, second = 0L, label = paste("code", text))
+  list(code = parse_int(text, text), advanced = FALSE, second = 0L, label = paste("code", text))
 }
 
 parse_advanced <- function(advanced) {
-  if (length(advanced) != 1L || is.na(advanced)) {
-    kv_abort("'advanced' must be one operation", "argument")
-  }
-  text <- if (is.numeric(advanced)) format(advanced, scientific = FALSE) else advanced
-  parts <- strsplit(text, ":", fixed = TRUE)[[1L]]
-  name <- parts[[1L]]
-  parameter <- if (grepl(":", text, fixed = TRUE)) sub("^[^:]*:", "", text) else NULL
+  text <- op_text(advanced, "advanced")
+  colon <- regexpr(":", text, fixed = TRUE)
+  name <- if (colon > 0L) substr(text, 1L, colon - 1L) else text
+  parameter <- if (colon > 0L) substr(text, colon + 1L, nchar(text)) else NULL
   op <- list(advanced = TRUE, second = 0L, rebase = NULL, label = text)
   if (name == "seasonal" && is.null(parameter)) {
-    op$code <- kv_seasonal
+    op$code <- kovrap_constants$KOVRAP_ADVANCED_WINDOWED
   } else if (name == "ma" && !is.null(parameter)) {
-    if (!whole_number(parameter) || as.integer(parameter) < 1L) {
-      kv_abort("ma takes a span of at least one period, as in \"ma:4\"", "argument")
+    span <- parse_int(parameter, text)
+    if (is.na(span) || span < 1L) {
+      kv_abort(sprintf("ma takes a span of at least one period, as in \"ma:4\", not '%s'",
+                       shown(text)), "argument")
     }
     op$code <- kv_moving_average
-    op$second <- as.integer(parameter)
+    op$second <- span
   } else if (name == "rebase" && !is.null(parameter)) {
     op$code <- kv_rebase
     op$rebase <- parameter
-  } else if (whole_number(name)) {
-    if (!is.null(parameter) && !whole_number(parameter)) {
-      kv_abort(sprintf("bad parameter in '%s' (use CODE or CODE:SECOND)", text), "argument")
-    }
-    op$code <- as.integer(name)
-    if (!is.null(parameter)) op$second <- as.integer(parameter)
+  } else if (grepl("^[+-]?[0-9]+$", name)) {
+    op$code <- parse_int(name, text)
+    if (!is.null(parameter)) op$second <- parse_int(parameter, text)
     # Code 0 in the first request turns every transformation off: the values
     # would come back untransformed and look transformed.
-    if (op$code == 0L) {
+    if (identical(op$code, 0L)) {
       kv_abort("advanced code 0 is no operation: it turns transformations off", "argument")
     }
     op$label <- paste("code", text)
   } else {
     kv_abort(sprintf(paste0("unknown advanced operation '%s' ",
-                            "(use seasonal, ma:SPAN, rebase:DATE or CODE[:SECOND])"), text),
+                            "(use seasonal, ma:SPAN, rebase:DATE or CODE[:SECOND])"), shown(text)),
              "argument")
   }
   op
 }
 
-count_reason <- function(status) {
-  switch(as.character(status),
-         "834" = ": too few periods in the window",
-         "835" = ": the window does not fill the row",
-         "836" = ": out of memory",
-         "")
+# How finer periods combine into a coarser one: a name, or the functions
+# mean and sum as aggregate() takes them. -1: the library's mode as it is.
+parse_aggregate <- function(aggregate) {
+  if (is.null(aggregate)) return(-1L)
+  if (is.function(aggregate)) {
+    if (identical(aggregate, base::mean)) return(kv_aggregation[["mean"]])
+    if (identical(aggregate, base::sum)) return(kv_aggregation[["sum"]])
+    kv_abort(paste("'aggregate' takes the functions mean and sum, or \"mean\", \"sum\",",
+                   "\"first\" or \"last\""), "argument")
+  }
+  if (!one_string(aggregate) || !(tolower(aggregate) %in% names(kv_aggregation))) {
+    kv_abort(sprintf("unknown aggregation '%s' (use mean, sum, first or last)",
+                     shown(paste(format(aggregate), collapse = " "))), "argument")
+  }
+  kv_aggregation[[tolower(aggregate)]]
 }
 
-# Column names: the codes when they tell the series apart, else the names
-# as given.
-column_labels <- function(refs) {
-  if (anyDuplicated(refs$code)) refs$name else refs$code
+# Why an advanced operation failed, in words.
+count_reason <- function(status, op) {
+  k <- kovrap_constants
+  words <- if (status == k$KOVRAP_STATUS_TOO_FEW_PERIODS) {
+    "too few periods in the window"
+  } else if (status == k$KOVRAP_STATUS_SEGMENTS_MISMATCH) {
+    "the window does not fill the row"
+  } else if (status == k$KOVRAP_STATUS_NO_MEMORY) {
+    "out of memory"
+  } else if (status == 21L && identical(op$code, k$KOVRAP_ADVANCED_WINDOWED)) {
+    "the seasonal adjustment needs quarterly or monthly data"
+  } else if (status == 22L) {
+    "the series is coarser than the frequency asked for"
+  } else if (status == 31L) {
+    "too few observations for the operation"
+  } else if (status == 30L) {
+    "the library does not know this operation"
+  } else {
+    ""
+  }
+  if (nzchar(words)) paste0(": ", words) else ""
+}
+
+# The weekly group takes its weekday from the first usable series; a weekly
+# series of another weekday is then shown on that one.
+warn_weekday <- function(refs, q, used) {
+  f <- q$frequency
+  if (!(f %in% 51:57)) return(invisible())
+  own <- q$info$frequency_code[used]
+  moved <- used[own %in% 51:57 & own != f]
+  for (j in moved) {
+    kv_warn(sprintf("%s is %s: its weeks are shown as %s weeks", refs$name[[j]],
+                    frequency_name(q$info$frequency_code[[j]]), frequency_name(f)),
+            "weekday", refs$name[[j]])
+  }
 }
 
 kv_get <- function(con, series, start = NULL, end = NULL, freq = NULL, math = NULL,
-                   advanced = NULL) {
+                   advanced = NULL, aggregate = NULL) {
   check_connection(con)
   refs <- parse_series(con, series)
   if (!is.null(math) && !is.null(advanced)) {
     kv_abort("give either 'math' or 'advanced', not both", "argument")
   }
-  request <- range_request(con, freq, start, end)
   op <- NULL
   if (!is.null(math)) op <- parse_math(math)
   if (!is.null(advanced)) op <- parse_advanced(advanced)
+  mode <- parse_aggregate(aggregate)
+  request <- range_request(con, refs, freq, start, end)
   if (!is.null(op$rebase)) parse_date(con, op$rebase) # a bad date fails before any read
 
   q <- usable_range(con, refs, request)
   f <- q$frequency
   count <- q$count
   used <- which(q$role == "used")
+  dates <- window_dates(con, q)
   if (!is.null(op$rebase)) {
-    base <- .Call(C_kv_c_convert, con$ptr, 1L, parse_date(con, op$rebase)[[1L]], f)
+    # The period that holds the date's first day; its slot in the window.
+    base <- .Call(C_kv_c_convert, con$ptr, 1L, parse_date(con, op$rebase, f)[[1L]], f)
     slot <- .Call(C_kv_c_obs_num, con$ptr, q$start, base, f) - 1L
-    if (slot < 0L || slot >= count) {
-      kv_abort(sprintf("rebase date %s lies outside the window", op$rebase), "argument")
+    if (base < q$start || slot < 0L || slot >= count) {
+      kv_abort(sprintf("rebase date %s lies outside the window (%s to %s)", shown(op$rebase),
+                       period_label(dates[[1L]], f), period_label(dates[[2L]], f)),
+               "argument")
     }
     op$second <- slot
   }
@@ -114,44 +168,65 @@ kv_get <- function(con, series, start = NULL, end = NULL, freq = NULL, math = NU
     windowEnd = fill(q$end)
   )
   sub <- refs[used, , drop = FALSE]
+  databases <- unique(sub$database)
   answer <- with_data_dir(con, .Call(C_kv_c_get_data, con$ptr, as.integer(con$direct),
-                                     sub$code, sub$database, unique(sub$database),
-                                     as.integer(c(q$start, q$end, f, count)), transforms))
+                                     to_library(con, sub$code), to_library(con, sub$database),
+                                     to_library(con, databases),
+                                     as.integer(c(q$start, q$end, f, count)), transforms, mode))
+  if (answer$aggregate_status != 0L) {
+    kv_abort(sprintf("the library refused the aggregation mode '%s' (status %d)",
+                     names(kv_aggregation)[mode + 1L], answer$aggregate_status),
+             "fetch", answer$aggregate_status)
+  }
   if (answer$error != 0L) {
     what <- if (!is.null(op) && !op$advanced) "the fetch or the math operation" else "the fetch"
-    kv_abort(sprintf("%s failed in database '%s' (status %d)", what,
-                     unique(sub$database)[[answer$failed_database]], answer$error),
-             "fetch", answer$error)
+    kv_abort(sprintf("%s failed in database '%s' (status %d%s)", what,
+                     shown(sub$given[match(databases[[answer$failed_database]], sub$database)]),
+                     answer$error,
+                     library_status_words(answer$error)), "fetch", answer$error)
   }
 
-  values <- matrix(NA_real_, nrow = count, ncol = nrow(refs))
-  got <- answer$values
-  got[got == 1e9] <- NA_real_
-  values[, used] <- got
+  values <- answer$values
+  answer$values <- NULL # the only reference left: attributes go on in place
+  if (rows < nrow(refs)) {
+    got <- values
+    values <- matrix(NA_real_, nrow = count, ncol = nrow(refs))
+    values[, used] <- got
+  }
   for (j in which(q$role != "used")) {
     kv_warn(paste("left out:", q$reason[[j]]), "set_aside", refs$name[[j]])
   }
   for (r in which(answer$count_status != 0L)) {
     status <- answer$count_status[[r]]
     values[, used[[r]]] <- NA_real_
-    kv_warn(sprintf("%s failed for %s%s (status %d)", op$label, refs$name[[used[[r]]]],
-                    count_reason(status), status), "count", refs$name[[used[[r]]]], status)
+    kv_warn(sprintf("%s failed for %s (status %d%s)", op$label, refs$name[[used[[r]]]],
+                    status, count_reason(status, op)), "count", refs$name[[used[[r]]]], status)
   }
+  warn_weekday(refs, q, used)
 
-  dates <- .Call(C_kv_c_date_seq, con$ptr, q$start, count, f)
-  single <- nrow(refs) == 1L
-  if (single) {
-    values <- values[, 1L]
+  named <- !identical(refs$label, refs$code) || anyDuplicated(refs$code) > 0L
+  if (nrow(refs) == 1L && !named) {
+    dim(values) <- NULL
   } else {
-    colnames(values) <- column_labels(refs)
+    colnames(values) <- refs$label
   }
+  attr(values, "kovrap_info") <- info_frame(con, q$info)
   if (f %in% c(10L, 30L, 40L)) {
     year <- dates[[1L]] %/% 10000L
     month <- dates[[1L]] %/% 100L %% 100L
     period <- switch(as.character(f), "10" = 1L, "30" = (month + 2L) %/% 3L, "40" = month)
-    frequency <- c("10" = 1, "30" = 4, "40" = 12)[[as.character(f)]]
-    stats::ts(values, start = c(year, period), frequency = frequency)
+    # What ts() makes of the values, without its copies of them: the time
+    # attributes of a ts of this shape.
+    shape <- stats::ts(if (is.matrix(values)) matrix(0, 1L, 2L) else 0,
+                       start = c(year, period), frequency = periods_per_year[[as.character(f)]])
+    attr(values, "tsp") <- c(tsp(shape)[[1L]], tsp(shape)[[1L]] + (count - 1) / tsp(shape)[[3L]],
+                             tsp(shape)[[3L]])
+    class(values) <- class(shape)
+    values
   } else {
-    zoo::zoo(values, ymd_to_date(dates))
+    # zoo() checks that the index is sorted and unique, which it is here
+    # by construction: the object zoo() would build, without those passes.
+    index <- .Call(C_kv_c_period_dates, dates[[1L]], count, f)
+    structure(values, index = index, class = "zoo")
   }
 }

@@ -2,18 +2,25 @@
 \alias{kv_connect}
 \alias{kv_login}
 \alias{kv_version}
+\alias{kv_disconnect}
+\alias{close.kovrap_connection}
+\alias{kv_sample_data}
 \alias{print.kovrap_connection}
 \title{Connect to the Kovrap Library}
 \description{
 \code{kv_connect} loads the Kovrap library and looks up its exports once.
 \code{kv_login} logs in to the direct library's data service.
 \code{kv_version} reports the library's interface version and the versions
-of both database libraries.
+of both database libraries. \code{kv_disconnect} (or \code{close}) ends a
+connection. \code{kv_sample_data} finds the sample databases of a build.
 }
 \usage{
-kv_connect(library = NULL, direct = FALSE, data_dir = NULL)
+kv_connect(library = NULL, direct = FALSE, data_dir = NULL, encoding = "UTF-8")
 kv_login(con, user, password, service = "")
 kv_version(con)
+kv_disconnect(con)
+\method{close}{kovrap_connection}(con, \dots)
+kv_sample_data()
 \method{print}{kovrap_connection}(x, \dots)
 }
 \arguments{
@@ -29,32 +36,57 @@ kv_version(con)
     opens a relative database name inside it; for the direct library it is
     the data service's folder (the stand-in library reads it from
     \env{TQVD_DATA_DIR}, which each call sets for its duration).}
+  \item{encoding}{the encoding of the texts the library reads and writes
+    (codes, database names, information texts, log-ins), as
+    \code{\link{iconv}} names it; the same default as the Python package's
+    \code{"utf-8"}. Texts come back in UTF-8, marked so
+    (\code{\link{Encoding}}); a byte that is not of the encoding reads as
+    U+FFFD.}
   \item{con}{a connection from \code{kv_connect}.}
   \item{user, password, service}{the log-in, passed to the library as
-    given.}
+    given; a control character in the user or password is refused.}
   \item{x}{a connection.}
   \item{\dots}{ignored.}
 }
 \value{
 \code{kv_connect}: a connection of class \code{"kovrap_connection"}.
-\code{kv_login}: the connection, invisibly. \code{kv_version}: a list with
+\code{kv_login}: the connection, invisibly. \code{kv_disconnect}:
+\code{NULL}, invisibly. \code{kv_sample_data}: the folder, or \code{NULL}
+where no build is found: \env{KOVRAP_DATA_DIR}, else the \file{tqvdata}
+folder beside the library that \env{KOVRAP_LIBRARY} names or that the
+system's search path (\env{LD_LIBRARY_PATH}, \env{PATH} on Windows)
+holds. \code{kv_version}: a list with
 \code{interface}, \code{local}, \code{direct} and \code{result}.
 }
 \details{
 The library stays loaded for the rest of the session: the database
-libraries keep the log-in and their settings process-wide. A connection does
-not survive saving and restoring a session. Do not read through two
-connections at the same time from different threads.
+libraries keep their settings process-wide. \code{kv_disconnect} ends the
+connection; using it afterwards raises a \code{kovrap_error} that says it
+is closed. A connection does not survive saving and restoring a session
+(\code{\link{saveRDS}}): a restored one raises a \code{kovrap_error} that
+says so; connect again.
+
+Each direct connection reads its own data folder: every call sets
+\env{TQVD_DATA_DIR} to the connection's \code{data_dir} (or the value the
+variable had when the connection was made) for its duration, and reads only
+after a log-in of its own (\code{kv_login} on that connection): a log-in on
+one connection never opens another's folder, whatever the library keeps
+process-wide. \code{kv_login} on a
+local connection is refused: local databases take no log-in.
 }
 \section{Errors}{
-A library that does not load, or lacks an export, raises a
-\code{kovrap_library_error}; a refused log-in a \code{kovrap_login_error}
-with the library's status (40 for a wrong password on the stand-in).
+A library that does not load, or lacks an export of Kovrap's, raises a
+\code{kovrap_library_error} naming its path; a refused log-in a
+\code{kovrap_login_error} with the library's status (40 for a wrong password
+on the stand-in).
 }
 \examples{
-if (nzchar(Sys.getenv("KOVRAP_LIBRARY")) && nzchar(Sys.getenv("KOVRAP_DATA_DIR"))) {
-  con <- kv_connect(data_dir = Sys.getenv("KOVRAP_DATA_DIR"))
+# The sample databases of a build, where there is one.
+data_dir <- kv_sample_data()
+if (!is.null(data_dir)) {
+  con <- kv_connect(data_dir = data_dir)
   con
   kv_version(con)$interface
+  kv_disconnect(con)
 }
 }

@@ -7,59 +7,104 @@ frequency, as the common range (\code{\link{kv_range}}) chooses them.
 }
 \usage{
 kv_get(con, series, start = NULL, end = NULL, freq = NULL, math = NULL,
-       advanced = NULL)
+       advanced = NULL, aggregate = NULL)
 }
 \arguments{
   \item{con}{a connection from \code{\link{kv_connect}}.}
-  \item{series}{a character vector of \code{"DATABASE:CODE"} names.}
-  \item{start, end}{the window, as in \code{\link{kv_range}}; by default the
-    common range of the series.}
-  \item{freq}{the frequency, as in \code{\link{kv_range}}; by default the
-    lowest among the series. Series of a higher frequency are aggregated by
-    the library.}
+  \item{series}{a character vector of \code{"DATABASE:CODE"} names, or
+    \code{\link{kv_series}}. Names on the vector become column names.}
+  \item{start, end}{the window, in any form \code{\link{kv_range}} takes:
+    \code{Date}, \code{POSIXct}, \code{yearqtr}, \code{yearmon}, a year,
+    \code{c(year, period)}, decimal time or text; by default the common
+    range of the series.}
+  \item{freq}{the frequency, as in \code{\link{kv_range}} (1, 4 and 12 as
+    \code{ts()} takes them included); by default the lowest among the
+    series. Series of a higher frequency are aggregated by the library.}
   \item{math}{a math operation: \code{"level"}, \code{"diff"}, \code{"pct"}
     (percent change), \code{"apct"} (annualised), \code{"yoy"} (year on
-    year), \code{"log"}, or a code.}
+    year), \code{"log"}, or a code (a 32-bit integer).}
   \item{advanced}{an advanced operation: \code{"seasonal"} (the windowed
     seasonal adjustment over the window), \code{"ma:SPAN"} (a trailing
-    moving average), \code{"rebase:DATE"} (the period of DATE, which must lie
-    in the window, becomes 100), or \code{"CODE"} / \code{"CODE:SECOND"}.
-    Code 0 is refused: it would turn every transformation off. Give either
+    moving average of SPAN periods, at least 1), \code{"rebase:DATE"} (the
+    period that holds the first day of DATE becomes 100: \code{"rebase:1985"}
+    on quarterly data rebases on 1985Q1, \code{"rebase:1992-04-30"} on
+    weekly data on the week that holds 30 April; the period must lie in the
+    window), or \code{"CODE"} / \code{"CODE:SECOND"}. Every number is a
+    32-bit integer; anything beyond is refused, never wrapped. Code 0 is
+    refused: it would turn every transformation off. Give either
     \code{math} or \code{advanced}.}
+  \item{aggregate}{how the periods of a finer series combine into a coarser
+    one: \code{"mean"}, \code{"sum"}, \code{"first"} or \code{"last"} (any
+    case), or the functions \code{mean} and \code{sum} as
+    \code{\link[stats]{aggregate}} takes them. The library's mode is set
+    for this fetch and restored afterwards, whether the fetch succeeds or
+    not; by default it is left as it is (the stand-in's is the mean).}
 }
 \value{
 Annual, quarterly and monthly data: a \code{\link[stats]{ts}} with frequency
 1, 4 or 12 and \code{start = c(year, period)}, an \code{mts} with one column
 per series when there are several. Weekly, daily and business-day data: a
 \code{\link[zoo]{zoo}} object indexed by the \code{Date} of each period's
-last day. Missing observations are \code{NA}. Columns are named by the codes,
-or by the full names when a code repeats.
+last day. Missing observations are \code{NA}. Columns are named by the names
+on \code{series} when it has them, else by the codes, or by the full names
+when a code repeats; a single named series is a one-column matrix with that
+name, an unnamed one a plain vector.
+
+The attribute \code{"kovrap_info"} holds what \code{\link{kv_info}} answers
+for the series, one row each in the order asked (units, descriptions,
+frequency, span). Like any attribute that is not a \code{ts}' or
+\code{zoo}'s own, \code{\link[stats]{window}}, subsetting and arithmetic
+drop it; take it first with \code{attr(x, "kovrap_info")}.
 }
 \details{
 Every operation runs on the fetched window only: a percent change has no
 value in the first period.
 
-The series of each database are read by one library call; between databases
-the read can be interrupted.
+The library marks a period without an observation with the value 1e9, and
+every value of exactly 1e9 reads as \code{NA}: a computed result of exactly
+1e9 (a sum, say) is missing too, since the interface cannot tell the two
+apart.
+
+The weekly group (\code{freq = "weekly"}, or the lowest frequency of
+series among which the lowest is weekly) takes its weekday from the first
+usable series: a weekly series gives its own, a daily series Fridays, a
+business-day series Sundays. A weekly series then shown on another weekday
+gets a warning of class \code{kovrap_weekday_warning}.
+
+The fetch runs on a worker thread while R waits for it: an interrupt
+(Ctrl-C) or a time limit (\code{\link{setTimeLimit}}) stops the wait at
+once. The library finishes the abandoned fetch on its own, and the next
+call waits for it.
 
 A series that the common range sets aside, and a series whose advanced
 operation fails, get an \code{NA} column and a warning: of class
 \code{kovrap_set_aside_warning} or \code{kovrap_count_warning}, with the
-fields \code{series} and \code{status} (834: too few periods for the seasonal
-adjustment, which needs 12 quarters or 36 months).
+fields \code{series} and \code{status}, said in words: 834, too few periods
+for the seasonal adjustment (it needs 12 quarters or 36 months); 835, the
+window does not fill the row; 836, out of memory; 21, the seasonal
+adjustment needs quarterly or monthly data; 22, the series is coarser than
+the frequency asked for; 30, an operation the library does not know; 31,
+too few observations for the operation.
 }
 \section{Errors}{
-\code{kovrap_database_error}, \code{kovrap_series_error},
-\code{kovrap_range_error}, \code{kovrap_date_error},
-\code{kovrap_argument_error}; a failed read or math operation raises a
-\code{kovrap_fetch_error} with the library's status.
+\code{kovrap_database_error} and \code{kovrap_series_error} (both
+\code{kovrap_lookup_error}), \code{kovrap_range_error},
+\code{kovrap_date_error} and \code{kovrap_argument_error} (all
+\code{kovrap_argument_error}), \code{kovrap_login_error} on the direct
+library before a log-in; a failed read or math operation raises a
+\code{kovrap_fetch_error} with the library's status in words.
 }
 \examples{
-if (nzchar(Sys.getenv("KOVRAP_LIBRARY")) && nzchar(Sys.getenv("KOVRAP_DATA_DIR"))) {
-  con <- kv_connect(data_dir = Sys.getenv("KOVRAP_DATA_DIR"))
+# The sample databases of a build, where there is one.
+data_dir <- kv_sample_data()
+if (!is.null(data_dir)) {
+  con <- kv_connect(data_dir = data_dir)
   gas <- kv_get(con, "ECON:UKGAS")
-  identical(gas, datasets::UKgas)
-  kv_get(con, "ECON:UKGAS", start = 1985, end = "1986Q2", math = "pct")
+  attr(gas, "kovrap_info")[, c("series", "text1", "text5")]
+  kv_get(con, "ECON:UKGAS", start = c(1985, 1), end = "1986Q2", math = "pct")
+  kv_get(con, c(co2 = "ECON:CO2"), freq = 4, start = 1990, end = 1990,
+         aggregate = sum)
   head(kv_get(con, c("MARKETS:DAX", "MARKETS:FTSE")))
+  kv_disconnect(con)
 }
 }

@@ -5,7 +5,8 @@
 \usage{kv_info(con, series)}
 \arguments{
   \item{con}{a connection from \code{\link{kv_connect}}.}
-  \item{series}{a character vector of \code{"DATABASE:CODE"} names.}
+  \item{series}{a character vector of \code{"DATABASE:CODE"} names, or
+    \code{\link{kv_series}}.}
 }
 \value{
 A data frame with one row per series: \code{series}; \code{status}
@@ -16,15 +17,18 @@ first and last periods as \code{Date}, with \code{first_period} and
 \code{last_period} as text (\code{1960Q1}, \code{1960-01}, \dots) and the
 number of \code{periods}; \code{attribute1} to \code{attribute6}; and
 \code{text1} to \code{text7}. A series without observations (attribute 1 is
-0) has \code{NA} dates.
+0) has \code{NA} dates. Texts are read in the connection's \code{encoding}
+and marked UTF-8 (\code{\link{Encoding}}).
 }
 \section{Errors}{
 A database that does not open raises a \code{kovrap_database_error}; a series
 the library does not know a \code{kovrap_series_error}.
 }
 \examples{
-if (nzchar(Sys.getenv("KOVRAP_LIBRARY")) && nzchar(Sys.getenv("KOVRAP_DATA_DIR"))) {
-  con <- kv_connect(data_dir = Sys.getenv("KOVRAP_DATA_DIR"))
+# The sample databases of a build, where there is one.
+data_dir <- kv_sample_data()
+if (!is.null(data_dir)) {
+  con <- kv_connect(data_dir = data_dir)
   kv_info(con, c("ECON:PRES", "MARKETS:DAXW"))[, c("series", "frequency", "first", "last")]
 }
 }

@@ -12,20 +12,36 @@ kv_range(con, series, freq = "lowest", start = NULL, end = NULL)
 }
 \arguments{
   \item{con}{a connection from \code{\link{kv_connect}}.}
-  \item{series}{a character vector of \code{"DATABASE:CODE"} names.}
+  \item{series}{a character vector of \code{"DATABASE:CODE"} names, or
+    \code{\link{kv_series}}.}
   \item{freq}{\code{"lowest"} (the lowest frequency among the series),
     \code{"annual"}, \code{"quarterly"}, \code{"monthly"}, \code{"weekly"}
-    (any weekday, the first series that takes part deciding: a weekly
-    series its own weekday, a daily series Friday, a business-day series
-    Sunday), \code{"weekly-mon"} to
-    \code{"weekly-sun"}, \code{"daily"}, \code{"business"}, or a frequency
-    code the library knows.}
+    (weeks ending on one weekday, taken from the first usable series: a
+    weekly series gives its own weekday, a daily series Fridays
+    (\code{"weekly-fri"}), a business-day series Sundays
+    (\code{"weekly-sun"})), \code{"weekly-mon"} to \code{"weekly-sat"},
+    \code{"daily"}, \code{"business"}, a frequency code the library knows,
+    or 1, 4 or 12 as \code{\link[stats]{ts}} takes them; names in any case.
+    The library reads code 57 as the weekly group, so \code{"weekly-sun"}
+    is \code{"weekly"}. A weekly series shown on another weekday than its
+    own gets a warning of class \code{kovrap_weekday_warning} from
+    \code{\link{kv_get}}.}
   \item{start, end}{\code{NULL} for the span of the series that take part,
-    or a date: a \code{Date}, a year (\code{1991} or \code{"1991"}), a
-    quarter (\code{"1991Q3"}), a month (\code{"1991-07"}), a day
-    (\code{"1991-07-15"}) or a period date (\code{"19913"},
-    \code{"199107"}, \code{"19910715"}). \code{start} takes the first day of
-    what it names, \code{end} the last.}
+    or a date: a \code{Date} or \code{POSIXct} (its day in its time zone),
+    a \code{yearqtr} or \code{yearmon} of \pkg{zoo}, a year (\code{1991}
+    or \code{"1991"}, \code{"0001"} is year 1), \code{c(year, period)} or
+    decimal time (\code{1991.5}) as \code{\link[stats]{ts}} and
+    \code{\link[stats]{window}} take them, a quarter (\code{"1991Q3"}), a
+    month (\code{"1991-07"}), a day (\code{"1991-07-15"}) or a period date
+    (\code{"19913"}, \code{"199107"}, \code{"19910715"}). \code{start}
+    takes the first day of what it names, \code{end} the last; a day
+    belongs to the period that holds it, so a window ending on any day of
+    a week includes that week. \code{c(year, period)} and decimal time are
+    read at the frequency asked for or, failing one, at the frequency the
+    common range chooses; \code{c(year, period)} needs an annual, quarterly
+    or monthly one, and decimal time at a weekly or daily frequency names
+    the day that far into the year. Years run from 1 to 9999; anything else
+    is refused with the date quoted.}
   \item{x}{a common range.}
   \item{\dots}{ignored.}
 }
@@ -40,12 +56,17 @@ observations, \code{"finer"}: a higher frequency not to be aggregated,
 set aside.
 }
 \section{Errors}{
-A \code{kovrap_range_error} when no series takes part or the window holds no
-period; a \code{kovrap_date_error} for a date that is not one.
+A \code{kovrap_range_error} (a \code{kovrap_argument_error}) when no series
+takes part or the window holds no period, in the dates as written (\code{no
+quarterly period from 1995 to 1990}); a \code{kovrap_date_error} (also a
+\code{kovrap_argument_error}) for a date that is not one; a
+\code{kovrap_error} when a weekly window would end past the year 9999.
 }
 \examples{
-if (nzchar(Sys.getenv("KOVRAP_LIBRARY")) && nzchar(Sys.getenv("KOVRAP_DATA_DIR"))) {
-  con <- kv_connect(data_dir = Sys.getenv("KOVRAP_DATA_DIR"))
+# The sample databases of a build, where there is one.
+data_dir <- kv_sample_data()
+if (!is.null(data_dir)) {
+  con <- kv_connect(data_dir = data_dir)
   kv_range(con, c("ECON:UKGAS", "ECON:CO2", "ECON:GDP", "ECON:NILE"))
 }
 }

@@ -70,5 +70,5 @@ test_that("long listings come back whole from both libraries", {
   direct <- kv_connect(where$library, direct = TRUE, data_dir = folder)
   kv_login(direct, demo_user, demo_password())
   expect_identical(kv_codes(direct, "BIG"), codes)
-  expect_identical(kv_get(direct, "BIG:S00003150"), ts(1, start = 2000))
+  expect_identical(bare(kv_get(direct, "BIG:S00003150")), ts(1, start = 2000))
 })

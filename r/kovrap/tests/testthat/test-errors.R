@@ -1,10 +1,12 @@
 test_that("failures are R conditions with a class, a sentence and the status", {
   con <- local_connection()
   cases <- list(
+    # A database without a file is refused before the library is called,
+    # with the paths tried.
     list(call = quote(kv_codes(con, "NOSUCH")), class = "kovrap_database_error",
-         status = 10L, message = "cannot open database"),
-    list(call = quote(kv_get(con, "NOSUCH:UKGAS")), class = "kovrap_database_error",
-         status = 10L, message = "cannot open database"),
+         status = NA_integer_, message = "cannot open database 'NOSUCH'.*NOSUCH.tqvdb"),
+    list(call = quote(kv_get(con, "NOSUCH:UKGAS")), class = "kovrap_lookup_error",
+         status = NA_integer_, message = "cannot open database 'NOSUCH'.*NOSUCH.tqvdb"),
     list(call = quote(kv_get(con, c("ECON:UKGAS", "ECON:NOSUCH"))),
          class = "kovrap_series_error", status = 1L, message = "unknown series ECON:NOSUCH"),
     list(call = quote(kv_info(con, "ECON:NOSUCH")), class = "kovrap_series_error",
@@ -16,7 +18,7 @@ test_that("failures are R conditions with a class, a sentence and the status", {
     list(call = quote(kv_get(con, "ECONUKGAS")), class = "kovrap_argument_error",
          status = NA_integer_, message = "not DATABASE:CODE"),
     list(call = quote(kv_get(con, "ECON:TOOLONGCODE")), class = "kovrap_argument_error",
-         status = NA_integer_, message = "longer than a series code"),
+         status = NA_integer_, message = "has a code longer than 9 characters"),
     list(call = quote(kv_get(con, "ECON:UKGAS", freq = "hourly")),
          class = "kovrap_argument_error", status = NA_integer_, message = "unknown frequency"),
     list(call = quote(kv_get(con, "ECON:UKGAS", math = "pct", advanced = "seasonal")),
@@ -38,12 +40,22 @@ test_that("failures are R conditions with a class, a sentence and the status", {
 
 test_that("bad dates are refused before anything is read", {
   con <- local_connection()
-  for (date in list("1991-13", "19910231", "2001Q5", "abc", "0999", "1991-02-30", 1991.5,
-                    c("1991", "1992"), as.Date(NA), "1991-07-00")) {
+  for (date in list("1991-13", "19910231", "2001Q5", "abc", "0000", "10000", "1991-02-30",
+                    c("1991", "1992"), as.Date(NA), "1991-07-00", c(1991, 5), c(1991.5, 2),
+                    c(1991, 1, 1), 10000, 0, as.Date(2932897, origin = "1970-01-01"),
+                    as.Date(-1e6, origin = "1970-01-01"), zoo::as.yearmon(10000),
+                    as.POSIXct(as.Date(-719163, origin = "1970-01-01")))) {
     condition <- condition_of(kv_get(con, "ECON:UKGAS", start = date))
     expect_s3_class(condition, "kovrap_date_error")
-    expect_match(conditionMessage(condition), "bad date")
+    expect_s3_class(condition, "kovrap_argument_error")
+    expect_match(conditionMessage(condition), "bad date '", fixed = TRUE)
   }
+  # The message quotes the date as the user wrote it.
+  expect_match(conditionMessage(condition_of(kv_get(con, "ECON:UKGAS", start = c(1991, 5)))),
+               "bad date 'c(1991, 5)'", fixed = TRUE)
+  expect_match(conditionMessage(condition_of(
+    kv_get(con, "ECON:UKGAS", start = as.Date(-1e6, origin = "1970-01-01")))),
+    "bad date '-768-.*': years run from 1 to 9999")
   expect_s3_class(condition_of(kv_get(con, "ECON:UKGAS", advanced = "rebase:1984Q7")),
                   "kovrap_date_error")
 })

@@ -71,6 +71,15 @@ test_that("a failed advanced count gives an NA column and a warning", {
   expect_match(conditionMessage(warned[[1L]]), "too few periods")
   expect_true(all(is.na(got)))
 
+  # Each status in words: an annual series cannot be adjusted.
+  expect_warning(kv_get(con, "ECON:NILE", advanced = "seasonal"),
+                 "status 21: the seasonal adjustment needs quarterly or monthly data",
+                 class = "kovrap_count_warning")
+  failed <- condition_of(kv_get(con, "ECON:NILE", math = 7777))
+  expect_s3_class(failed, "kovrap_fetch_error")
+  expect_match(conditionMessage(failed), "in database 'ECON' (status 30: an unknown operation)",
+               fixed = TRUE)
+
   # A window long enough adjusts the series: no warning, no NA.
   adjusted <- expect_silent(kv_get(con, "ECON:UKGAS", advanced = "seasonal"))
   expect_false(anyNA(adjusted))
@@ -95,4 +104,138 @@ test_that("the same code in two databases is named by the full names", {
   got <- kv_get(con, c("ECON:NILE", paste0(tempdir(), "/ECON2:NILE")))
   expect_identical(colnames(got), c("ECON:NILE", paste0(tempdir(), "/ECON2:NILE")))
   expect_identical(as.numeric(got[, 1]), as.numeric(got[, 2]))
+})
+
+test_that("dates take the forms ts(), window() and zoo users write", {
+  con <- local_connection()
+  gas <- datasets::UKgas
+  cases <- list(
+    list(start = c(1983, 2), end = c(1984, 3), freq = NULL, first = c(1983, 2), last = c(1984, 3)),
+    list(start = 1983.25, end = 1984.5, freq = 4, first = c(1983, 2), last = c(1984, 3)),
+    list(start = zoo::as.yearqtr("1983 Q2"), end = zoo::as.yearmon("1984-08"), freq = "Quarterly",
+         first = c(1983, 2), last = c(1984, 3)),
+    list(start = as.POSIXct("1983-04-01 00:30", tz = "UTC"),
+         end = as.POSIXct("1984-09-30 23:59", tz = "Pacific/Auckland"), freq = 30,
+         first = c(1983, 2), last = c(1984, 3)),
+    list(start = "0001", end = 1960, freq = NULL, first = c(1, 1), last = c(1960, 4)))
+  for (case in cases) {
+    got <- kv_get(con, "ECON:UKGAS", start = case$start, end = case$end, freq = case$freq)
+    expect_identical(start(got), case$first)
+    expect_identical(end(got), case$last)
+  }
+  # Annual and monthly as ts() numbers them.
+  expect_identical(tsp(kv_get(con, "ECON:AUSTRES", freq = 1, start = 1980, end = 1981)),
+                   c(1980, 1981, 1))
+  monthly <- kv_get(con, "ECON:USACC", freq = 12, start = c(1974, 11), end = 1975 + 1 / 12)
+  expect_identical(c(start(monthly), end(monthly)), c(1974, 11, 1975, 2))
+  # c(year, period) needs a frequency that has periods.
+  weekly <- condition_of(kv_get(con, "MARKETS:DAXW", start = c(1992, 2)))
+  expect_s3_class(weekly, "kovrap_date_error")
+  expect_match(conditionMessage(weekly), "needs an annual, quarterly or monthly frequency")
+  # Decimal time at a daily frequency is the day that far into the year.
+  dax <- kv_get(con, "MARKETS:DAX", start = 1992 + 31 / 366, end = "1992-02-04")
+  expect_identical(zoo::index(dax), as.Date(c("1992-02-03", "1992-02-04")))
+})
+
+test_that("names become column names and the information rides along", {
+  con <- local_connection()
+  got <- kv_get(con, c(gas = "ECON:UKGAS", jj = "ECON:JNJ"), start = 1970, end = 1970)
+  expect_identical(colnames(got), c("gas", "jj"))
+  one <- kv_get(con, c(gas = "ECON:UKGAS"), start = 1970, end = 1970)
+  expect_identical(colnames(one), "gas")
+  expect_identical(as.numeric(one), as.numeric(window(datasets::UKgas, 1970, c(1970, 4))))
+  info <- attr(got, "kovrap_info")
+  expect_identical(info, kv_info(con, c("ECON:UKGAS", "ECON:JNJ")))
+  expect_identical(info$text1, c("Mtherm", "USD"))
+})
+
+test_that("aggregate says how months become quarters, and the mode comes back", {
+  con <- local_connection()
+  mode_now <- function() .Call(kovrap:::C_kv_c_aggmode, con$ptr, 0L, NA_integer_)
+  before <- mode_now()
+  months <- as.numeric(window(datasets::co2, c(1959, 1), c(1959, 6)))
+  q <- function(aggregate) {
+    as.numeric(kv_get(con, "ECON:CO2", freq = "quarterly", start = 1959, end = "1959Q2",
+                      aggregate = aggregate))
+  }
+  expect_equal(q("sum"), c(sum(months[1:3]), sum(months[4:6])), tolerance = 1e-12)
+  expect_identical(q(sum), q("SUM"))
+  expect_equal(q(mean), c(mean(months[1:3]), mean(months[4:6])), tolerance = 1e-12)
+  expect_identical(q("first"), months[c(1, 4)])
+  expect_identical(q("last"), months[c(3, 6)])
+  expect_identical(mode_now(), before)
+  # Restored after a failure too: an advanced count that fails.
+  suppressWarnings(kv_get(con, "ECON:CO2", freq = 4, start = 1959, end = 1959,
+                          advanced = "seasonal", aggregate = "last"))
+  expect_identical(mode_now(), before)
+})
+
+test_that("a computed 1e9 reads as NA: the interface's missing value", {
+  where <- library_or_skip()
+  folder <- tempfile("kovrap-missing")
+  dir.create(folder)
+  on.exit(unlink(folder, recursive = TRUE))
+  write_database(file.path(folder, "M.tqvdb"), list(
+    list(code = "FLOW", frequency = 40L, first = 200101, last = 200106,
+         values = c(4e8, 3e8, 3e8, 1, 2, 3), aggregate = TRUE)))
+  con <- kv_connect(where$library, data_dir = folder)
+  got <- kv_get(con, "M:FLOW", freq = "quarterly", aggregate = "sum")
+  expect_identical(as.numeric(got), c(NA, 6))
+})
+
+test_that("a weekly window takes whole weeks, and a moved weekday is said", {
+  con <- local_connection()
+  daxw <- kv_get(con, "MARKETS:DAXW", start = "1992-04", end = "1992-04-30")
+  expect_identical(zoo::index(daxw)[[length(daxw)]], as.Date("1992-05-01"))
+  expect_warning(mixed <- kv_get(con, c("MARKETS:DAX", "MARKETS:DAXW"), start = "1992-04-01",
+                                 end = "1992-04-30"),
+                 "MARKETS:DAXW is weekly-fri: its weeks are shown as weekly-sun",
+                 class = "kovrap_weekday_warning")
+  expect_true(all(format(zoo::index(mixed), "%u") == "7"))
+  # The other way round, DAXW decides: Fridays, no warning.
+  swapped <- expect_silent(kv_get(con, c("MARKETS:DAXW", "MARKETS:DAX"), start = "1992-04-01",
+                                  end = "1992-04-30"))
+  expect_true(all(format(zoo::index(swapped), "%u") == "5"))
+  # A rebase date takes the week that holds it.
+  rebased <- kv_get(con, "MARKETS:DAXW", start = "1992-04", end = "1992-05",
+                    advanced = "rebase:1992-04-30")
+  expect_identical(as.numeric(rebased[as.Date("1992-05-01")]), 100)
+})
+
+test_that("a week past the year 9999 is refused, not shown without a date", {
+  where <- library_or_skip()
+  folder <- tempfile("kovrap-late")
+  dir.create(folder)
+  on.exit(unlink(folder, recursive = TRUE))
+  # 31 December 9999 is a Friday.
+  write_database(file.path(folder, "LATE.tqvdb"), list(
+    list(code = "W", frequency = 55L, first = 99991224, last = 99991231, values = c(1, 2),
+         aggregate = TRUE)))
+  con <- kv_connect(where$library, data_dir = folder)
+  expect_identical(as.numeric(kv_get(con, "LATE:W")), c(1, 2))
+  # Seen on Mondays, its last week ends on 3 January 10000.
+  late <- condition_of(kv_get(con, "LATE:W", freq = "weekly-mon"))
+  expect_s3_class(late, "kovrap_error")
+  expect_match(conditionMessage(late), "past the year 9999")
+  expect_s3_class(condition_of(kv_range(con, "LATE:W", freq = "weekly-mon")), "kovrap_error")
+})
+
+test_that("texts are read in the connection's encoding and marked", {
+  where <- library_or_skip()
+  folder <- tempfile("kovrap-latin")
+  dir.create(folder)
+  on.exit(unlink(folder, recursive = TRUE))
+  write_database(file.path(folder, "ODD.tqvdb"), list(
+    list(code = "latin", frequency = 10L, first = 2001, last = 2001, values = 1,
+         texts = c("m\u00b3", "x", "x", "x", "Caf\u00e9 cr\u00e8me"))), encoding = "latin1")
+  latin <- kv_connect(where$library, data_dir = folder, encoding = "latin1")
+  info <- kv_info(latin, "ODD:latin")
+  expect_identical(info$text5, "Caf\u00e9 cr\u00e8me")
+  expect_identical(Encoding(info$text5), "UTF-8")
+  expect_identical(nchar(info$text5), 10L)
+  expect_identical(attr(kv_get(latin, "ODD:latin"), "kovrap_info")$text1, "m\u00b3")
+  # Read as UTF-8 (the default), a Latin-1 byte is no character: it shows as
+  # the replacement character, and nothing fails.
+  utf8 <- kv_info(kv_connect(where$library, data_dir = folder), "ODD:latin")
+  expect_identical(utf8$text5, "Caf\ufffd cr\ufffdme")
 })

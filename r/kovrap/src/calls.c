@@ -1,0 +1,632 @@
+/*
+ * The calls: one R entry point per library export the package uses. The
+ * data fetch, the one call that can take long, runs on a worker thread so
+ * that an interrupt or a time limit stops R's wait for it (worker.c).
+ */
+#include <stdlib.h>
+#include <string.h>
+
+#include <R_ext/Rdynload.h>
+
+#include "kovrap.h"
+#include "worker.h"
+
+/* The connection's exports, once no call left behind by an interrupt holds
+ * the library any more. */
+static const KovrapApi *library_api(SEXP ptr) {
+    const KovrapApi *api = api_of(ptr);
+    kv_wait_for_library();
+    return api;
+}
+
+/* ---- calendar -------------------------------------------------------------- */
+
+/* op 0: tqvdateToYmd, 1: ymdToTqvdate; element by element over dates, with
+ * one frequency or one per date. */
+SEXP kv_c_convert(SEXP ptr, SEXP op, SEXP dates, SEXP frequency) {
+    const KovrapApi *api = library_api(ptr);
+    int which = int_arg(op, "op");
+    SEXP in = PROTECT(Rf_coerceVector(dates, INTSXP));
+    SEXP fs = PROTECT(Rf_coerceVector(frequency, INTSXP));
+    R_xlen_t n = XLENGTH(in), nf = XLENGTH(fs);
+    if (nf != 1 && nf != n)
+        Rf_error("one frequency, or one per date");
+    SEXP out = PROTECT(Rf_allocVector(INTSXP, n));
+    for (R_xlen_t i = 0; i < n; ++i) {
+        int d = INTEGER(in)[i], f = INTEGER(fs)[nf == 1 ? 0 : i];
+        INTEGER(out)
+        [i] = d == NA_INTEGER || f == NA_INTEGER ? NA_INTEGER
+              : which == 0                       ? api->tqvdateToYmd(d, f)
+                                                 : api->ymdToTqvdate(d, f);
+    }
+    UNPROTECT(3);
+    return out;
+}
+
+SEXP kv_c_date_seq(SEXP ptr, SEXP start, SEXP count, SEXP frequency) {
+    const KovrapApi *api = library_api(ptr);
+    int n = int_arg(count, "count");
+    SEXP out = PROTECT(Rf_allocVector(INTSXP, n > 0 ? n : 0));
+    if (n > 0)
+        api->dateSeq(INTEGER(out), int_arg(start, "start"), n, int_arg(frequency, "frequency"));
+    UNPROTECT(1);
+    return out;
+}
+
+/* Periods from start to end, both included, element by element. */
+SEXP kv_c_obs_num(SEXP ptr, SEXP start, SEXP end, SEXP frequency) {
+    const KovrapApi *api = library_api(ptr);
+    SEXP s = PROTECT(Rf_coerceVector(start, INTSXP));
+    SEXP e = PROTECT(Rf_coerceVector(end, INTSXP));
+    SEXP fs = PROTECT(Rf_coerceVector(frequency, INTSXP));
+    R_xlen_t n = XLENGTH(s), nf = XLENGTH(fs);
+    if (XLENGTH(e) != n || (nf != 1 && nf != n))
+        Rf_error("start, end and frequency differ in length");
+    SEXP out = PROTECT(Rf_allocVector(INTSXP, n));
+    for (R_xlen_t i = 0; i < n; ++i) {
+        int a = INTEGER(s)[i], b = INTEGER(e)[i], f = INTEGER(fs)[nf == 1 ? 0 : i];
+        INTEGER(out)
+        [i] = a == NA_INTEGER || b == NA_INTEGER || f == NA_INTEGER ? NA_INTEGER
+                                                                    : api->getObsNum(a, b, f);
+    }
+    UNPROTECT(4);
+    return out;
+}
+
+SEXP kv_c_get_date(SEXP ptr, SEXP start, SEXP obs, SEXP frequency) {
+    const KovrapApi *api = library_api(ptr);
+    return Rf_ScalarInteger(api->getDate(int_arg(start, "start"), int_arg(obs, "obs"),
+                                         int_arg(frequency, "frequency")));
+}
+
+/* ---- pass-throughs ------------------------------------------------------------ */
+
+SEXP kv_c_version(SEXP ptr) {
+    const KovrapApi *api = library_api(ptr);
+    int interfaceVersion = 0;
+    char local[64], direct[64];
+    memset(local, 0, sizeof local);
+    memset(direct, 0, sizeof direct);
+    int result = api->version(&interfaceVersion, local, direct);
+    local[sizeof local - 1] = '\0';
+    direct[sizeof direct - 1] = '\0';
+    const char *names[] = {"interface", "local", "direct", "result"};
+    SEXP values[4];
+    values[0] = PROTECT(Rf_ScalarInteger(interfaceVersion));
+    values[1] = PROTECT(Rf_mkString(local));
+    values[2] = PROTECT(Rf_mkString(direct));
+    values[3] = PROTECT(Rf_ScalarInteger(result));
+    SEXP out = named_list(4, names, values);
+    UNPROTECT(4);
+    return out;
+}
+
+/* The aggregation mode of the selected library: read when mode is NA, else
+ * set (the library's answer comes back). */
+SEXP kv_c_aggmode(SEXP ptr, SEXP direct, SEXP mode) {
+    const KovrapApi *api = library_api(ptr);
+    int isDirect = int_arg(direct, "direct");
+    int m = Rf_asInteger(mode);
+    return Rf_ScalarInteger(m == NA_INTEGER ? api->getAggmode(isDirect)
+                                            : api->setAggmode(isDirect, m));
+}
+
+SEXP kv_c_authenticate(SEXP ptr, SEXP user, SEXP password, SEXP service) {
+    const KovrapApi *api = library_api(ptr);
+    int status = 0;
+    int result = api->authenticate(string_arg(user, "user"), string_arg(password, "password"),
+                                   &status, string_arg(service, "service"));
+    return Rf_ScalarInteger(result);
+}
+
+/* ---- catalogue ---------------------------------------------------------------- */
+
+/* The codes of one database as one comma-joined string. The export is not
+ * told the buffer's size: the caller sizes it for the whole listing (see
+ * kv_codes). Answers list(status, error, text). */
+SEXP kv_c_codes(SEXP ptr, SEXP direct, SEXP database, SEXP bytes) {
+    const KovrapApi *api = library_api(ptr);
+    double size = Rf_asReal(bytes);
+    if (!(size >= 2) || size > 2147483647.0)
+        Rf_error("bad code list size");
+    /* A raw vector: freed by R on any way out, an interrupt included. */
+    SEXP buffer = PROTECT(Rf_allocVector(RAWSXP, (R_xlen_t)size));
+    memset(RAW(buffer), 0, (size_t)size);
+    int error = 0;
+    int status = api->getCodes(int_arg(direct, "direct"), (char *)RAW(buffer),
+                               string_arg(database, "database"), &error);
+    RAW(buffer)[(R_xlen_t)size - 1] = 0;
+    const char *names[] = {"status", "error", "text"};
+    SEXP values[3];
+    values[0] = PROTECT(Rf_ScalarInteger(status));
+    values[1] = PROTECT(Rf_ScalarInteger(error));
+    values[2] = PROTECT(Rf_mkString((const char *)RAW(buffer)));
+    SEXP out = named_list(3, names, values);
+    UNPROTECT(4);
+    return out;
+}
+
+/* Copies of a request's strings in one block the job owns; NULL when memory
+ * runs out. */
+static char *copy_strings(const char **in, int n, const char **out) {
+    size_t bytes = 1;
+    for (int i = 0; i < n; ++i)
+        bytes += strlen(in[i]) + 1;
+    char *block = (char *)malloc(bytes);
+    if (block == NULL)
+        return NULL;
+    char *at = block;
+    for (int i = 0; i < n; ++i) {
+        size_t len = strlen(in[i]) + 1;
+        memcpy(at, in[i], len);
+        out[i] = at;
+        at += len;
+    }
+    return block;
+}
+
+/* One information query, owned by itself like a fetch (see FetchJob). */
+typedef struct InfoJob {
+    KvJob job;
+    KovrapApi api;
+    int direct, n, ndb, compute, chosen, first, last, count;
+    char *codeText, *dbText, *databaseText;
+    const char **codes, **dbNames, **databases;
+    int *ints;      /* 7 status lists, 9 int columns, 3 exclusion lists: n each */
+    int counts[10]; /* 7 status counts, 3 exclusion counts */
+    char *texts;    /* code and texts 1 to 7, n rows each */
+    char **columns; /* 8 x n pointers into texts */
+} InfoJob;
+
+static void release_info(KvJob *job) {
+    InfoJob *f = (InfoJob *)job;
+    free(f->codeText);
+    free(f->dbText);
+    free(f->databaseText);
+    free(f->codes);
+    free(f->ints);
+    free(f->texts);
+    free(f->columns);
+    free(f);
+}
+
+static void info_work(KvJob *job) {
+    InfoJob *f = (InfoJob *)job;
+    const size_t n = (size_t)f->n;
+    int *l = f->ints, *c = f->ints + 7 * n, *e = f->ints + 16 * n;
+    InfoStatusLists status;
+    memset(&status, 0, sizeof status);
+    status.classifyOnly = 0;
+    status.statusCounts = f->counts;
+    status.statusList0 = l;
+    status.statusList1 = l + n;
+    status.statusList2 = l + 2 * n;
+    status.statusList3 = l + 3 * n;
+    status.statusList4 = l + 4 * n;
+    status.statusList5 = l + 5 * n;
+    status.statusList6 = l + 6 * n;
+    SeriesInfoColumns columns;
+    memset(&columns, 0, sizeof columns);
+    char **t = f->columns;
+    columns.code = t;
+    columns.firstDate = c;
+    columns.lastDate = c + n;
+    columns.frequency = c + 2 * n;
+    columns.attribute1 = c + 3 * n;
+    columns.attribute2 = c + 4 * n;
+    columns.attribute3 = c + 5 * n;
+    columns.attribute4 = c + 6 * n;
+    columns.attribute5 = c + 7 * n;
+    columns.attribute6 = c + 8 * n;
+    columns.text1 = t + n;
+    columns.text2 = t + 2 * n;
+    columns.text3 = t + 3 * n;
+    columns.text4 = t + 4 * n;
+    columns.text5 = t + 5 * n;
+    columns.text6 = t + 6 * n;
+    columns.text7 = t + 7 * n;
+    CommonRange common;
+    memset(&common, 0, sizeof common);
+    common.computeRange = f->compute;
+    common.frequency = &f->chosen;
+    common.start = &f->first;
+    common.end = &f->last;
+    common.observationCount = &f->count;
+    RangeExclusions exclusions;
+    memset(&exclusions, 0, sizeof exclusions);
+    exclusions.exclusionCounts = f->counts + 7;
+    exclusions.emptyList = e;
+    exclusions.higherFrequencyList = e + n;
+    exclusions.lowerFrequencyList = e + 2 * n;
+    f->api.seriesInfo(f->direct, &status, &columns, f->codes, f->dbNames, f->databases, f->ndb,
+                      f->n, 0, 0, &common, &exclusions);
+}
+
+static SEXP ints_of(const int *from, R_xlen_t n) {
+    SEXP out = Rf_allocVector(INTSXP, n);
+    if (n > 0)
+        memcpy(INTEGER(out), from, (size_t)n * sizeof(int));
+    return out;
+}
+
+/* c_kovraSeriesInfo over one list of requests, with the common range when
+ * range is TRUE (freq: a code, 1000 or 57; start and end calendar dates or
+ * -1), on a worker like a fetch: the library may read large files for it.
+ * Answers the status lists, the columns and the range. */
+SEXP kv_c_info(SEXP ptr, SEXP direct, SEXP codes, SEXP dbNames, SEXP databases, SEXP range,
+               SEXP freq, SEXP start, SEXP end) {
+    const KovrapApi *api = api_of(ptr);
+    R_xlen_t n = XLENGTH(codes);
+    if (XLENGTH(dbNames) != n)
+        Rf_error("codes and databases differ in length");
+    if (n > 2147483647 / 20 || XLENGTH(databases) > 2147483647)
+        Rf_error("too many series");
+    const char **codeArray = strings_arg(codes, "codes");
+    const char **dbArray = strings_arg(dbNames, "dbNames");
+    const char **databaseArray = strings_arg(databases, "databases");
+    const int widths[8] = {KV_CODE_WIDTH, 0, 0, 0, 0, 0, 0, 0};
+    const int textWidths[7] = KV_TEXT_WIDTHS;
+    size_t rowBytes = (size_t)widths[0] + 1;
+    for (int k = 0; k < 7; ++k)
+        rowBytes += (size_t)textWidths[k] + 1;
+    const size_t rows = (size_t)(n > 0 ? n : 1), ndb = (size_t)XLENGTH(databases);
+
+    InfoJob *f = (InfoJob *)calloc(1, sizeof *f);
+    if (f == NULL)
+        Rf_error("out of memory for %d series", (int)n);
+    f->job.work = info_work;
+    f->job.release = release_info;
+    f->api = *api;
+    f->n = (int)n;
+    f->ndb = (int)ndb;
+    f->codes = (const char **)malloc((2 * rows + ndb + 1) * sizeof(char *));
+    f->ints = (int *)malloc(19 * rows * sizeof(int));
+    f->texts = (char *)calloc(rows, rowBytes);
+    f->columns = (char **)malloc(8 * rows * sizeof(char *));
+    if (f->codes != NULL) {
+        f->dbNames = f->codes + rows;
+        f->databases = f->dbNames + rows;
+        f->codeText = copy_strings(codeArray, f->n, f->codes);
+        f->dbText = copy_strings(dbArray, f->n, f->dbNames);
+        f->databaseText = copy_strings(databaseArray, f->ndb, f->databases);
+    }
+    if (f->codes == NULL || f->ints == NULL || f->texts == NULL || f->columns == NULL ||
+        f->codeText == NULL || f->dbText == NULL || f->databaseText == NULL) {
+        release_info(&f->job);
+        Rf_error("out of memory for %d series", (int)n);
+    }
+    for (size_t i = 0; i < 19 * rows; ++i)
+        f->ints[i] = i < 7 * rows || i >= 16 * rows ? -1 : 0;
+    char *at = f->texts;
+    for (int k = 0; k < 8; ++k) {
+        int w = k == 0 ? widths[0] : textWidths[k - 1];
+        for (size_t i = 0; i < (size_t)n; ++i) {
+            f->columns[(size_t)k * (size_t)n + i] = at;
+            at += w + 1;
+        }
+    }
+    f->direct = int_arg(direct, "direct");
+    f->compute = Rf_asLogical(range) == TRUE ? 1 : 0;
+    f->chosen = int_arg(freq, "freq");
+    f->first = int_arg(start, "start");
+    f->last = int_arg(end, "end");
+
+    /* Until the job has run, an R error here would leak it. */
+    kv_run_job(&f->job);
+
+    int nprot = 0;
+    SEXP statusLists = PROTECT(Rf_allocVector(VECSXP, 7));
+    ++nprot;
+    for (int k = 0; k < 7; ++k)
+        SET_VECTOR_ELT(statusLists, k, ints_of(f->ints + (size_t)k * rows, n));
+    SEXP ints = PROTECT(Rf_allocVector(VECSXP, 9));
+    ++nprot;
+    for (int k = 0; k < 9; ++k)
+        SET_VECTOR_ELT(ints, k, ints_of(f->ints + (7 + (size_t)k) * rows, n));
+    SEXP exclusionLists = PROTECT(Rf_allocVector(VECSXP, 3));
+    ++nprot;
+    for (int k = 0; k < 3; ++k)
+        SET_VECTOR_ELT(exclusionLists, k, ints_of(f->ints + (16 + (size_t)k) * rows, n));
+    SEXP statusCounts = PROTECT(ints_of(f->counts, 7));
+    ++nprot;
+    SEXP exclusionCounts = PROTECT(ints_of(f->counts + 7, 3));
+    ++nprot;
+    SEXP codeOut = PROTECT(strings_of(f->columns, n));
+    ++nprot;
+    SEXP textOut = PROTECT(Rf_allocVector(VECSXP, 7));
+    ++nprot;
+    for (int k = 0; k < 7; ++k)
+        SET_VECTOR_ELT(textOut, k, strings_of(f->columns + (size_t)(k + 1) * (size_t)n, n));
+    SEXP rangeOut = PROTECT(Rf_allocVector(INTSXP, 4));
+    ++nprot;
+    INTEGER(rangeOut)[0] = f->chosen;
+    INTEGER(rangeOut)[1] = f->first;
+    INTEGER(rangeOut)[2] = f->last;
+    INTEGER(rangeOut)[3] = f->count;
+    release_info(&f->job);
+
+    const char *names[] = {"status_counts", "status_lists",     "code",           "ints", "texts",
+                           "range",         "exclusion_counts", "exclusion_lists"};
+    SEXP values[8] = {statusCounts, statusLists, codeOut,         ints,
+                      textOut,      rangeOut,    exclusionCounts, exclusionLists};
+    SEXP out = named_list(8, names, values);
+    UNPROTECT(nprot);
+    return out;
+}
+
+/* ---- data ---------------------------------------------------------------------- */
+
+/* One fetch, owned by itself: copies of the requests, the values and the
+ * statuses, so that it can finish on its worker after R has left. */
+typedef struct FetchJob {
+    KvJob job;
+    KovrapApi api; /* a copy: the connection may be closed meanwhile */
+    int direct, n, ndb, start, end, frequency, count, aggregate;
+    char *text;             /* every string of the request, NUL-separated */
+    const char **codes;     /* n */
+    const char **dbNames;   /* n */
+    const char **databases; /* ndb */
+    int *ints;              /* seven columns of n: code, advanced, A, B, C, window */
+    double *values;         /* count x n, column per request */
+    int *countStatus;       /* n */
+    /* Scratch for one database's requests. */
+    const char **subCodes, **subDbs;
+    int *index, *subInts;
+    double *subValues;
+    int error, failedDatabase, aggregateStatus;
+} FetchJob;
+
+static void release_fetch(KvJob *job) {
+    FetchJob *f = (FetchJob *)job;
+    free(f->text);
+    free(f->codes);
+    free(f->ints);
+    free(f->values);
+    free(f->countStatus);
+    free(f->index);
+    free(f->subInts);
+    free(f->subValues);
+    free(f);
+}
+
+/* c_kovraGetData, one library call per database, between the setting of
+ * the aggregation mode and its restoring. */
+static void fetch_work(KvJob *job) {
+    FetchJob *f = (FetchJob *)job;
+    const int n = f->n, count = f->count;
+    const int *code = f->ints, *advanced = f->ints + n, *paramA = f->ints + 2 * (size_t)n,
+              *paramB = f->ints + 3 * (size_t)n, *paramC = f->ints + 4 * (size_t)n,
+              *windowStart = f->ints + 5 * (size_t)n, *windowEnd = f->ints + 6 * (size_t)n;
+    int previous = 0;
+    if (f->aggregate >= 0) {
+        previous = f->api.getAggmode(f->direct);
+        f->aggregateStatus = f->api.setAggmode(f->direct, f->aggregate);
+        if (f->aggregateStatus != 0)
+            return;
+    }
+    int *sub[9];
+    for (int i = 0; i < 9; ++i)
+        sub[i] = f->subInts + (size_t)i * (size_t)n;
+    for (int d = 0; d < f->ndb && f->error == 0; ++d) {
+        int m = 0, windowed = 0;
+        for (int k = 0; k < n; ++k) {
+            if (strcmp(f->dbNames[k], f->databases[d]) != 0)
+                continue;
+            f->index[m] = k;
+            f->subCodes[m] = f->codes[k];
+            f->subDbs[m] = f->dbNames[k];
+            sub[0][m] = code[k];
+            sub[1][m] = paramB[k];
+            sub[2][m] = paramA[k];
+            sub[3][m] = 0; /* no upper span limit */
+            sub[4][m] = paramC[k];
+            sub[5][m] = advanced[k];
+            sub[6][m] = 0; /* count status, written on failure only */
+            /* Windows are taken one per windowed count, in request order. */
+            if (advanced[k] != 0 && code[k] == KV_ADVANCED_WINDOWED) {
+                sub[7][windowed] = windowStart[k];
+                sub[8][windowed] = windowEnd[k];
+                ++windowed;
+            }
+            ++m;
+        }
+        if (m == 0)
+            continue;
+        /* All requests of one database, in order: the rows go straight into
+         * the result. */
+        double *rows = f->subValues == NULL ? f->values : f->subValues;
+        for (size_t i = 0; i < (size_t)count * (size_t)m; ++i)
+            rows[i] = KV_MISSING;
+        TransformArrays t;
+        memset(&t, 0, sizeof t);
+        t.transformCode = sub[0];
+        t.paramB = sub[1];
+        t.paramA = sub[2];
+        t.spanEnd = sub[3];
+        t.paramC = sub[4];
+        t.advancedFlag = sub[5];
+        t.reserved = NULL;
+        t.countStatus = sub[6];
+        AdvancedWindows w;
+        w.windowStart = sub[7];
+        w.windowEnd = sub[8];
+        const char *one[1] = {f->databases[d]};
+        f->api.getData(f->direct, rows, f->subCodes, f->subDbs, one, 1, m, f->start, f->end,
+                       f->frequency, 0, count, &t, &w, &f->error);
+        for (int r = 0; r < m; ++r) {
+            if (rows != f->values)
+                memcpy(f->values + (size_t)f->index[r] * (size_t)count,
+                       rows + (size_t)r * (size_t)count, (size_t)count * sizeof(double));
+            f->countStatus[f->index[r]] = sub[6][r];
+        }
+        if (f->error != 0)
+            f->failedDatabase = d + 1;
+    }
+    if (f->aggregate >= 0)
+        f->api.setAggmode(f->direct, previous);
+}
+
+static int *int_column(SEXP x, R_xlen_t n, const char *what) {
+    if (TYPEOF(x) != INTSXP || XLENGTH(x) != n)
+        Rf_error("%s must be an integer vector with one entry per series", what);
+    return INTEGER(x);
+}
+
+/* Copies the request into a fetch job; NULL when memory runs out. */
+static FetchJob *fetch_job(const KovrapApi *api, SEXP codes, SEXP dbNames, SEXP databases,
+                           SEXP transforms, int n, int count) {
+    const char *columns[7] = {"code",   "advanced",    "paramA",   "paramB",
+                              "paramC", "windowStart", "windowEnd"};
+    const int *in[7];
+    for (int i = 0; i < 7; ++i)
+        in[i] = int_column(VECTOR_ELT(transforms, i), n, columns[i]);
+    const char **codeArray = strings_arg(codes, "codes");
+    const char **dbArray = strings_arg(dbNames, "dbNames");
+    const char **databaseArray = strings_arg(databases, "databases");
+    int ndb = (int)XLENGTH(databases);
+    size_t bytes = 0;
+    for (int k = 0; k < n; ++k)
+        bytes += strlen(codeArray[k]) + strlen(dbArray[k]) + 2;
+    for (int d = 0; d < ndb; ++d)
+        bytes += strlen(databaseArray[d]) + 1;
+
+    FetchJob *f = (FetchJob *)calloc(1, sizeof *f);
+    if (f == NULL)
+        return NULL;
+    f->job.work = fetch_work;
+    f->job.release = release_fetch;
+    f->api = *api;
+    size_t rows = (size_t)(n > 0 ? n : 1), cells = (size_t)(count > 0 ? count : 1) * rows;
+    f->text = (char *)malloc(bytes + 1);
+    f->codes = (const char **)malloc((2 * rows + (size_t)ndb + 2 * rows) * sizeof(char *));
+    f->ints = (int *)malloc(7 * rows * sizeof(int));
+    f->values = (double *)malloc(cells * sizeof(double));
+    f->countStatus = (int *)calloc(rows, sizeof(int));
+    f->index = (int *)malloc(rows * sizeof(int));
+    f->subInts = (int *)malloc(9 * rows * sizeof(int));
+    /* Scratch rows only where the result cannot take a database's rows
+     * directly: when the requests are not all of one database. */
+    int oneDatabase = ndb == 1;
+    for (int k = 0; k < n && oneDatabase; ++k)
+        oneDatabase = strcmp(dbArray[k], databaseArray[0]) == 0;
+    f->subValues = oneDatabase ? NULL : (double *)malloc(cells * sizeof(double));
+    if (f->text == NULL || f->codes == NULL || f->ints == NULL || f->values == NULL ||
+        f->countStatus == NULL || f->index == NULL || f->subInts == NULL ||
+        (!oneDatabase && f->subValues == NULL)) {
+        release_fetch(&f->job);
+        return NULL;
+    }
+    f->dbNames = f->codes + rows;
+    f->databases = f->dbNames + rows;
+    f->subCodes = f->databases + ndb;
+    f->subDbs = f->subCodes + rows;
+    char *at = f->text;
+    for (int k = 0; k < n; ++k) {
+        size_t a = strlen(codeArray[k]) + 1, b = strlen(dbArray[k]) + 1;
+        memcpy(at, codeArray[k], a);
+        f->codes[k] = at;
+        at += a;
+        memcpy(at, dbArray[k], b);
+        f->dbNames[k] = at;
+        at += b;
+    }
+    for (int d = 0; d < ndb; ++d) {
+        size_t a = strlen(databaseArray[d]) + 1;
+        memcpy(at, databaseArray[d], a);
+        f->databases[d] = at;
+        at += a;
+    }
+    for (int i = 0; i < 7; ++i)
+        if (n > 0)
+            memcpy(f->ints + (size_t)i * (size_t)n, in[i], (size_t)n * sizeof(int));
+    f->n = n;
+    f->ndb = ndb;
+    f->count = count;
+    return f;
+}
+
+/* c_kovraGetData over the requests, with the aggregation mode given (-1:
+ * the library's as it is). Answers list(values (a matrix of count rows and
+ * one column per series, NA for the missing value), error,
+ * failed_database, count_status, aggregate_status). */
+SEXP kv_c_get_data(SEXP ptr, SEXP direct, SEXP codes, SEXP dbNames, SEXP databases, SEXP window,
+                   SEXP transforms, SEXP aggregate) {
+    const KovrapApi *api = api_of(ptr);
+    R_xlen_t n = XLENGTH(codes);
+    if (XLENGTH(dbNames) != n)
+        Rf_error("codes and databases differ in length");
+    if (TYPEOF(window) != INTSXP || XLENGTH(window) != 4)
+        Rf_error("window must be four integers");
+    if (TYPEOF(transforms) != VECSXP || XLENGTH(transforms) != 7)
+        Rf_error("transforms must be a list of seven integer vectors");
+    if (n > 2147483647 || XLENGTH(databases) > 2147483647)
+        Rf_error("too many series");
+    int count = INTEGER(window)[3];
+    if (count < 0)
+        Rf_error("the window holds no period");
+    if ((double)count * (double)n > (double)R_XLEN_T_MAX)
+        Rf_error("the window is too large");
+    FetchJob *f = fetch_job(api, codes, dbNames, databases, transforms, (int)n, count);
+    if (f == NULL)
+        Rf_error("out of memory for %d series of %d periods", (int)n, count);
+    f->direct = int_arg(direct, "direct");
+    f->start = INTEGER(window)[0];
+    f->end = INTEGER(window)[1];
+    f->frequency = INTEGER(window)[2];
+    f->aggregate = int_arg(aggregate, "aggregate");
+
+    /* Until the job has run, an R error here would leak it. */
+    kv_run_job(&f->job);
+
+    SEXP values = PROTECT(Rf_allocMatrix(REALSXP, count, (int)n));
+    double *out = REAL(values);
+    const size_t cells = (size_t)count * (size_t)n;
+    for (size_t i = 0; i < cells; ++i) {
+        double v = f->values[i];
+        out[i] = v == KV_MISSING ? NA_REAL : v;
+    }
+    SEXP countStatus = PROTECT(Rf_allocVector(INTSXP, n));
+    if (n > 0)
+        memcpy(INTEGER(countStatus), f->countStatus, (size_t)n * sizeof(int));
+    const char *names[] = {"values", "error", "failed_database", "count_status",
+                           "aggregate_status"};
+    SEXP parts[5];
+    parts[0] = values;
+    parts[1] = PROTECT(Rf_ScalarInteger(f->error));
+    parts[2] = PROTECT(Rf_ScalarInteger(f->failedDatabase));
+    parts[3] = countStatus;
+    parts[4] = PROTECT(Rf_ScalarInteger(f->aggregateStatus));
+    release_fetch(&f->job);
+    SEXP result = named_list(5, names, parts);
+    UNPROTECT(5);
+    return result;
+}
+
+/* ---- registration ---------------------------------------------------------------- */
+
+static const R_CallMethodDef kCallMethods[] = {
+    {"kv_c_load", (DL_FUNC)&kv_c_load, 1},
+    {"kv_c_close", (DL_FUNC)&kv_c_close, 1},
+    {"kv_c_valid", (DL_FUNC)&kv_c_valid, 1},
+    {"kv_c_convert", (DL_FUNC)&kv_c_convert, 4},
+    {"kv_c_date_seq", (DL_FUNC)&kv_c_date_seq, 4},
+    {"kv_c_obs_num", (DL_FUNC)&kv_c_obs_num, 4},
+    {"kv_c_get_date", (DL_FUNC)&kv_c_get_date, 4},
+    {"kv_c_version", (DL_FUNC)&kv_c_version, 1},
+    {"kv_c_authenticate", (DL_FUNC)&kv_c_authenticate, 4},
+    {"kv_c_aggmode", (DL_FUNC)&kv_c_aggmode, 3},
+    {"kv_c_codes", (DL_FUNC)&kv_c_codes, 4},
+    {"kv_c_info", (DL_FUNC)&kv_c_info, 9},
+    {"kv_c_get_data", (DL_FUNC)&kv_c_get_data, 8},
+    {"kv_c_layout", (DL_FUNC)&kv_c_layout, 0},
+    {"kv_c_constants", (DL_FUNC)&kv_c_constants, 0},
+    {"kv_c_ymd_dates", (DL_FUNC)&kv_c_ymd_dates, 1},
+    {"kv_c_regular_size", (DL_FUNC)&kv_c_regular_size, 1},
+    {"kv_c_period_dates", (DL_FUNC)&kv_c_period_dates, 3},
+    {NULL, NULL, 0}};
+
+void R_init_kovrap(DllInfo *dll) {
+    R_registerRoutines(dll, NULL, kCallMethods, NULL, NULL);
+    R_useDynamicSymbols(dll, FALSE);
+    R_forceSymbols(dll, TRUE);
+}

@@ -1,0 +1,70 @@
+# The code-list buffer covers the largest regular file the library could
+# open for a name; a name with no such file is refused before the library
+# is called.
+test_that("listings are sized by the files the library could open, or refused", {
+  where <- library_or_skip()
+  folder <- tempfile("kovrap-files")
+  dir.create(folder)
+  on.exit(unlink(folder, recursive = TRUE))
+  con <- kv_connect(where$library, data_dir = folder)
+  codes <- sprintf("C%08d", seq_len(3000L))
+  big <- lapply(codes, function(code) list(code = code, frequency = 10L, first = 2000,
+                                            last = 2000, values = 1))
+  # A small database Z beside a large Z.tqvdb: the library opens Z.
+  write_database(file.path(folder, "Z"), big[1L])
+  write_database(file.path(folder, "Z.tqvdb"), big)
+  expect_identical(kv_codes(con, "Z"), codes[[1L]])
+  if (Sys.info()[["effective_user"]] != "root") {
+    # Unreadable Z: the library opens Z.tqvdb instead, which the buffer
+    # covers all the same.
+    Sys.chmod(file.path(folder, "Z"), "000")
+    expect_identical(kv_codes(con, "Z"), codes)
+    expect_identical(as.numeric(kv_get(con, "Z:C00003000")), 1)
+  }
+  expect_identical(kv_codes(con, "Z.tqvdb"), codes)
+
+  refused <- function(name) {
+    condition <- condition_of(kv_codes(con, name))
+    expect_s3_class(condition, "kovrap_lookup_error")
+    expect_match(conditionMessage(condition), "no readable database file", fixed = TRUE)
+    expect_match(conditionMessage(condition), file.path(folder, name), fixed = TRUE)
+    condition
+  }
+  dir.create(file.path(folder, "FOLDER"))
+  expect_match(conditionMessage(refused("FOLDER")), "not a regular file")
+  refused("NOTHING")
+  if (.Platform$OS.type != "windows" && nzchar(Sys.which("mkfifo"))) {
+    # A FIFO beside nothing: refused, never read, never sized as 0 bytes.
+    expect_identical(system2("mkfifo", file.path(folder, "X")), 0L)
+    expect_match(conditionMessage(refused("X")), "not a regular file")
+    expect_s3_class(condition_of(kv_get(con, "X:A")), "kovrap_lookup_error")
+  }
+})
+
+test_that("a library without Kovrap's exports is named in the error", {
+  where <- library_or_skip()
+  standin <- file.path(dirname(where$library),
+                       if (.Platform$OS.type == "windows") "tqvapi64.dll" else "libtqvapi64.so")
+  skip_if_not(file.exists(standin), "no stand-in library beside the Kovrap library")
+  condition <- condition_of(kv_connect(standin))
+  expect_s3_class(condition, "kovrap_library_error")
+  expect_s3_class(condition, "kovrap_error")
+  expect_match(conditionMessage(condition), normalizePath(standin), fixed = TRUE)
+  expect_match(conditionMessage(condition), "does not export")
+})
+
+# The package's copy of the header's constants is the header's.
+test_that("the mirrored constants are those of include/Kovrap.h", {
+  header <- readLines(source_or_skip(file.path("include", "Kovrap.h")), warn = FALSE)
+  defines <- regmatches(header, regexec("^#define (KOVRAP_[A-Z0-9_]+) +([0-9e.]+)", header))
+  defines <- Filter(function(m) length(m) == 3L, defines)
+  values <- setNames(as.numeric(vapply(defines, `[[`, "", 3L)),
+                     vapply(defines, `[[`, "", 2L))
+  mirror <- .Call(kovrap:::C_kv_c_constants)
+  expect_identical(mirror$KOVRAP_MISSING, values[["KOVRAP_MISSING"]])
+  expect_setequal(c(names(mirror$ints), "KOVRAP_MISSING"), names(values))
+  for (name in names(mirror$ints)) {
+    expect_identical(as.numeric(mirror$ints[[name]]), values[[name]], label = name)
+  }
+  expect_identical(kovrap:::kovrap_constants$KOVRAP_ADVANCED_WINDOWED, 1792L)
+})

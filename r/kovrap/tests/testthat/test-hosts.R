@@ -1,0 +1,176 @@
+# The table of host cases that kovra, the Python package and this package
+# all run (docs/host-rules.md): every row for the hosts "r" and "all".
+read_host_table <- function(path) {
+  lines <- readLines(path, encoding = "UTF-8", warn = FALSE)
+  lines <- lines[nzchar(lines) & !startsWith(lines, "#")]
+  header <- strsplit(lines[[1L]], "\t", fixed = TRUE)[[1L]]
+  rows <- lapply(lines[-1L], function(line) {
+    fields <- strsplit(line, "\t", fixed = TRUE)[[1L]]
+    fields <- c(fields, rep("", length(header) - length(fields)))[seq_along(header)]
+    setNames(as.list(fields), header)
+  })
+  rows[vapply(rows, function(r) any(strsplit(r$hosts, ",", fixed = TRUE)[[1L]] %in%
+                                      c("r", "all")), logical(1))]
+}
+
+# \xHH stands for the character with that code, {data} for the data folder.
+unescape <- function(text, data_dir) {
+  text <- gsub("{data}", data_dir, text, fixed = TRUE)
+  while (grepl("\\\\x[0-9A-Fa-f]{2}", text)) {
+    hex <- regmatches(text, regexpr("\\\\x[0-9A-Fa-f]{2}", text))
+    code <- strtoi(substr(hex, 3L, 4L), 16L)
+    if (code == 0L) return(NULL) # an R string cannot hold a NUL
+    text <- sub(hex, intToUtf8(code), text, fixed = TRUE)
+  }
+  text
+}
+
+host_connection <- function(row, where) {
+  encoding <- if (!is.null(row$encoding) && nzchar(row$encoding)) row$encoding else "UTF-8"
+  direct <- nzchar(row$direct)
+  con <- kv_connect(where$library, direct = direct, data_dir = where$data_dir,
+                    encoding = encoding)
+  if (identical(row$direct, "1")) kv_login(con, demo_user, demo_password())
+  if (identical(row$direct, "nologin")) log_out(con)
+  con
+}
+
+# A period as the table writes it.
+period_labels <- function(x) {
+  if (inherits(x, "ts")) {
+    year <- floor(time(x) + getOption("ts.eps"))
+    f <- frequency(x)
+    switch(as.character(f),
+           "1" = sprintf("%04d", year),
+           "4" = sprintf("%04dQ%d", year, cycle(x)),
+           "12" = sprintf("%04d-%02d", year, cycle(x)))
+  } else {
+    format(zoo::index(x), "%Y-%m-%d")
+  }
+}
+
+# For info, CODE@FIELD=VALUE: a field of the series' row (first and last are
+# its periods).
+check_info <- function(info, parts, id) {
+  row <- match(parts[[2L]], sub("^.*?:", "", info$series))
+  expect_false(is.na(row), label = sprintf("%s: series %s", id, parts[[2L]]))
+  field <- switch(parts[[3L]], first = "first_period", last = "last_period", parts[[3L]])
+  expect_true(field %in% names(info), label = sprintf("%s: field %s", id, field))
+  value <- info[[field]][[row]]
+  got <- if (is.na(value)) "NA" else if (is.numeric(value)) sprintf("%.6g", value) else
+    as.character(value)
+  expect_identical(got, parts[[4L]], label = sprintf("%s: %s", id, paste(parts[-1L], collapse = " ")))
+}
+
+check_value <- function(x, check, id) {
+  parts <- regmatches(check, regexec("^(.*)@([^=@]*)=(.*)$", check))[[1L]]
+  expect_length(parts, 4L)
+  if (is.data.frame(x)) return(check_info(x, parts, id))
+  column <- parts[[2L]]
+  values <- if (is.null(dim(x))) as.numeric(x) else {
+    expect_true(column %in% colnames(x), label = sprintf("%s: column %s", id, column))
+    as.numeric(unclass(zoo::coredata(x))[, column])
+  }
+  at <- match(parts[[3L]], period_labels(x))
+  expect_false(is.na(at), label = sprintf("%s: period %s", id, parts[[3L]]))
+  got <- if (is.na(values[at])) "NA" else sprintf("%.6g", values[at])
+  expect_identical(got, parts[[4L]], label = sprintf("%s: %s", id, check))
+}
+
+run_host_case <- function(row, where) {
+  id <- row$id
+  field <- function(name) {
+    value <- row[[name]]
+    if (is.null(value) || !nzchar(value)) NULL else unescape(value, where$data_dir)
+  }
+  series <- strsplit(field("series"), " | ", fixed = TRUE)[[1L]]
+  if (is.null(series) || any(vapply(series, is.null, logical(1)))) return(FALSE)
+  con <- host_connection(row, where)
+  on.exit(kv_disconnect(con))
+  warnings <- character()
+  call <- function() {
+    withCallingHandlers(switch(row$call,
+      fetch = kv_get(con, series, start = field("start"), end = field("end"),
+                     freq = field("freq"), math = field("math"), advanced = field("advanced"),
+                     aggregate = field("aggregate")),
+      range = kv_range(con, series, freq = if (is.null(field("freq"))) "lowest" else
+                         field("freq"), start = field("start"), end = field("end")),
+      info = kv_info(con, series),
+      codes = kv_codes(con, series[[1L]])),
+    warning = function(w) {
+      warnings <<- c(warnings, conditionMessage(w))
+      invokeRestart("muffleWarning")
+    })
+  }
+  # Messages show control characters as \xHH, as the table writes them.
+  expect <- gsub("{data}", where$data_dir, row$expect, fixed = TRUE)
+  words <- strsplit(expect, " ", fixed = TRUE)[[1L]]
+  if (words[[1L]] == "error") {
+    condition <- condition_of(call())
+    kind <- if (words[[2L]] == "failure") "kovrap_error" else paste0("kovrap_", words[[2L]], "_error")
+    expect_s3_class(condition, kind)
+    text <- sub("^error [a-z]+ ", "", expect)
+    expect_true(!is.null(condition) && grepl(text, conditionMessage(condition), fixed = TRUE),
+                label = sprintf("%s: message '%s' holds '%s'", id,
+                                if (is.null(condition)) "(none)" else conditionMessage(condition),
+                                text))
+    return(TRUE)
+  }
+  expect_identical(words[[1L]], "ok")
+  result <- call()
+  # The common range says what it set aside in its result.
+  if (row$call == "range") warnings <- c(warnings, result$series$reason)
+  checks <- words[-(1:5)]
+  if (row$call %in% c("info", "codes")) {
+    n <- if (row$call == "info") nrow(result) else length(result)
+    expect_identical(n, as.integer(words[[5L]]), label = sprintf("%s: rows", id))
+  } else {
+    r <- if (row$call == "range") result else suppressWarnings(
+      kv_range(con, series, freq = if (is.null(field("freq"))) "lowest" else field("freq"),
+               start = field("start"), end = field("end")))
+    labels <- if (row$call == "range") c(result$start_period, result$end_period) else
+      period_labels(result)[c(1L, NROW(result))]
+    if (row$call == "range") {
+      n <- result$observations
+    } else {
+      n <- NROW(result)
+    }
+    expect_identical(r$frequency, words[[2L]], label = sprintf("%s: frequency", id))
+    expect_identical(labels, words[3:4], label = sprintf("%s: first and last", id))
+    expect_identical(n, as.integer(words[[5L]]), label = sprintf("%s: rows", id))
+  }
+  for (check in checks) {
+    if (startsWith(check, "note~")) {
+      text <- substring(check, 6L)
+      expect_true(any(grepl(text, warnings, fixed = TRUE)),
+                  label = sprintf("%s: a warning holds '%s'", id, text))
+    } else {
+      check_value(result, check, id)
+    }
+  }
+  TRUE
+}
+
+# One test per row, so that a failing row is named; without the tables the
+# one test below skips (or fails where the library is required).
+table_paths <- {
+  root <- Sys.getenv("KOVRAP_SOURCE_DIR")
+  cases <- file.path(root, "tests", "hosts", "cases.tsv")
+  weekly <- file.path(root, "tests", "hosts", "weekly.tsv")
+  if (nzchar(root) && file.exists(cases)) c(cases, if (file.exists(weekly)) weekly)
+}
+if (is.null(table_paths) || !nzchar(Sys.getenv("KOVRAP_LIBRARY"))) {
+  test_that("the shared tables of host cases are found", {
+    library_or_skip()
+    source_or_skip(file.path("tests", "hosts", "cases.tsv"))
+  })
+} else {
+  for (path in table_paths) {
+    for (row in read_host_table(path)) {
+      test_that(sprintf("host case %s (%s)", row$id, basename(path)), {
+        where <- library_or_skip()
+        if (!run_host_case(row, where)) skip("an R string cannot hold a NUL")
+      })
+    }
+  }
+}

@@ -1,0 +1,83 @@
+# The name rule of all hosts, and what cannot travel.
+test_that("names split at the first colon after an optional drive", {
+  split <- kovrap:::split_names(c("ECON:UKGAS", "ODD:A:B", "C:\\data\\ECON.tqvdb:UKGAS",
+                                  "c:/data/ECON:NILE", "C:UKGAS", "ECON", "ECON:", ":UKGAS"))
+  expect_identical(split$database, c("ECON", "ODD", "C:\\data\\ECON.tqvdb", "c:/data/ECON",
+                                     "C", "", "ECON", ""))
+  expect_identical(split$code, c("UKGAS", "A:B", "UKGAS", "NILE", "UKGAS", "", "", "UKGAS"))
+})
+
+# A database that holds codes with a colon, and one whose file name holds
+# one.
+colon_fixture <- function() {
+  folder <- tempfile("kovrap-colon")
+  dir.create(folder)
+  series <- list(list(code = "A:B", frequency = 10L, first = 2001, last = 2003,
+                      values = c(5, 7, 11)),
+                 list(code = "PLAIN", frequency = 10L, first = 2001, last = 2001, values = 1))
+  write_database(file.path(folder, "ODD.tqvdb"), series)
+  if (.Platform$OS.type != "windows") write_database(file.path(folder, "X:Y.tqvdb"), series)
+  folder
+}
+
+test_that("a listed code with a colon is fetched, by name or by kv_series", {
+  where <- library_or_skip()
+  folder <- colon_fixture()
+  on.exit(unlink(folder, recursive = TRUE))
+  con <- kv_connect(where$library, data_dir = folder)
+  expect_identical(kv_codes(con, "ODD"), c("A:B", "PLAIN"))
+  expect_identical(as.numeric(kv_get(con, "ODD:A:B")), c(5, 7, 11))
+  both <- kv_series(c("ODD", "ODD"), c(ab = "A:B", plain = "PLAIN"))
+  expect_identical(length(both), 2L)
+  got <- kv_get(con, both, end = 2002)
+  expect_identical(colnames(got), c("ab", "plain"))
+  expect_identical(kv_info(con, both)$series, c("ODD:A:B", "ODD:PLAIN"))
+  expect_identical(kv_range(con, both)$observations, 3L)
+  if (.Platform$OS.type != "windows") {
+    # Only the unambiguous form reaches a database whose name has a colon.
+    expect_identical(as.numeric(kv_get(con, kv_series("X:Y", "A:B"))), c(5, 7, 11))
+  }
+  expect_s3_class(condition_of(kv_series("ODD", NA_character_)), "kovrap_argument_error")
+})
+
+test_that("names that cannot travel are refused before the library is called", {
+  con <- local_connection()
+  cases <- list(
+    list("ECON:A\x01B", "'ECON:A\\x01B' holds a control character"),
+    list("EC\x1fON:UKGAS", "'EC\\x1fON:UKGAS' holds a control character"),
+    list("ECON:UK\x7fGAS", "holds a control character"),
+    list(kv_series("ECON", "A\tB"), "'ECON:A\\x09B' holds a control character"),
+    list("ECON:ABCDEFGHIJ", "'ECON:ABCDEFGHIJ' has a code longer than 9 characters"),
+    list("ECON:", "'ECON:' is not DATABASE:CODE"),
+    list(kv_series("", "UKGAS"), "':UKGAS' is not DATABASE:CODE"),
+    list(NA_character_, "must be a character vector"))
+  for (case in cases) {
+    for (call in list(quote(kv_get(con, case[[1L]])), quote(kv_info(con, case[[1L]])),
+                      quote(kv_range(con, case[[1L]])))) {
+      condition <- condition_of(eval(call))
+      expect_s3_class(condition, "kovrap_argument_error")
+      expect_match(conditionMessage(condition), case[[2L]], fixed = TRUE)
+    }
+  }
+  expect_s3_class(condition_of(kv_codes(con, "EC\x02ON")), "kovrap_argument_error")
+  direct <- direct_connection()
+  comma <- condition_of(kv_get(direct, "ECON:A,B"))
+  expect_match(conditionMessage(comma), "has a comma in its code")
+})
+
+test_that("every bad operation is a kovrap_argument_error", {
+  con <- local_connection()
+  for (advanced in list("", ":", "ma:", "ma:x", "rebase:", "1:", "ma:-1", "seasonal:2",
+                        NA_character_, c("ma:2", "ma:3"), list("ma:2"))) {
+    expect_s3_class(condition_of(kv_get(con, "ECON:UKGAS", advanced = advanced)),
+                    "kovrap_argument_error")
+  }
+  for (math in list("", "pct:1", "2147483648", TRUE)) {
+    expect_s3_class(condition_of(kv_get(con, "ECON:UKGAS", math = math)),
+                    "kovrap_argument_error")
+  }
+  for (aggregate in list("median", median, NA, c("sum", "mean"))) {
+    expect_s3_class(condition_of(kv_get(con, "ECON:CO2", freq = 4, aggregate = aggregate)),
+                    "kovrap_argument_error")
+  }
+})
