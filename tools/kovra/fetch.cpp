@@ -38,8 +38,7 @@ struct Operation {
     Scale scale = Scale::Own;
 };
 
-// An int as an optional sign and decimal digits: true with the value when it
-// is one; false when the text is no such number.
+// Whether the text is written as an integer: an optional sign and digits.
 bool isIntegerText(const std::string &text) {
     const std::size_t sign = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
     if (sign == text.size())
