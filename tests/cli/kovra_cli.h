@@ -126,9 +126,17 @@ inline int runProgram(const std::string &program, const std::vector<std::string>
                       std::string &failure) {
     // coreutils' timeout ends a run that hangs with status 124.
     std::string command = timeLimit > 0 ? "timeout -k 5 " + std::to_string(timeLimit) + " " : "";
-    command += "\"" + program + "\"";
+    // In single quotes the shell takes every byte as it is ($, \, " too);
+    // a quote itself ends the quoting, is escaped, and starts it again.
+    const auto quoted = [](const std::string &arg) {
+        std::string q = "'";
+        for (const char c : arg)
+            q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        return q + "'";
+    };
+    command += quoted(program);
     for (const std::string &arg : args)
-        command += " \"" + arg + "\"";
+        command += " " + quoted(arg);
     command += " < /dev/null > \"" + out.string() + "\" 2> \"" + err.string() + "\"";
     const int raw = std::system(command.c_str());
     if (raw == -1 || !WIFEXITED(raw)) {

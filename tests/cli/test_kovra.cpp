@@ -981,6 +981,11 @@ std::string badDate(const std::string &text) {
            "' (use 2001, 2001Q3, 2001-07, 2001-07-15 or a period date such as 20013)";
 }
 
+std::string noDatabase(const std::string &name) {
+    return "cannot open database '" + name + "' (status 10; no file " +
+           fs::absolute(name).string() + " or " + fs::absolute(name + ".tqvdb").string() + ")";
+}
+
 std::string unknownFrequency(const std::string &text) {
     return "unknown frequency '" + text +
            "' (use annual, quarterly, monthly, weekly, weekly-mon .. weekly-sun, daily, business, "
@@ -999,14 +1004,12 @@ const BadInput kBadInputs[] = {
     {"MissingValue", {"fetch", "ECON.tqvdb:UKGAS", "--from"}, 2, "option --from needs a value"},
     {"NotDatabaseAndCode", {"info", "UKGAS"}, 2, "'UKGAS' is not DATABASE:CODE"},
     {"OptionOfAnotherCommand", {"codes", "ECON.tqvdb", "--csv"}, 2, "codes does not take --csv"},
-    {"UnknownDatabase",
-     {"codes", "NOSUCH.tqvdb"},
-     1,
-     "cannot open database 'NOSUCH.tqvdb' (status 10)"},
+    // The files the local library looked for, from the data folder.
+    {"UnknownDatabase", {"codes", "NOSUCH.tqvdb"}, 1, noDatabase("NOSUCH.tqvdb")},
     {"UnknownDatabaseOfASeries",
      {"fetch", "ECON.tqvdb:UKGAS", "NOSUCH.tqvdb:X"},
      1,
-     "cannot open database 'NOSUCH.tqvdb' (status 10)"},
+     noDatabase("NOSUCH.tqvdb")},
     {"UnknownCode",
      {"info", "ECON.tqvdb:UKGAS", "ECON.tqvdb:NOSUCH"},
      1,
@@ -1019,7 +1022,7 @@ const BadInput kBadInputs[] = {
     {"BadMonth", {"fetch", "ECON.tqvdb:UKGAS", "--to", "1981-13"}, 2, badDate("1981-13")},
     {"BadPeriodDate", {"fetch", "ECON.tqvdb:UKGAS", "--from", "19810132"}, 2, badDate("19810132")},
     {"BadDay", {"fetch", "ECON.tqvdb:UKGAS", "--to", "1981-02-29"}, 2, badDate("1981-02-29")},
-    {"YearZero", {"fetch", "ECON.tqvdb:UKGAS", "--to", "0999"}, 2, badDate("0999")},
+    {"YearZero", {"fetch", "ECON.tqvdb:UKGAS", "--to", "0000"}, 2, badDate("0000")},
     {"UnknownFrequency",
      {"fetch", "ECON.tqvdb:UKGAS", "--freq", "hourly"},
      2,
@@ -1037,10 +1040,11 @@ const BadInput kBadInputs[] = {
      {"info", "--range", "ECON.tqvdb:NILE", "--freq", "monthly"},
      1,
      "no series left for a common range: ECON.tqvdb:NILE is annual, coarser than monthly"},
+    // The window's ends as the user wrote them; a wrong request, not data.
     {"EmptyWindow",
      {"fetch", "ECON.tqvdb:UKGAS", "--from", "1980", "--to", "1979"},
-     1,
-     "no quarterly period from 1980Q1 to 1979Q4"},
+     2,
+     "no quarterly period from 1980 to 1979"},
     {"UnknownMath",
      {"fetch", "ECON.tqvdb:UKGAS", "--math", "sqrt"},
      2,
@@ -1067,17 +1071,22 @@ const BadInput kBadInputs[] = {
      1,
      "the fetch or the math operation failed (status 30)"},
     {"MathMostNegativeCode",
-     {"fetch", "ECON.tqvdb:UKGAS", "--math", "-2147483647"},
+     {"fetch", "ECON.tqvdb:UKGAS", "--math", "-2147483648"},
      1,
      "the fetch or the math operation failed (status 30)"},
     {"MathBeyondTheIntRange",
-     {"fetch", "ECON.tqvdb:UKGAS", "--math", "-2147483648"},
+     {"fetch", "ECON.tqvdb:UKGAS", "--math", "-2147483649"},
      2,
-     "unknown math operation '-2147483648' (use level, diff, pct, apct, yoy, log or a code)"},
+     "bad number '-2147483649' in '-2147483649'"},
+    // Without a log-in the direct library reads nothing: kovra says why.
     {"DirectWithoutUser",
      {"--direct", "codes", "ECON"},
+     1,
+     "cannot open database 'ECON' (status 3): log in first, with --user and --password-file"},
+    {"UserWithoutPasswordFile",
+     {"--direct", "--user", "demo", "codes", "ECON"},
      2,
-     "--direct needs --user and --password-file"},
+     "--user needs --password-file"},
     {"UserWithoutDirect",
      {"--user", "demo", "codes", "ECON.tqvdb"},
      2,

@@ -136,7 +136,9 @@ TEST(KovraCodeListBytes, ADatabaseThatDoesNotOpenIsReportedAsBefore) {
         ADD_FAILURE() << "no failure";
     } catch (const kovra::Failure &f) {
         EXPECT_EQ(kovra::kExitFailure, f.status);
-        EXPECT_EQ("cannot open database '" + scratch.at("NOSUCH.tqvdb") + "' (status 10)",
+        // The files the local library looked for are named.
+        EXPECT_EQ("cannot open database '" + scratch.at("NOSUCH.tqvdb") + "' (status 10; no file " +
+                      scratch.at("NOSUCH.tqvdb") + " or " + scratch.at("NOSUCH.tqvdb.tqvdb") + ")",
                   f.message);
     }
 }
@@ -154,21 +156,22 @@ TEST(KovraOperands, ACodeWithACommaIsRefusedOnTheDirectPath) {
         {{"fetch", "ECON:UKGAS", "ECON:,"}, true, "ECON:,"},
         {{"fetch", "C:\\data,1\\ECON.tqvdb:UKGAS"}, true, nullptr},
         {{"info", "ECON:X,Y"}, false, nullptr},
-        {{"codes", "ECON,2"}, true, nullptr},
+        {{"codes", "ECON,2"}, true, nullptr}, // a database name, not a code
     };
     for (const auto &c : cases) {
         std::vector<std::string> args = c.args;
         if (c.direct)
             args.insert(args.end(), login.begin(), login.end());
         try {
-            kovra::parseArgs(args);
+            const kovra::Options options = kovra::parseArgs(args);
+            if (options.command != "codes")
+                kovra::parseSeriesRefs(options.operands, options.direct);
             EXPECT_EQ(nullptr, c.refused) << args[1];
         } catch (const kovra::Failure &f) {
             ASSERT_NE(nullptr, c.refused) << f.message;
             EXPECT_EQ(kovra::kExitUsage, f.status);
             EXPECT_EQ("'" + std::string(c.refused) +
-                          "': a series code with a comma cannot be read through the direct "
-                          "library",
+                          "' has a comma in its code, which the direct library cannot take",
                       f.message);
         }
     }

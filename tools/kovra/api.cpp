@@ -86,6 +86,8 @@ bool loadApi(const std::string &path, Api &api, std::string &error) {
            bind(library, "c_kovraGetData", api.getData, error) &&
            bind(library, "c_kovraCVersion", api.version, error) &&
            bind(library, "c_kovraAuthenticate", api.authenticate, error) &&
+           bind(library, "c_getAggmode", api.getAggmode, error) &&
+           bind(library, "c_setAggmode", api.setAggmode, error) &&
            bind(library, "TQVDchunk", api.chunk, error);
 }
 

@@ -20,6 +20,8 @@ struct Api {
     decltype(&::c_kovraGetData) getData = nullptr;
     decltype(&::c_kovraCVersion) version = nullptr;
     decltype(&::c_kovraAuthenticate) authenticate = nullptr;
+    decltype(&::c_getAggmode) getAggmode = nullptr;
+    decltype(&::c_setAggmode) setAggmode = nullptr;
     const int *chunk = nullptr;
 };
 

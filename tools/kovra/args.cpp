@@ -43,6 +43,7 @@ const OptionRule kOptions[] = {
     {"--to", Kind::Value, kInfo | kFetch, nullptr, &Options::to},
     {"--math", Kind::Value, kFetch, nullptr, &Options::math},
     {"--advanced", Kind::Value, kFetch, nullptr, &Options::advanced},
+    {"--aggregate", Kind::Value, kFetch, nullptr, &Options::aggregate},
     {"--csv", Kind::Flag, kFetch, &Options::csv, nullptr},
     {"--plot", Kind::Value, kFetch, nullptr, &Options::plot},
     {"--plot-layout", Kind::Value, kFetch, nullptr, &Options::plotLayout},
@@ -154,22 +155,14 @@ Options parseArgs(const std::vector<std::string> &args) {
         if ((rule->commands & command->bit) == 0)
             usageError(std::string(command->name) + " does not take " + rule->name);
 
-    if (options.direct && !options.user)
-        usageError("--direct needs --user and --password-file");
-    if (options.direct && !options.passwordFile)
-        usageError("--direct needs --password-file");
+    // --direct alone reads without a log-in, and the library's answer is
+    // reported as one that needs it.
     if (!options.direct && (options.user || options.passwordFile || options.service))
         usageError("--user, --password-file and --service go with --direct");
-    // The direct library takes its codes as one comma-joined list, where a
-    // code with a comma would read as two and shift every later answer.
-    if (options.direct && (command->bit & (kInfo | kFetch)) != 0)
-        for (const std::string &operand : options.operands) {
-            const std::size_t colon = operand.rfind(':');
-            if (colon != std::string::npos && operand.find(',', colon) != std::string::npos)
-                usageError("'" + operand +
-                           "': a series code with a comma cannot be read through the direct "
-                           "library");
-        }
+    if (options.user && !options.passwordFile)
+        usageError("--user needs --password-file");
+    if (!options.user && (options.passwordFile || options.service))
+        usageError("--password-file and --service go with --user");
     if (options.command == "info" && !options.range && (options.freq || options.from || options.to))
         usageError("--freq, --from and --to on info go with --range");
     if (options.math && options.advanced)
@@ -199,7 +192,7 @@ Reads time-series databases through Kovrap, loaded at run time.
       each series' information; --range adds the common frequency, range and
       observation count and the series set aside; --wide adds texts 6 and 7
   kovra fetch DATABASE:CODE... [--from DATE] [--to DATE] [--freq F]
-              [--math OP | --advanced OP] [--csv]
+              [--math OP | --advanced OP] [--aggregate MODE] [--csv]
               [--plot FILE.svg [--plot-layout auto|single|panels]]
       observations side by side, one column per series; without --freq,
       --from or --to the common range of the series decides; --plot draws
@@ -212,14 +205,19 @@ Reads time-series databases through Kovrap, loaded at run time.
 Reading through the direct library (a data service with a log-in):
   --direct --user USER --password-file FILE [--service NAME]
   DATABASE is then a name in the service; without --direct it is a path.
+  DATABASE:CODE is split at the first colon after a drive (C:\ or C:/), so a
+  code may hold colons.
 
 Frequencies: annual, quarterly, monthly, weekly (any weekday; the series
 decide), weekly-mon ... weekly-sun, daily, business, lowest, or a code
 (10, 30, 40, 51-57, 60, 61, 1000).
 Dates: 2001, 2001Q3, 2001-07, 2001-07-15, or a period date (2001, 20013,
-200107, 20010715). --from takes the first day of the period, --to the last.
+200107, 20010715), years 0001 to 9999. --from takes the first day of the
+period, --to the last.
 Math (--math): level, diff, pct, apct, yoy, log, or a code.
 Advanced (--advanced): seasonal, ma:SPAN, rebase:DATE, or CODE[:SECOND].
+Aggregation (--aggregate), how finer periods combine into coarser ones:
+mean, sum, first or last; without it the library's mode stays as it is.
 )";
 }
 

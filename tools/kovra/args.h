@@ -23,6 +23,7 @@ struct Options {
     std::optional<std::string> freq;
     std::optional<std::string> math;
     std::optional<std::string> advanced;
+    std::optional<std::string> aggregate; // mean, sum, first or last
     std::optional<std::string> plot;
     std::optional<std::string> plotLayout; // auto, single or panels
     bool csv = false;

@@ -41,15 +41,19 @@ std::string joinNames(const std::vector<SeriesRef> &series, const InfoResult &in
 } // namespace
 
 Output runCodes(const Options &options) {
+    const std::string &database = options.operands.front();
+    for (const char c : database)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            usageError("'" + shownName(database) + "' holds a control character");
     const Session session(options);
     Output output;
-    for (const std::string &code : session.codes(options.operands.front()))
+    for (const std::string &code : session.codes(database))
         output.out += code + "\n";
     return output;
 }
 
 Output runInfo(const Options &options) {
-    const std::vector<SeriesRef> series = parseSeriesRefs(options.operands);
+    const std::vector<SeriesRef> series = parseSeriesRefs(options.operands, options.direct);
     const Session session(options);
     const Api &api = session.api();
     RangeRequest request;
@@ -58,7 +62,7 @@ Output runInfo(const Options &options) {
     session.checkDatabases(databasesOf(series));
     const InfoResult info = querySeries(session, series, options.range ? &request : nullptr);
     if (options.range)
-        requireUsableRange(api, series, info);
+        requireUsableRange(api, series, info, request);
 
     std::vector<std::string> header = {"series", "status",  "frequency",  "first",
                                        "last",   "periods", "attributes", "text1",

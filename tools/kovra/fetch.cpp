@@ -3,6 +3,7 @@
 // range decides.
 #include "commands.h"
 
+#include "aggregation.h"
 #include "failure.h"
 #include "formats.h"
 #include "session.h"
@@ -10,6 +11,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <optional>
 
 namespace kovra {
 
@@ -36,23 +38,35 @@ struct Operation {
     Scale scale = Scale::Own;
 };
 
-bool parseInt(const std::string &text, int &value) {
-    // Ten digits, after a minus sign for a negative value.
-    if (text.empty() || text.size() > (text[0] == '-' ? 11u : 10u))
+// Whether the text is written as an integer: an optional sign and digits.
+bool isIntegerText(const std::string &text) {
+    const std::size_t sign = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+    if (sign == text.size())
         return false;
-    std::size_t i = text[0] == '-' ? 1 : 0;
-    if (i == text.size())
-        return false;
-    long long v = 0;
-    for (; i < text.size(); ++i) {
+    for (std::size_t i = sign; i < text.size(); ++i)
         if (text[i] < '0' || text[i] > '9')
             return false;
-        v = v * 10 + (text[i] - '0');
-    }
-    v = text[0] == '-' ? -v : v;
-    if (v < -2147483647LL || v > 2147483647LL)
+    return true;
+}
+
+// Reads a 32-bit int. Integer text beyond the int range is refused, never
+// wrapped: "bad number '99999999999' in 'ma:99999999999'", with the whole
+// operation as written. Anything else that is no integer returns false.
+bool parseInt(const std::string &text, const std::string &whole, int &value) {
+    if (!isIntegerText(text))
         return false;
-    value = static_cast<int>(v);
+    const bool negative = text[0] == '-';
+    std::size_t i = text[0] == '-' || text[0] == '+' ? 1 : 0;
+    while (i + 1 < text.size() && text[i] == '0') // leading zeros do not count
+        ++i;
+    long long v = 0;
+    const long long limit = negative ? 2147483648LL : 2147483647LL;
+    for (; i < text.size(); ++i) {
+        v = v * 10 + (text[i] - '0');
+        if (v > limit)
+            usageError("bad number '" + text + "' in '" + whole + "'");
+    }
+    value = static_cast<int>(negative ? -v : v);
     return true;
 }
 
@@ -75,7 +89,7 @@ Operation parseMath(const std::string &text) {
             op.scale = m.scale;
             return op;
         }
-    if (!parseInt(text, op.code))
+    if (!parseInt(text, text, op.code))
         usageError("unknown math operation '" + text +
                    "' (use level, diff, pct, apct, yoy, log or a code)");
     for (const Named &m : kMath)
@@ -102,14 +116,16 @@ Operation parseAdvanced(const std::string &text) {
         op.code = kSeasonal;
     } else if (name == "ma" && hasParameter) {
         op.code = kMovingAverage;
-        if (!parseInt(parameter, op.second) || op.second < 1)
-            usageError("ma takes a span of at least one period, as in ma:4");
+        if (!parseInt(parameter, text, op.second) || op.second < 1)
+            usageError("ma takes a span of at least one period, as in ma:4, not '" + text + "'");
     } else if (name == "rebase" && hasParameter) {
         op.code = kRebase;
+        if (parameter.empty())
+            usageError("rebase takes a date, as in rebase:2001");
         op.rebaseDate = parameter;
         op.scale = Scale::Percent;
-    } else if (parseInt(name, op.code)) {
-        if (hasParameter && !parseInt(parameter, op.second))
+    } else if (parseInt(name, text, op.code)) {
+        if (hasParameter && !parseInt(parameter, text, op.second))
             usageError("bad parameter in '" + text + "' (use CODE or CODE:SECOND)");
         // Code 0 in the first request turns every transformation off: the
         // values would come back untransformed and look transformed.
@@ -164,7 +180,7 @@ void writeFile(const std::string &path, const std::string &content) {
 } // namespace
 
 Output runFetch(const Options &options) {
-    const std::vector<SeriesRef> series = parseSeriesRefs(options.operands);
+    const std::vector<SeriesRef> series = parseSeriesRefs(options.operands, options.direct);
     const Session session(options);
     const Api &api = session.api();
     const RangeRequest request = rangeRequest(api, options);
@@ -175,10 +191,11 @@ Output runFetch(const Options &options) {
         op = parseAdvanced(*options.advanced);
     if (!op.rebaseDate.empty())
         parseDate(api, op.rebaseDate); // a bad date fails before anything is read
+    const int aggregation = options.aggregate ? parseAggregation(*options.aggregate) : -1;
 
     session.checkDatabases(databasesOf(series));
     const InfoResult info = querySeries(session, series, &request);
-    requireUsableRange(api, series, info);
+    requireUsableRange(api, series, info, request);
     const int frequency = info.frequency;
     const int count = info.count;
 
@@ -239,9 +256,16 @@ Output runFetch(const Options &options) {
     const std::size_t rowLength = static_cast<std::size_t>(count);
     std::vector<double> values(rows * rowLength, KOVRAP_MISSING);
     int error = 0;
-    api.getData(session.direct(), values.data(), codes.data(), dbNames.data(), databaseNames.data(),
-                static_cast<int>(databases.size()), static_cast<int>(rows), info.start, info.end,
-                frequency, 0, count, &transforms, &windows, &error);
+    {
+        // The mode holds for this fetch only, failed or not.
+        std::optional<AggregationMode> mode;
+        if (aggregation >= 0)
+            mode.emplace(api, session.direct(), aggregation);
+        api.getData(session.direct(), values.data(), codes.data(), dbNames.data(),
+                    databaseNames.data(), static_cast<int>(databases.size()),
+                    static_cast<int>(rows), info.start, info.end, frequency, 0, count, &transforms,
+                    &windows, &error);
+    }
     if (error != 0)
         fail(std::string(op.present && !op.advanced ? "the fetch or the math operation "
                                                     : "the fetch ") +

@@ -61,8 +61,11 @@ bool isMissing(double value) {
 }
 
 int parseFrequency(const Api &api, const std::string &text) {
+    std::string lower = text;
+    for (char &c : lower)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     for (const NamedFrequency &f : kFrequencies)
-        if (text == f.name)
+        if (lower == f.name)
             return f.code;
     if (allDigits(text, 0, text.size()) && text.size() <= 4) {
         const int code = digits(text, 0, text.size());
@@ -84,9 +87,11 @@ std::string frequencyName(int code) {
 }
 
 DaySpan parseDate(const Api &api, const std::string &text) {
-    if (!allDigits(text, 0, 4) || text[0] == '0')
+    if (!allDigits(text, 0, 4))
         badDate(text);
     const int year = digits(text, 0, 4);
+    if (year == 0) // the calendar has no year 0 for people; 0001 is year 1
+        badDate(text);
     const std::size_t n = text.size();
     if (n == 4)
         return {year * 10000 + 101, api.tqvdateToYmd(year, 10)};
@@ -143,13 +148,13 @@ std::string periodLabel(int calendarDate, int frequency) {
     char text[32];
     switch (frequency) {
     case 10:
-        std::snprintf(text, sizeof text, "%d", year);
+        std::snprintf(text, sizeof text, "%04d", year);
         break;
     case 30:
-        std::snprintf(text, sizeof text, "%dQ%d", year, (month + 2) / 3);
+        std::snprintf(text, sizeof text, "%04dQ%d", year, (month + 2) / 3);
         break;
     case 40:
-        std::snprintf(text, sizeof text, "%d-%02d", year, month);
+        std::snprintf(text, sizeof text, "%04d-%02d", year, month);
         break;
     default:
         return isoDate(calendarDate);

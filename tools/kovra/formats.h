@@ -19,8 +19,8 @@ constexpr int kWeeklyGroup = 57;       // the common range reads 57 as any week
 bool isMissing(double value);
 
 // `annual`, `quarterly`, `monthly`, `weekly`, `weekly-mon` .. `weekly-sun`,
-// `daily`, `business`, `lowest`, or a code the library knows. Throws a usage
-// Failure for anything else.
+// `daily`, `business`, `lowest` in any case, or a code the library knows.
+// Throws a usage Failure for anything else.
 int parseFrequency(const Api &api, const std::string &text);
 
 // `annual` ... `business`, or `code N` for a code without a name.
@@ -34,11 +34,12 @@ struct DaySpan {
 };
 
 // `2001`, `2001Q3`, `2001-07`, `2001-07-15`, or a period date (`20013`,
-// `200107`, `20010715`). Years 1000 to 9999. Throws a usage Failure.
+// `200107`, `20010715`). Years 0001 to 9999. Throws a usage Failure.
 DaySpan parseDate(const Api &api, const std::string &text);
 
 // A calendar date as its period reads at a frequency: `1960`, `1960Q1`,
-// `1960-01`, `1960-01-31`; `-` for a date that is not one.
+// `1960-01`, `1960-01-31`, years with four digits (`0001`); `-` for a date
+// that is not one.
 std::string periodLabel(int calendarDate, int frequency);
 
 // YYYY-MM-DD; `-` for a date that is not one.

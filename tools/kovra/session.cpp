@@ -32,7 +32,9 @@ constexpr std::size_t kTextWidths[7] = {KOVRAP_TEXT1_WIDTH, KOVRAP_TEXT2_WIDTH, 
 // a source that never ends (a device) must not be read forever.
 constexpr std::size_t kMaxPasswordLine = 4096;
 
-// What the stand-in local library answers for a database file it cannot parse.
+// What the stand-in libraries answer for a database that is not there, and
+// for a database file they cannot parse.
+constexpr int kNoSuchDatabase = 10;
 constexpr int kMalformedDatabase = 11;
 
 std::string readPassword(const std::string &path) {
@@ -85,15 +87,46 @@ std::vector<const char *> pointersOf(const std::vector<std::string> &texts) {
 
 } // namespace
 
-std::vector<SeriesRef> parseSeriesRefs(const std::vector<std::string> &operands) {
+std::string shownName(const std::string &name) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string shown;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            shown += "\\x";
+            shown += kHex[byte >> 4];
+            shown += kHex[byte & 0xF];
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
+std::vector<SeriesRef> parseSeriesRefs(const std::vector<std::string> &operands, bool direct) {
     std::vector<SeriesRef> refs;
     for (const std::string &operand : operands) {
-        const std::size_t colon = operand.rfind(':');
+        const std::string shown = "'" + shownName(operand) + "'";
+        // A control character cannot travel to the library intact (a NUL
+        // would end the name early): refuse it before anything is called.
+        for (const char c : operand)
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+                usageError(shown + " holds a control character");
+        const bool drive = operand.size() > 2 &&
+                           ((operand[0] >= 'A' && operand[0] <= 'Z') ||
+                            (operand[0] >= 'a' && operand[0] <= 'z')) &&
+                           operand[1] == ':' && (operand[2] == '\\' || operand[2] == '/');
+        const std::size_t colon = operand.find(':', drive ? 2 : 0);
         if (colon == std::string::npos || colon == 0 || colon + 1 == operand.size())
-            usageError("'" + operand + "' is not DATABASE:CODE");
+            usageError(shown + " is not DATABASE:CODE");
         SeriesRef ref{operand.substr(0, colon), operand.substr(colon + 1), operand};
         if (ref.code.size() > kMaxCode)
-            usageError("'" + ref.code + "' is longer than a series code (9 characters)");
+            usageError(shown + " has a code longer than " + std::to_string(kMaxCode) +
+                       " characters");
+        // The direct library takes its codes as one comma-joined list, where
+        // a code with a comma would read as two and shift every later answer.
+        if (direct && ref.code.find(',') != std::string::npos)
+            usageError(shown + " has a comma in its code, which the direct library cannot take");
         refs.push_back(std::move(ref));
     }
     return refs;
@@ -115,7 +148,7 @@ Session::Session(const Options &options) : direct_(options.direct) {
     std::string error;
     if (!loadApi(options.library, api_, error))
         fail(error);
-    if (!direct_)
+    if (!direct_ || !options.user)
         return;
     const std::string password = readPassword(*options.passwordFile);
     const char *service = options.service ? options.service->c_str() : "";
@@ -124,6 +157,7 @@ Session::Session(const Options &options) : direct_(options.direct) {
     if (result != 0)
         fail("log-in to the direct library failed for user '" + *options.user + "' (status " +
              std::to_string(result) + ")");
+    loggedIn_ = true;
 }
 
 std::optional<std::size_t> localCodeListBytes(const std::string &database, std::size_t limit) {
@@ -140,6 +174,24 @@ std::optional<std::size_t> localCodeListBytes(const std::string &database, std::
         return static_cast<std::size_t>(size) + 1;
     }
     return std::nullopt;
+}
+
+std::string Session::openFailure(const std::string &database, int status) const {
+    std::string message =
+        "cannot open database '" + database + "' (status " + std::to_string(status);
+    if (loggedOut())
+        return message + "): log in first, with --user and --password-file";
+    if (status == kMalformedDatabase)
+        return message + ": the file is malformed; 'tqvconvert check FILE.tqvdb' shows where)";
+    if (direct_ || status != kNoSuchDatabase)
+        return message + ")";
+    // Name the files the local library looked for, from where kovra runs.
+    std::error_code error;
+    const auto tried = [&error](const std::string &path) {
+        const std::filesystem::path p(path);
+        return p.is_absolute() ? path : std::filesystem::absolute(p, error).string();
+    };
+    return message + "; no file " + tried(database) + " or " + tried(database + ".tqvdb") + ")";
 }
 
 std::vector<std::string> Session::codes(const std::string &database) const {
@@ -163,10 +215,7 @@ std::vector<std::string> Session::codes(const std::string &database) const {
     // The flag alone also rises when the direct library has no names at all;
     // only a failed open returns a nonzero status with it.
     if (error != 0 && status != 0)
-        fail("cannot open database '" + database + "' (status " + std::to_string(status) +
-             (status == kMalformedDatabase
-                  ? ": the file is malformed; 'tqvconvert check FILE.tqvdb' shows where)"
-                  : ")"));
+        fail(openFailure(database, status));
     buffer.back() = '\0';
     std::vector<std::string> codes;
     std::string code;
@@ -359,10 +408,14 @@ RangeRequest rangeRequest(const Api &api, const Options &options) {
     RangeRequest request;
     if (options.freq)
         request.frequency = parseFrequency(api, *options.freq);
-    if (options.from)
+    if (options.from) {
         request.start = parseDate(api, *options.from).first;
-    if (options.to)
+        request.startText = *options.from;
+    }
+    if (options.to) {
         request.end = parseDate(api, *options.to).last;
+        request.endText = *options.to;
+    }
     return request;
 }
 
@@ -383,7 +436,7 @@ std::string setAsideReason(const SeriesRef &series, const SeriesInfo &info, int 
 }
 
 void requireUsableRange(const Api &api, const std::vector<SeriesRef> &series,
-                        const InfoResult &info) {
+                        const InfoResult &info, const RangeRequest &request) {
     if (info.used == 0) {
         std::string reasons;
         for (std::size_t j = 0; j < series.size(); ++j)
@@ -391,10 +444,14 @@ void requireUsableRange(const Api &api, const std::vector<SeriesRef> &series,
                 (j > 0 ? "; " : "") + setAsideReason(series[j], info.series[j], info.frequency);
         fail("no series left for a common range: " + reasons);
     }
+    // The ends as the user wrote them; an end the series chose as its period.
+    const auto end = [&](const std::string &given, int date) {
+        return given.empty() ? periodLabel(api.tqvdateToYmd(date, info.frequency), info.frequency)
+                             : given;
+    };
     if (info.count <= 0)
-        fail("no " + frequencyName(info.frequency) + " period from " +
-             periodLabel(api.tqvdateToYmd(info.start, info.frequency), info.frequency) + " to " +
-             periodLabel(api.tqvdateToYmd(info.end, info.frequency), info.frequency));
+        usageError("no " + frequencyName(info.frequency) + " period from " +
+                   end(request.startText, info.start) + " to " + end(request.endText, info.end));
 }
 
 std::string rangeLine(const Api &api, const InfoResult &info) {

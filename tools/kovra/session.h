@@ -23,10 +23,17 @@ struct SeriesRef {
     std::string name; // as given, for messages
 };
 
-// Splits each operand at its last colon, so that a Windows path with a drive
-// letter stays whole. Throws a usage Failure for an operand without a
-// database or a code, or with a code longer than 9 characters.
-std::vector<SeriesRef> parseSeriesRefs(const std::vector<std::string> &operands);
+// Splits each operand at its first colon after an optional drive (a letter,
+// a colon and a slash or backslash), so that a Windows path keeps its drive
+// and a code may hold colons: ODD:A:B is code A:B of ODD. Throws a usage
+// Failure, naming the operand with its control characters as \xHH, for an
+// operand without a database or a code, a code longer than 9 characters, a
+// control character anywhere, or, for the direct library, a comma in the code.
+std::vector<SeriesRef> parseSeriesRefs(const std::vector<std::string> &operands,
+                                       bool direct = false);
+
+// A name as the user wrote it, for messages: control characters as \xHH.
+std::string shownName(const std::string &name);
 
 // The databases the series name, each once, in the order first named.
 std::vector<std::string> databasesOf(const std::vector<SeriesRef> &series);
@@ -43,6 +50,9 @@ class Session {
 
     const Api &api() const { return api_; }
     int direct() const { return direct_ ? 1 : 0; }
+    // The direct library without --user: the library answers every read
+    // with its not-logged-in status, which kovra reports as such.
+    bool loggedOut() const { return direct_ && !loggedIn_; }
 
     // The codes of a database, in the library's order. Throws a Failure
     // when the database does not open, or when a local database opens but
@@ -57,8 +67,12 @@ class Session {
     void checkDatabases(const std::vector<std::string> &databases) const;
 
   private:
+    // Why a database does not open, in the user's terms.
+    std::string openFailure(const std::string &database, int status) const;
+
     Api api_;
     bool direct_ = false;
+    bool loggedIn_ = false;
 };
 
 // Where the common range put a series.
@@ -81,6 +95,8 @@ struct RangeRequest {
     int frequency = kLowestFrequency;
     int start = -1;
     int end = -1;
+    std::string startText; // --from and --to as written, for messages
+    std::string endText;
 };
 
 struct InfoResult {
@@ -106,10 +122,10 @@ RangeRequest rangeRequest(const Api &api, const Options &options);
 // Why the common range set a series aside: "ECON:GDP has no observations".
 std::string setAsideReason(const SeriesRef &series, const SeriesInfo &info, int frequency);
 
-// Fails when no series takes part in the common range, or when its window
-// holds no period.
+// Fails when no series takes part in the common range, or (a usage Failure)
+// when its window holds no period, naming the ends as the user wrote them.
 void requireUsableRange(const Api &api, const std::vector<SeriesRef> &series,
-                        const InfoResult &info);
+                        const InfoResult &info, const RangeRequest &request);
 
 // "quarterly, 1960Q1 to 1986Q4, 108 observations"
 std::string rangeLine(const Api &api, const InfoResult &info);
