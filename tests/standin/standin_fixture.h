@@ -16,7 +16,10 @@ constexpr double kMissingValue = 1e9;
 
 class StandinTest : public ::testing::Test {
   protected:
-    void SetUp() override { tqvs_reset(); }
+    void SetUp() override {
+        tqvs_reset();
+        tqvs_set_journal(1); // the tests read it
+    }
     void TearDown() override { tqvs_reset(); }
 
     // Registers a series whose last period follows from its length.

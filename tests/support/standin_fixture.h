@@ -35,7 +35,10 @@ inline std::vector<std::string> journalOf(const std::vector<std::string> &prefix
 
 class StandinTest : public ::testing::Test {
   protected:
-    void SetUp() override { tqvs_reset(); }
+    void SetUp() override {
+        tqvs_reset();
+        tqvs_set_journal(1); // the tests read it
+    }
     void TearDown() override { tqvs_reset(); }
 
     // Registers a series of consecutive observations in an in-memory
