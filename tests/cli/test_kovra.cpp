@@ -1002,11 +1002,13 @@ const BadInput kBadInputs[] = {
     {"UnknownDatabase",
      {"codes", "NOSUCH.tqvdb"},
      1,
-     "cannot open database 'NOSUCH.tqvdb' (status 10)"},
+     "cannot open database 'NOSUCH.tqvdb': no regular file that can be read at NOSUCH.tqvdb or "
+     "NOSUCH.tqvdb.tqvdb"},
     {"UnknownDatabaseOfASeries",
      {"fetch", "ECON.tqvdb:UKGAS", "NOSUCH.tqvdb:X"},
      1,
-     "cannot open database 'NOSUCH.tqvdb' (status 10)"},
+     "cannot open database 'NOSUCH.tqvdb': no regular file that can be read at NOSUCH.tqvdb or "
+     "NOSUCH.tqvdb.tqvdb"},
     {"UnknownCode",
      {"info", "ECON.tqvdb:UKGAS", "ECON.tqvdb:NOSUCH"},
      1,
@@ -1099,8 +1101,8 @@ const BadInput kBadInputs[] = {
     {"DatabaseFileNeverEnds",
      {"codes", "/dev/zero"},
      1,
-     "cannot open database '/dev/zero' (status 11: the file is malformed; 'tqvconvert check "
-     "FILE.tqvdb' shows where)"},
+     "cannot open database '/dev/zero': no regular file that can be read at /dev/zero or "
+     "/dev/zero.tqvdb"},
 #endif
     // The credentials file is no password file: its line is the wrong password.
     {"WrongLogIn",
@@ -1118,7 +1120,7 @@ const BadInput kBadInputs[] = {
     {"UnwritableChart",
      {"fetch", "ECON.tqvdb:UKGAS", "--plot", "no-such-folder/chart.svg"},
      1,
-     "cannot write no-such-folder/chart.svg"},
+     "cannot write the chart no-such-folder/chart.svg.tmp: cannot create"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, KovraBadInput, ::testing::ValuesIn(kBadInputs),

@@ -43,8 +43,13 @@ std::string joinNames(const std::vector<SeriesRef> &series, const InfoResult &in
 Output runCodes(const Options &options) {
     const Session session(options);
     Output output;
-    for (const std::string &code : session.codes(options.operands.front()))
+    const CodeListing listing = session.listing(options.operands.front());
+    for (const std::string &code : listing.codes)
         output.out += code + "\n";
+    if (listing.mayBeCut)
+        output.notes =
+            "note: the listing may be incomplete: the direct library was asked for "
+            "names 32 times, the most the interface asks, and had not said it was done\n";
     return output;
 }
 
