@@ -120,10 +120,10 @@ TEST(KovraCodeListBytes, SizedFromTheLargestFileTheLibraryMayOpen) {
     Scratch scratch;
     scratch.database("ECON.tqvdb", 3);
     const std::size_t size = static_cast<std::size_t>(fs::file_size(scratch.at("ECON.tqvdb")));
-    scratch.write("SMALL", "TQVDB 1\n");                                      // 8 bytes beside
-    const std::vector<std::string> big = scratch.database("SMALL.tqvdb", 50); // a larger file
+    scratch.write("SMALL", "TQVDB 1\n"); // 8 bytes beside
+    scratch.database("SMALL.tqvdb", 50); // a larger file
     const std::size_t bigSize = static_cast<std::size_t>(fs::file_size(scratch.at("SMALL.tqvdb")));
-    scratch.database("LARGE", 50); // the larger file without extension
+    scratch.database("LARGE", 50); // the same larger file, without extension
     scratch.write("LARGE.tqvdb", "TQVDB 1\n");
     fs::create_directories(scratch.at("FOLDER"));
     scratch.database("FOLDER.tqvdb", 3);
@@ -148,7 +148,6 @@ TEST(KovraCodeListBytes, SizedFromTheLargestFileTheLibraryMayOpen) {
     };
     for (const auto &c : cases)
         EXPECT_EQ(c.expected, kovra::localCodeListBytes(c.database, c.limit)) << c.name;
-    EXPECT_EQ(50u, big.size());
 }
 
 // Names without a regular file to read are refused before the library is
@@ -323,12 +322,12 @@ TEST(KovraDirectListing, SaysWhenItMayHaveBeenCutAtThirtyTwoCalls) {
 // passed on.
 TEST(KovraDirectListing, APasswordOrUserWithAControlCharacterIsRefused) {
     DirectFolder folder;
-    folder.scratch.write("nul.password", std::string("open\0sesame\n", 12));
-    folder.scratch.write("nul-first.password", std::string("open sesame\0\n", 13));
+    folder.scratch.write("zero.password", std::string("open\0sesame\n", 12));
+    folder.scratch.write("zero-last.password", std::string("open sesame\0\n", 13));
     folder.scratch.write("tab.password", "open\tsesame\n");
     folder.scratch.write("escape.password", "open sesame\x1b\n");
     for (const char *file :
-         {"nul.password", "nul-first.password", "tab.password", "escape.password"}) {
+         {"zero.password", "zero-last.password", "tab.password", "escape.password"}) {
         const kovra::Options options = folder.options(file);
         EXPECT_EQ("1: the first line of the password file " + folder.scratch.at(file) +
                       " holds a NUL or control character, which no password holds",
