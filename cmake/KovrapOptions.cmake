@@ -1,24 +1,11 @@
-# Warnings, sanitizers and the static Windows runtime, applied through one
-# interface target that every target of the project links.
-add_library(kovrap_options INTERFACE)
+# Every option of the build, in one place. The presets (CMakePresets.json)
+# set them per build folder.
+option(KOVRAP_WERROR "Treat warnings as errors" OFF)
+option(KOVRAP_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(KOVRAP_BUILD_TESTS "Build the tests and run the fuzzers' seed corpora as tests" ON)
+option(KOVRAP_FUZZ "Build the fuzzers with libFuzzer (clang only)" OFF)
+option(KOVRAP_BUILD_BENCHMARKS "Build the benchmarks (Linux only)" OFF)
 
-if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
-  target_compile_options(kovrap_options INTERFACE
-    -Wall -Wextra -Wpedantic -Wshadow -Wformat=2 -Wcast-qual
-    $<$<COMPILE_LANGUAGE:CXX>:-Wnon-virtual-dtor -Wold-style-cast>)
-  if(KOVRAP_WERROR)
-    target_compile_options(kovrap_options INTERFACE -Werror)
-  endif()
-endif()
-
-if(KOVRAP_SANITIZE)
-  target_compile_options(kovrap_options INTERFACE
-    -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
-  target_link_options(kovrap_options INTERFACE -fsanitize=address,undefined)
-endif()
-
-if(MINGW)
-  # The DLLs and programs carry their C and C++ runtimes, so that they need
-  # nothing but each other and system DLLs.
-  target_link_options(kovrap_options INTERFACE -static -static-libgcc -static-libstdc++)
+if(KOVRAP_FUZZ AND NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  message(FATAL_ERROR "KOVRAP_FUZZ needs clang")
 endif()

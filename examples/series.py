@@ -19,6 +19,9 @@ import os
 import sys
 from ctypes import POINTER, Structure, c_char, c_char_p, c_double, c_int, c_void_p
 
+# MISSING, the two records and the exports that load() declares are the
+# package kovrap's too (python/kovrap/_native.py); the test
+# example_python_declarations holds them to the package's.
 MISSING = 1e9  # the value in every slot without an observation
 LOCAL = 0  # direct flag: the local library opens database files
 QUARTERLY = 30

@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr std::size_t kBufferBytes = 10000;
+constexpr std::size_t kBufferBytes = KOVRAP_CODELIST_BYTES;
 constexpr int kChunk = 1000;
 
 struct Requests {

@@ -21,7 +21,9 @@ constexpr std::size_t kRecordBytes = 256;
 constexpr int kTextColumns = 8;
 // Offset and width of the code and texts 1 to 7 in the record.
 constexpr std::size_t kTextOffsets[kTextColumns] = {0, 46, 54, 64, 72, 80, 162, 172};
-constexpr std::size_t kTextWidths[kTextColumns] = {10, 8, 10, 8, 8, 82, 10, 84};
+constexpr std::size_t kTextWidths[kTextColumns] = {
+    KOVRAP_CODE_WIDTH,  KOVRAP_TEXT1_WIDTH, KOVRAP_TEXT2_WIDTH, KOVRAP_TEXT3_WIDTH,
+    KOVRAP_TEXT4_WIDTH, KOVRAP_TEXT5_WIDTH, KOVRAP_TEXT6_WIDTH, KOVRAP_TEXT7_WIDTH};
 constexpr int kIntColumns = 9;
 constexpr int kStatusLists = 7;
 

@@ -25,7 +25,8 @@
  *
  * Dates: a "period date" is the form a frequency code gives (YYYY for 10,
  * YYYYQ for 30, YYYYMM for 40, YYYYMMDD for 51 to 57, 60 and 61); a
- * "calendar date" is YYYYMMDD. The missing value is the double 1e9.
+ * "calendar date" is YYYYMMDD. The missing value is the double 1e9
+ * (KOVRAP_MISSING).
  *
  * This header compiles as C99 and as C++.
  */
@@ -211,9 +212,9 @@ KOVRAP_API void c_kovraSeriesInfo(int direct, InfoStatusLists *status, SeriesInf
 /** Fills values (requestCount rows of obsPerSeries doubles) with each
  *  request's observations from startDate to endDate and applies its
  *  transformation. *error receives 1 on a failed open or a direct-path code
- *  with a comma, the status of a failed fetch or math count, or 836 when the
- *  direct path's code list cannot be allocated; failed advanced counts go to
- *  countStatus. Every way
+ *  with a comma, the status of a failed fetch or math count, or 836
+ *  (KOVRAP_STATUS_NO_MEMORY) when the direct path's code list cannot be
+ *  allocated; failed advanced counts go to countStatus. Every way
  *  out restores the merge-data setting and closes the databases. */
 KOVRAP_API void c_kovraGetData(int direct, double *values, const char *const *codes,
                                const char *const *dbNames, const char *const *databases,
@@ -221,10 +222,11 @@ KOVRAP_API void c_kovraGetData(int direct, double *values, const char *const *co
                                int frequency, int merge, int obsPerSeries,
                                TransformArrays *transforms, AdvancedWindows *windows, int *error);
 
-/** Runs advanced count 1792 over its own window and aligns it into the row.
- *  Returns 0, 834 (too few periods), 835 (segments do not fill the row),
- *  836 (no memory for the scratch values) or the advanced count's own
- *  status; on failure the row is untouched. */
+/** Runs advanced count 1792 (KOVRAP_ADVANCED_WINDOWED) over its own window
+ *  and aligns it into the row. Returns 0, KOVRAP_STATUS_TOO_FEW_PERIODS,
+ *  KOVRAP_STATUS_SEGMENTS_MISMATCH, KOVRAP_STATUS_NO_MEMORY (no memory for
+ *  the scratch values) or the advanced count's own status; on failure the
+ *  row is untouched. */
 KOVRAP_API int ZOZurevAdvancedCount(int direct, TransformArrays *transforms, int index,
                                     int windowStart, int windowEnd, int startDate, int endDate,
                                     int frequency, double *values, int obsPerSeries);

@@ -13,7 +13,9 @@ namespace {
 constexpr int kChunk = 1000;
 
 // Widths of the text columns: code, then texts 1 to 7.
-constexpr std::size_t kTextWidths[8] = {10, 8, 10, 8, 8, 82, 10, 84};
+constexpr std::size_t kTextWidths[8] = {KOVRAP_CODE_WIDTH,  KOVRAP_TEXT1_WIDTH, KOVRAP_TEXT2_WIDTH,
+                                        KOVRAP_TEXT3_WIDTH, KOVRAP_TEXT4_WIDTH, KOVRAP_TEXT5_WIDTH,
+                                        KOVRAP_TEXT6_WIDTH, KOVRAP_TEXT7_WIDTH};
 constexpr int kIntColumns = 9;
 constexpr int kStatusLists = 7;
 constexpr int kExclusionLists = 3;

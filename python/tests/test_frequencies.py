@@ -50,12 +50,9 @@ def test_weeks_ending_on_each_day_average_the_business_days(kv, weekday):
     frame = kv.fetch("MARKETS:FTSE", freq=names[weekday])
     daily = business_days(MARKETS["FTSE"])
     expected = daily.groupby(daily.index.to_period(OFFSETS[51 + weekday])).mean()
-    # From the week of 1 July 1991 to the week of 14 August 1998; as an end,
-    # the day before a week's last day stands for the week before (the
-    # libraries read "a period date minus 1" so), which drops that week for
-    # weeks ending Saturday.
+    # From the week of 1 July 1991 to the week of 14 August 1998.
     assert frame.index[0] == expected.index[0]
-    assert frame.index[-1] == pd.Period("1998-08-14", OFFSETS[51 + weekday]) - int(weekday == 5)
+    assert frame.index[-1] == pd.Period("1998-08-14", OFFSETS[51 + weekday])
     expected = expected.loc[frame.index[0]:frame.index[-1]]
     assert frame.index.equals(expected.index)
     assert frame.attrs["frequency"] == 51 + weekday

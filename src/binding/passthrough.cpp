@@ -1,7 +1,7 @@
 // Single library operations handed to the host as they are: no bracket, no
 // checks, the library's result unchanged.
 #include "binding/library.h"
-#include "binding/tqvlib.h"
+#include "tqvlib.h"
 
 #include "Kovrap.h"
 

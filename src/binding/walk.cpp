@@ -11,6 +11,44 @@ namespace {
 // Few databases are found faster by comparing names than by hashing them.
 constexpr std::size_t kLinearLookup = 4;
 
+// A database name of 4 to 16 characters, as names mostly are, is known by
+// its length and its first and last word: between them the two words hold
+// every byte, so two such names are equal exactly when these are. Comparing
+// and hashing them takes a few instructions, once the name is measured.
+struct Words {
+    std::uint64_t head;
+    std::uint64_t tail;
+    std::size_t length; // 0 for a name of another length
+
+    bool operator==(const Words &o) const noexcept {
+        return head == o.head && tail == o.tail && length == o.length;
+    }
+};
+
+bool hasWords(std::size_t length) noexcept {
+    return length - 4 <= 12;
+}
+
+template <class Word> std::uint64_t load(const char *p) noexcept {
+    Word w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+Words wordsOf(const char *name, std::size_t length) noexcept {
+    if (length >= 8)
+        return Words{load<std::uint64_t>(name), load<std::uint64_t>(name + length - 8), length};
+    return Words{load<std::uint32_t>(name), load<std::uint32_t>(name + length - 4), length};
+}
+
+// The slot of a name's words in a table of 2^bits slots: the top bits of a
+// multiplicative hash, which depend on every bit of both words.
+std::size_t slotOf(const Words &w, unsigned bits) noexcept {
+    const std::uint64_t hash =
+        (w.head * 0x9e3779b97f4a7c15ull ^ w.tail ^ w.length) * 0xbf58476d1ce4e5b9ull;
+    return static_cast<std::size_t>(hash >> (64 - bits));
+}
+
 // FNV-1a over the name's bytes, folded so that the low bits used for the
 // table index depend on every byte.
 std::uint64_t hashOf(const char *name) noexcept {
@@ -132,36 +170,94 @@ void RequestWalk::group() {
     // or interleaved in a fixed order. So the database of a request is first
     // guessed as the one that followed the previous request's database last
     // time, which costs one comparison however many databases there are; a
-    // wrong guess falls back to the lookup.
+    // wrong guess falls back to the lookup. A guess is made only once the
+    // same database has followed twice in a row: requests in random order go
+    // straight to the lookup instead of paying for a comparison that fails.
     struct Link {
         const char *name;
-        Link *successor;  // group that followed this one last time, or null
+        Words words; // length 0: a name without words
+        // The group that followed this one last time (null: none yet), with
+        // kUntried set while it is not to be guessed.
+        std::uintptr_t successor;
         std::size_t tail; // last request linked, at first the head slot
     };
+    constexpr std::uintptr_t kUntried = 1;
     // One per group, and a last one for "before the first request, or after
     // a request of no database".
     std::vector<Link> links(groupCount + 1);
-    for (std::size_t g = 0; g < groupCount; ++g)
-        links[g] = Link{groups.name(static_cast<int>(g)), nullptr, headSlot(static_cast<int>(g))};
+    // The groups whose names have words, by their words: open addressing in
+    // at least twice as many slots as groups, null for an empty slot.
+    std::size_t slots = 2;
+    unsigned bits = 1;
+    for (; slots < 2 * groupCount; ++bits)
+        slots *= 2;
+    std::vector<Link *> byWords(slots, nullptr);
+    const std::size_t mask = slots - 1;
+    for (std::size_t g = 0; g < groupCount; ++g) {
+        const char *name = groups.name(static_cast<int>(g));
+        const std::size_t length = std::strlen(name);
+        Link &link = links[g];
+        link = Link{name, Words{0, 0, 0}, kUntried, headSlot(static_cast<int>(g))};
+        if (!hasWords(length))
+            continue;
+        link.words = wordsOf(name, length);
+        std::size_t i = slotOf(link.words, bits);
+        while (byWords[i] != nullptr)
+            i = (i + 1) & mask;
+        byWords[i] = &link;
+    }
     Link *const noDatabase = &links[groupCount];
-    *noDatabase = Link{nullptr, nullptr, 0};
+    *noDatabase = Link{nullptr, Words{0, 0, 0}, kUntried, 0};
+
+    // A name is looked up by its words when it has them, else through the
+    // table of names (out of line: it is rare).
+    struct Lookup {
+        const Groups &groups;
+        Link *links;
+        Link *const *byWords;
+        std::size_t mask;
+        unsigned bits;
+
+        Link *operator()(const char *name) const {
+            const std::size_t length = std::strlen(name);
+            if (!hasWords(length))
+                return byName(name);
+            const Words words = wordsOf(name, length);
+            Link *found;
+            for (std::size_t i = slotOf(words, bits);
+                 (found = byWords[i]) != nullptr && !(found->words == words); i = (i + 1) & mask) {
+            }
+            return found;
+        }
+        [[gnu::noinline]] Link *byName(const char *name) const {
+            const int group = groups.find(name);
+            return group < 0 ? nullptr : &links[group];
+        }
+    };
+    const Lookup lookUp{groups, links.data(), byWords.data(), mask, bits};
 
     const char *const *dbNames = requests.dbNames;
     Link *previous = noDatabase;
-    for (int k = 0; k < requestCount; ++k) {
-        Link *guess = previous->successor;
-        if (guess == nullptr || std::strcmp(guess->name, dbNames[k]) != 0) {
-            const int group = groups.find(dbNames[k]);
-            guess = group < 0 ? nullptr : &links[static_cast<std::size_t>(group)];
-            previous->successor = guess;
-            if (guess == nullptr) {
+    const auto count = static_cast<std::size_t>(requestCount);
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::uintptr_t successor = previous->successor;
+        Link *guess = reinterpret_cast<Link *>(successor);
+        if ((successor & kUntried) != 0 || std::strcmp(guess->name, dbNames[k]) != 0) {
+            Link *found = lookUp(dbNames[k]);
+            if (found == nullptr) {
+                previous->successor = kUntried;
                 previous = noDatabase;
                 continue;
             }
+            // Guessed from the next time on when the same group followed
+            // again, else kept untried.
+            const std::uintptr_t seen = reinterpret_cast<std::uintptr_t>(found);
+            previous->successor = seen == (successor & ~kUntried) ? seen : seen | kUntried;
+            guess = found;
         }
         previous = guess;
-        next[guess->tail] = k;
-        guess->tail = static_cast<std::size_t>(k);
+        next[guess->tail] = static_cast<int>(k);
+        guess->tail = k;
     }
     for (std::size_t g = 0; g < groupCount; ++g)
         next[links[g].tail] = -1;

@@ -20,9 +20,8 @@
 #ifndef KOVRAP_WALK_H
 #define KOVRAP_WALK_H
 
-#include "catalogue/codelist.h"
+#include "binding/codelist.h"
 
-#include <climits>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -32,11 +31,6 @@ namespace kovrap {
 // The code argument of a request whose code cannot travel in a code list.
 // Compared by address only.
 inline constexpr char kUnlisted[] = "";
-
-// Whether a code can be one item of a comma-joined code list.
-inline bool listable(const char *code) noexcept {
-    return std::strchr(code, ',') == nullptr;
-}
 
 struct Requests {
     const char *const *codes;
@@ -99,14 +93,15 @@ class RequestWalk {
             return true;
         }
         while (k >= 0) {
-            const int chunkStart = k - k % kChunk;
-            const int chunkEnd = chunkStart < INT_MAX - kChunk ? chunkStart + kChunk : INT_MAX;
-            buildList(k, chunkEnd, next);
+            // Every request visited lies below the request count, so the
+            // chunk's end bounds both the list and the visits.
+            const int end = chunkEnd(k - k % kChunk, requests_.requestCount);
+            buildList(k, end, next);
             const char *list = list_.text();
             if (!unlistedInChunk_) {
                 // The list goes with the first request of the chunk, null
                 // with every later one.
-                for (; k >= 0 && k < chunkEnd; k = next(k)) {
+                for (; k >= 0 && k < end; k = next(k)) {
                     if (!visit(k, list))
                         return false;
                     list = nullptr;
@@ -115,7 +110,7 @@ class RequestWalk {
             }
             // A chunk whose list left a code out: the list goes with the
             // first request that is asked for.
-            for (; k >= 0 && k < chunkEnd; k = next(k)) {
+            for (; k >= 0 && k < end; k = next(k)) {
                 if (!listable(requests_.codes[k])) {
                     if (!unlisted(k))
                         return false;
@@ -135,10 +130,9 @@ class RequestWalk {
         return static_cast<std::size_t>(requests_.requestCount) + static_cast<std::size_t>(group);
     }
     // Lists the codes that can travel in a list of k's group, from k up to
-    // chunkEnd. Out of line: its loop keeps its values in registers only in
-    // a function of its own.
-    template <class Next> [[gnu::noinline]] void buildList(int k, int chunkEnd, Next next) {
-        const int end = chunkEnd < requests_.requestCount ? chunkEnd : requests_.requestCount;
+    // end. Out of line: its loop keeps its values in registers only in a
+    // function of its own.
+    template <class Next> [[gnu::noinline]] void buildList(int k, int end, Next next) {
         const char *const *codes = requests_.codes;
         unlistedInChunk_ = list_.assign([&]() -> const char * {
             // -1, the end of the group, compares above every index.

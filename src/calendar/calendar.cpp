@@ -64,3 +64,67 @@ extern "C" KOVRAP_API int ymdToTqvdate(int calendarDate, int frequency) {
         return year * 10000 + month * 100 + day;
     return -1;
 }
+
+namespace {
+
+// Floor division for b > 0.
+long long floorDiv(long long a, long long b) {
+    const long long q = a / b;
+    return a % b < 0 ? q - 1 : q;
+}
+
+// Days since 1 March of year 0 of the first of a month, the month carried
+// into the year first (month 0 is December of the year before).
+long long firstOfMonth(long long year, long long month) {
+    const long long y0 = year + floorDiv(month - 1, 12);
+    const long long m = month - 1 - 12 * floorDiv(month - 1, 12) + 1; // 1 to 12
+    // Years start on 1 March, so that a leap day ends its year.
+    const long long y = m <= 2 ? y0 - 1 : y0;
+    const long long era = floorDiv(y, 400);
+    const long long yearOfEra = y - era * 400;
+    const long long dayOfYear = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5;
+    return era * 146097 + yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+}
+
+// The calendar date of a day counted as firstOfMonth counts it.
+long long dateOfDay(long long day) {
+    const long long era = floorDiv(day, 146097);
+    const long long dayOfEra = day - era * 146097;
+    const long long yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const long long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const long long mp = (5 * dayOfYear + 2) / 153;
+    const long long dayOfMonth = dayOfYear - (153 * mp + 2) / 5 + 1;
+    const long long month = mp < 10 ? mp + 3 : mp - 9;
+    const long long year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+    return year * 10000 + month * 100 + dayOfMonth;
+}
+
+} // namespace
+
+namespace kovrap {
+
+int weekEnd(int date, int frequency) noexcept {
+    if (!isWeekly(frequency))
+        return date;
+    const long long year = floorDiv(date, 10000);
+    const long long rest = date - year * 10000;
+    const long long day = firstOfMonth(year, rest / 100) + rest % 100 - 1;
+    // Day 0, 1 March of the year 0, was a Wednesday (as was 1 March 2000: 400
+    // years are a whole number of weeks); 0 is Monday here.
+    const long long weekday = day + 2 - 7 * floorDiv(day + 2, 7);
+    const long long toEnd = (frequency - 51 - weekday + 7) % 7;
+    const long long result = dateOfDay(day + toEnd);
+    return result < INT_MIN ? INT_MIN : result > INT_MAX ? INT_MAX : static_cast<int>(result);
+}
+
+int addDays(int date, int days) noexcept {
+    // Fields by floor division, so that every int is some day.
+    const long long year = floorDiv(date, 10000);
+    const long long rest = date - year * 10000;
+    const long long day = firstOfMonth(year, rest / 100) + rest % 100 - 1 + days;
+    const long long result = dateOfDay(day);
+    return result < INT_MIN ? INT_MIN : result > INT_MAX ? INT_MAX : static_cast<int>(result);
+}
+
+} // namespace kovrap

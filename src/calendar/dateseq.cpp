@@ -1,4 +1,4 @@
-#include "binding/tqvlib.h"
+#include "tqvlib.h"
 
 #include "Kovrap.h"
 

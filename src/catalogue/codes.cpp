@@ -1,7 +1,7 @@
 #include "binding/bracket.h"
 #include "binding/library.h"
 #include "binding/record.h"
-#include "binding/tqvlib.h"
+#include "tqvlib.h"
 
 #include "Kovrap.h"
 

@@ -9,9 +9,12 @@
 #include "binding/walk.h"
 #include "catalogue/range.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <initializer_list>
+#include <iterator>
 
 namespace {
 
@@ -88,33 +91,105 @@ class StatusLists {
     int counts_[kListCount] = {};
 };
 
+// Converts the period dates of the records into calendar dates, and keeps
+// the last answer: the series of a database mostly share their frequency,
+// and many their first or last period.
+class DateConversion {
+  public:
+    int operator()(int period, int frequency) noexcept {
+        const std::uint64_t key = keyOf(period, frequency);
+        if (key != key_) {
+            key_ = key;
+            date_ = tqvdateToYmd(period, frequency);
+        }
+        return date_;
+    }
+
+  private:
+    static std::uint64_t keyOf(int period, int frequency) noexcept {
+        return static_cast<std::uint32_t>(period) |
+               static_cast<std::uint64_t>(static_cast<std::uint32_t>(frequency)) << 32;
+    }
+    std::uint64_t key_ = keyOf(0, 0);
+    int date_ = tqvdateToYmd(0, 0);
+};
+
 // Fills element k of every column, in column order, from a record that the
 // library answered with status 0. Both dates are converted with the record's
 // own frequency code. A column the host did not pass (null) is skipped.
-void copyColumns(const kovrap::InfoRecord &record, const SeriesInfoColumns &columns, int k) {
-    using kovrap::InfoRecord;
-    const int frequency = record.readInt(InfoRecord::kFrequency);
-    if (columns.code != nullptr)
-        record.copyText(InfoRecord::kCode, columns.code[k]);
-    if (columns.firstDate != nullptr)
-        columns.firstDate[k] = tqvdateToYmd(record.readInt(InfoRecord::kFirstDate), frequency);
-    if (columns.lastDate != nullptr)
-        columns.lastDate[k] = tqvdateToYmd(record.readInt(InfoRecord::kLastDate), frequency);
-    if (columns.attribute1 != nullptr)
-        columns.attribute1[k] = record.attribute(1);
-    if (columns.frequency != nullptr)
-        columns.frequency[k] = frequency;
-    int *const attributes[] = {columns.attribute2, columns.attribute3, columns.attribute4,
-                               columns.attribute5, columns.attribute6};
-    for (int n = 2; n <= 6; ++n)
-        if (attributes[n - 2] != nullptr)
-            attributes[n - 2][k] = record.attribute(n);
-    char **const texts[] = {columns.text1, columns.text2, columns.text3, columns.text4,
-                            columns.text5, columns.text6, columns.text7};
-    for (std::size_t t = 0; t < 7; ++t)
-        if (texts[t] != nullptr)
-            record.copyText(InfoRecord::kTexts[t], texts[t][k]);
-}
+//
+// The host's column pointers are read once per call, and a host that passes
+// every column (as hosts do) gets a copy without a test per column.
+class ColumnCopy {
+  public:
+    explicit ColumnCopy(const SeriesInfoColumns &columns) noexcept : c_(columns) {
+        const void *const all[] = {
+            c_.code,       c_.firstDate,  c_.lastDate,   c_.attribute1, c_.frequency, c_.attribute2,
+            c_.attribute3, c_.attribute4, c_.attribute5, c_.attribute6, c_.text1,     c_.text2,
+            c_.text3,      c_.text4,      c_.text5,      c_.text6,      c_.text7};
+        complete_ = std::find(std::begin(all), std::end(all), nullptr) == std::end(all);
+    }
+
+    void operator()(const kovrap::InfoRecord &record, int k) {
+        if (complete_)
+            copyAll(record, static_cast<std::size_t>(k));
+        else
+            copyPresent(record, static_cast<std::size_t>(k));
+    }
+
+  private:
+    using InfoRecord = kovrap::InfoRecord;
+
+    void copyAll(const InfoRecord &record, std::size_t k) {
+        const int frequency = record.readInt(InfoRecord::kFrequency);
+        record.copyText(InfoRecord::kCode, c_.code[k]);
+        c_.firstDate[k] = firstDate_(record.readInt(InfoRecord::kFirstDate), frequency);
+        c_.lastDate[k] = lastDate_(record.readInt(InfoRecord::kLastDate), frequency);
+        c_.attribute1[k] = record.attribute(1);
+        c_.frequency[k] = frequency;
+        c_.attribute2[k] = record.attribute(2);
+        c_.attribute3[k] = record.attribute(3);
+        c_.attribute4[k] = record.attribute(4);
+        c_.attribute5[k] = record.attribute(5);
+        c_.attribute6[k] = record.attribute(6);
+        record.copyText(InfoRecord::kTexts[0], c_.text1[k]);
+        record.copyText(InfoRecord::kTexts[1], c_.text2[k]);
+        record.copyText(InfoRecord::kTexts[2], c_.text3[k]);
+        record.copyText(InfoRecord::kTexts[3], c_.text4[k]);
+        record.copyText(InfoRecord::kTexts[4], c_.text5[k]);
+        record.copyText(InfoRecord::kTexts[5], c_.text6[k]);
+        record.copyText(InfoRecord::kTexts[6], c_.text7[k]);
+    }
+
+    [[gnu::noinline]] void copyPresent(const InfoRecord &record, std::size_t k) {
+        const int frequency = record.readInt(InfoRecord::kFrequency);
+        if (c_.code != nullptr)
+            record.copyText(InfoRecord::kCode, c_.code[k]);
+        if (c_.firstDate != nullptr)
+            c_.firstDate[k] = firstDate_(record.readInt(InfoRecord::kFirstDate), frequency);
+        if (c_.lastDate != nullptr)
+            c_.lastDate[k] = lastDate_(record.readInt(InfoRecord::kLastDate), frequency);
+        if (c_.attribute1 != nullptr)
+            c_.attribute1[k] = record.attribute(1);
+        if (c_.frequency != nullptr)
+            c_.frequency[k] = frequency;
+        int *const attributes[] = {c_.attribute2, c_.attribute3, c_.attribute4, c_.attribute5,
+                                   c_.attribute6};
+        for (int n = 2; n <= 6; ++n)
+            if (attributes[n - 2] != nullptr)
+                attributes[n - 2][k] = record.attribute(n);
+        char **const texts[] = {c_.text1, c_.text2, c_.text3, c_.text4,
+                                c_.text5, c_.text6, c_.text7};
+        for (std::size_t t = 0; t < 7; ++t)
+            if (texts[t] != nullptr)
+                record.copyText(InfoRecord::kTexts[t], texts[t][k]);
+    }
+
+    const SeriesInfoColumns c_;
+    bool complete_ = false;
+    DateConversion firstDate_;
+    DateConversion lastDate_;
+};
 
 // Whether the host passed everything the common range reads and writes: the
 // five columns it decides from and the requested code, start and end.
@@ -155,6 +230,8 @@ extern "C" KOVRAP_API void c_kovraSeriesInfo(int direct, InfoStatusLists *status
             library.direct);
         // One record for the whole call; only a status-0 answer is read from it.
         kovrap::InfoRecord record;
+        const SeriesInfoColumns none{};
+        ColumnCopy copy(copying ? *columns : none);
         for (; d < databaseCount; ++d) {
             lastVisited = -1;
             // Databases opened before stay open until the bracket's close.
@@ -170,7 +247,7 @@ extern "C" KOVRAP_API void c_kovraSeriesInfo(int direct, InfoStatusLists *status
                 if (list != kSucceeded)
                     lists.append(list, k);
                 else if (copying)
-                    copyColumns(record, *columns, k);
+                    copy(record, k);
                 return true;
             });
         }
@@ -188,16 +265,12 @@ extern "C" KOVRAP_API void c_kovraSeriesInfo(int direct, InfoStatusLists *status
     if (status != nullptr)
         lists.writeCounts(status->statusCounts);
 
-    // Without memory for the usability marks the range is not computed and
-    // its records are left as the host gave them.
     if (walked && copying && range != nullptr && range->computeRange != 0 &&
         !lists.anyBeyondFirst() && rangeComplete(columns, *range)) {
         // Without exclusion records the range is still computed.
         const RangeExclusions none{0, nullptr, nullptr, nullptr, nullptr};
-        kovrap::guarded([&] {
-            kovrap::computeCommonRange(library, *columns, requestCount, merge, *range,
-                                       exclusions != nullptr ? *exclusions : none);
-        });
+        kovrap::computeCommonRange(library, *columns, requestCount, merge, *range,
+                                   exclusions != nullptr ? *exclusions : none);
     }
     // The bracket restores the setting and closes once, here.
 }

@@ -1,8 +1,5 @@
 #include "catalogue/range.h"
 
-#include <cstddef>
-#include <vector>
-
 namespace kovrap {
 
 namespace {
@@ -48,63 +45,67 @@ void computeCommonRange(const Library &library, const SeriesInfoColumns &columns
     int start = *range.start;
     int end = *range.end;
     const int count = requestCount > 0 ? requestCount : 0;
-    std::vector<int> marked(static_cast<std::size_t>(count), 0);
-    const auto usable = [&marked](int k) { return marked[static_cast<std::size_t>(k)] == 0; };
-    const auto mark = [&marked](int k) { marked[static_cast<std::size_t>(k)] = 1; };
+    const int *const attribute1 = columns.attribute1;
+    const int *const frequencies = columns.frequency;
 
-    // Empty series first, so that they never lower the lowest code.
-    IndexList empty(exclusions.emptyList);
-    for (int k = 0; k < count; ++k)
-        if (columns.attribute1[k] == 0) {
-            mark(k);
-            empty.append(k);
-        }
-
+    // A series is empty when its attribute 1 is 0; empty series never lower
+    // the lowest code, and take part in nothing after.
     int chosen = requested;
     int frequencyFloor = requested;
     if (requested == kLowestRequested) {
         int lowest = kNoSeries;
         for (int k = 0; k < count; ++k)
-            if (usable(k) && columns.frequency[k] < lowest)
-                lowest = columns.frequency[k];
+            if (attribute1[k] != 0 && frequencies[k] < lowest)
+                lowest = frequencies[k];
         chosen = inGroup(lowest) ? kGroup : lowest;
         frequencyFloor = inGroup(lowest) ? kGroupFloor : lowest;
     } else if (requested == kGroup) {
         frequencyFloor = kGroupFloor;
     }
 
+    // One pass sets the series aside, empty ones first, and takes the first
+    // usable series and the dates of the usable ones: what is set aside is
+    // decided by the chosen code of above alone, so no mark need be kept.
+    IndexList empty(exclusions.emptyList);
     IndexList higher(exclusions.higherFrequencyList);
     IndexList lower(exclusions.lowerFrequencyList);
+    const bool mergeOn = merge != 0;
+    const bool floorApplies = requested <= kHighestFixed;
+    int firstUsable = -1;
+    int earliest = kNoStart;
+    int latest = kNoEnd;
     for (int k = 0; k < count; ++k) {
-        if (!usable(k))
+        if (attribute1[k] == 0) {
+            empty.append(k);
             continue;
-        const int frequency = columns.frequency[k];
+        }
+        const int frequency = frequencies[k];
         const int attribute6 = columns.attribute6[k];
         // With merging on, a daily range takes no business-daily series; any
         // series above the chosen code goes when its attribute 6 is 0 or 9.
-        const bool above = (merge != 0 && frequency == kBusinessDaily && chosen == kDaily) ||
+        const bool above = (mergeOn && frequency == kBusinessDaily && chosen == kDaily) ||
                            ((attribute6 == 0 || attribute6 == 9) && frequency > chosen);
         if (above) {
-            mark(k);
             higher.append(k);
-        } else if (requested <= kHighestFixed && frequency < frequencyFloor) {
-            mark(k);
+        } else if (floorApplies && frequency < frequencyFloor) {
             lower.append(k);
+        } else {
+            if (firstUsable < 0)
+                firstUsable = k;
+            if (columns.firstDate[k] < earliest)
+                earliest = columns.firstDate[k];
+            if (columns.lastDate[k] > latest)
+                latest = columns.lastDate[k];
         }
     }
 
     // The group's member comes from the first series that passed the test.
-    if (chosen == kGroup) {
-        for (int k = 0; k < count; ++k) {
-            if (!usable(k))
-                continue;
-            const int frequency = columns.frequency[k];
-            if (frequency == kDaily)
-                chosen = kDailyGroupMember;
-            else if (frequency != kBusinessDaily)
-                chosen = frequency;
-            break;
-        }
+    if (chosen == kGroup && firstUsable >= 0) {
+        const int frequency = frequencies[firstUsable];
+        if (frequency == kDaily)
+            chosen = kDailyGroupMember;
+        else if (frequency != kBusinessDaily)
+            chosen = frequency;
     }
 
     if (exclusions.exclusionCounts != nullptr) {
@@ -113,19 +114,11 @@ void computeCommonRange(const Library &library, const SeriesInfoColumns &columns
         exclusions.exclusionCounts[2] = lower.count();
     }
 
-    if (start == kFromSeries) {
-        start = kNoStart;
-        for (int k = 0; k < count; ++k)
-            if (usable(k) && columns.firstDate[k] < start)
-                start = columns.firstDate[k];
-    }
+    if (start == kFromSeries)
+        start = earliest;
     const int startPeriod = ymdToTqvdate(start, chosen);
-    if (end == kFromSeries) {
-        end = kNoEnd;
-        for (int k = 0; k < count; ++k)
-            if (usable(k) && columns.lastDate[k] > end)
-                end = columns.lastDate[k];
-    }
+    if (end == kFromSeries)
+        end = latest;
     const int endPeriod = ymdToTqvdate(end, chosen);
 
     *range.start = startPeriod;

@@ -16,9 +16,8 @@ namespace kovrap {
 // aside series of code 61 when the chosen code is 60. Null exclusion counts
 // or lists, and a null observation count, are not written; everything else
 // named here is required.
-//
-// Throws std::bad_alloc, before anything is written, when the usability
-// marks (one int per request) cannot be allocated.
+// Allocates nothing: two passes over the columns, the first only for the
+// lowest code.
 void computeCommonRange(const Library &library, const SeriesInfoColumns &columns, int requestCount,
                         int merge, const CommonRange &range, const RangeExclusions &exclusions);
 

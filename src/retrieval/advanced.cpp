@@ -3,8 +3,8 @@
 // with the missing value in every period the computation window does not cover.
 #include "binding/guard.h"
 #include "binding/library.h"
-#include "binding/tqvlib.h"
 #include "calendar/calendar.h"
+#include "tqvlib.h"
 
 #include "Kovrap.h"
 
@@ -14,13 +14,6 @@
 #include <memory>
 
 namespace {
-
-constexpr int kTooFewPeriods = 834;
-constexpr int kSegmentsMismatch = 835;
-// The scratch array could not be allocated. The data retrieval records it like
-// any failed advanced count (missing values in the row); it is kept apart from
-// 834 and 835 because neither the window nor the row length is at fault.
-constexpr int kNoScratch = 836;
 
 // Quarterly and monthly counts need a minimum of periods; other codes none, so
 // there only a negative period count is refused.
@@ -71,11 +64,14 @@ int aligned(int direct, const TransformArrays &transforms, int index, int window
 
     const int n = TQVGetObsNum(first, last, frequency);
     if (n < minimumPeriods(frequency))
-        return kTooFewPeriods;
+        return KOVRAP_STATUS_TOO_FEW_PERIODS;
 
+    // The data retrieval records a failed allocation like any failed advanced
+    // count (missing values in the row); it is kept apart from 834 and 835
+    // because neither the window nor the row length is at fault.
     const auto scratch = allocateScratch(n);
     if (!scratch)
-        return kNoScratch;
+        return KOVRAP_STATUS_NO_MEMORY;
 
     // Code 1792 takes no first parameter: paramA is the lower span limit.
     const TQVAdvancedSpec operation = {transforms.transformCode[index], 0, transforms.paramB[index],
@@ -86,25 +82,48 @@ int aligned(int direct, const TransformArrays &transforms, int index, int window
     if (status != 0)
         return status;
 
+    // At the weekly codes two days of one week are one period: the windows
+    // are compared by the last days of the weeks that hold their ends, so
+    // that a requested window ending inside the computation window's first
+    // week (or starting inside its last) is not taken for a disjoint one.
+    // Every other code compares the dates themselves.
+    const bool weekly = kovrap::isWeekly(frequency);
+    const int s0 = kovrap::weekEnd(first, frequency);
+    const int t0 = kovrap::weekEnd(last, frequency);
+    const int b0 = kovrap::weekEnd(startDate, frequency);
+    const int l0 = kovrap::weekEnd(endDate, frequency);
+
     Segments s;
-    if (endDate < first)
+    if (l0 < s0)
         s.lead = periods(startDate, endDate);
-    if (startDate > last)
+    if (b0 > t0)
         s.trail = periods(startDate, endDate);
     if (s.lead == 0 && s.trail == 0) {
-        // first - 1 and startDate - 1 are taken only when a smaller int lies
-        // below them, last + 1 only when a larger one lies above: no overflow.
-        s.lead = startDate < first ? periods(startDate, first - 1) : 0;
-        s.skip = startDate > first ? periods(first, startDate - 1) : 0;
-        s.mid = periods(std::max(startDate, first), std::min(endDate, last));
-        s.trail = endDate > last ? periods(last + 1, endDate) : 0;
+        // The period before S or B and the period after T. At the weekly
+        // codes a date is a calendar day, and the day one below it lies in
+        // the same week unless the date is its week's first day; seven days
+        // below (above) lies in the week before (after) however the library
+        // reads a day of a week, so a whole week is stepped there. Every
+        // other code takes the int one below (above); first - 1 and
+        // startDate - 1 are taken only when a smaller int lies below them,
+        // last + 1 only when a larger one lies above: no overflow.
+        const auto before = [weekly](int date) {
+            return weekly ? kovrap::addDays(date, -7) : date - 1;
+        };
+        const auto after = [weekly](int date) {
+            return weekly ? kovrap::addDays(date, 7) : date + 1;
+        };
+        s.lead = b0 < s0 ? periods(startDate, before(first)) : 0;
+        s.skip = b0 > s0 ? periods(first, before(startDate)) : 0;
+        s.mid = periods(b0 >= s0 ? startDate : first, l0 <= t0 ? endDate : last);
+        s.trail = l0 > t0 ? periods(after(last), endDate) : 0;
     }
 
     // The counts come from the library: only counts that keep the copy inside
     // the n computed values and fill exactly the row are used.
     if (s.lead < 0 || s.skip < 0 || s.mid < 0 || s.trail < 0 || s.skip + s.mid > n ||
         s.lead + s.mid + s.trail != static_cast<long long>(obsPerSeries))
-        return kSegmentsMismatch;
+        return KOVRAP_STATUS_SEGMENTS_MISMATCH;
 
     const auto lead = static_cast<std::size_t>(s.lead);
     const auto mid = static_cast<std::size_t>(s.mid);
@@ -122,7 +141,7 @@ extern "C" KOVRAP_API int ZOZurevAdvancedCount(int direct, TransformArrays *tran
                                                int windowStart, int windowEnd, int startDate,
                                                int endDate, int frequency, double *values,
                                                int obsPerSeries) {
-    return kovrap::guarded(kNoScratch, [&] {
+    return kovrap::guarded(KOVRAP_STATUS_NO_MEMORY, [&] {
         return aligned(direct, *transforms, index, windowStart, windowEnd, startDate, endDate,
                        frequency, values, obsPerSeries);
     });

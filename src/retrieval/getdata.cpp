@@ -12,17 +12,12 @@
 
 namespace {
 
-constexpr int kWindowedCount = 1792; // advanced count aligned by ZOZurevAdvancedCount
 constexpr int kNoMath = -1;
 constexpr int kOpenFailed = 1;
 // A request whose code cannot travel in the direct library's code list ends
 // the call as a series the library does not know would: its row untouched
 // and the status a failed open gives.
 constexpr int kUnlistedCode = 1;
-// Written to error when the direct path's code list cannot be allocated; the
-// same status the windowed count gives when its scratch cannot be. The local
-// path needs no memory of its own.
-constexpr int kOutOfMemory = 836;
 
 struct Call {
     int direct;
@@ -138,7 +133,7 @@ class Retrieval {
         const Call &c = call_;
         TransformArrays &t = *c.transforms;
         int status;
-        if (transformCode == kWindowedCount) {
+        if (transformCode == KOVRAP_ADVANCED_WINDOWED) {
             const std::size_t m = windowOrdinal_++;
             status = ZOZurevAdvancedCount(c.direct, c.transforms, k, c.windows->windowStart[m],
                                           c.windows->windowEnd[m], c.startDate, c.endDate,
@@ -183,8 +178,10 @@ extern "C" KOVRAP_API void c_kovraGetData(int direct, double *values, const char
     const Call call{direct,        values,       codes,     dbNames, databases,
                     databaseCount, requestCount, startDate, endDate, frequency,
                     obsPerSeries,  transforms,   windows};
+    // No memory for the direct path's code list ends the call as the windowed
+    // count ends when its scratch cannot be had; the local path needs none.
     const int status =
-        kovrap::guarded(kOutOfMemory, [&] { return Retrieval(library, call).run(); });
+        kovrap::guarded(KOVRAP_STATUS_NO_MEMORY, [&] { return Retrieval(library, call).run(); });
     // Every way out, early ones included, restores the setting and closes.
     bracket.close();
     if (status != 0 && error != nullptr)

@@ -4,16 +4,9 @@
 #ifndef TQVS_COMPUTE_H
 #define TQVS_COMPUTE_H
 
+#include "internal_api.h"
 #include "tqv_standin.h"
 #include "tqvlib.h"
-
-#ifndef TQVS_INTERNAL_API
-#if defined(TQVS_STATIC)
-#define TQVS_INTERNAL_API
-#else
-#define TQVS_INTERNAL_API TQVS_API
-#endif
-#endif
 
 namespace tqvs {
 

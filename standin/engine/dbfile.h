@@ -4,22 +4,14 @@
 #ifndef TQVS_DBFILE_H
 #define TQVS_DBFILE_H
 
+#include "Kovrap.h"
+#include "internal_api.h"
 #include "store.h"
 #include "tqv_standin.h"
 
 #include <cstddef>
 #include <iosfwd>
 #include <string>
-
-// The engine's C++ helpers that tests and tools call. Tools that compile the
-// engine sources into themselves define TQVS_STATIC.
-#ifndef TQVS_INTERNAL_API
-#if defined(TQVS_STATIC)
-#define TQVS_INTERNAL_API
-#else
-#define TQVS_INTERNAL_API TQVS_API
-#endif
-#endif
 
 namespace tqvs {
 
@@ -49,8 +41,11 @@ constexpr ReadLimits kDatabaseLimits = {std::size_t{1} << 30, std::size_t{16} <<
 TQVS_INTERNAL_API bool readBounded(std::istream &in, const ReadLimits &limits, std::string &text,
                                    std::string &error);
 
-/** Widths of texts 1 to 7 in the series information record, NUL included. */
-constexpr std::size_t kTextWidths[7] = {8, 10, 8, 8, 82, 10, 84};
+/** Widths of texts 1 to 7 in the series information record, NUL included:
+ *  the widths of the host's text columns. */
+constexpr std::size_t kTextWidths[7] = {KOVRAP_TEXT1_WIDTH, KOVRAP_TEXT2_WIDTH, KOVRAP_TEXT3_WIDTH,
+                                        KOVRAP_TEXT4_WIDTH, KOVRAP_TEXT5_WIDTH, KOVRAP_TEXT6_WIDTH,
+                                        KOVRAP_TEXT7_WIDTH};
 
 /**
  * Reads a whole database file. On success fills `out` and returns true. On

@@ -1,5 +1,6 @@
 #include "fetch.h"
 
+#include "Kovrap.h"
 #include "periods.h"
 #include "tqv_standin.h"
 
@@ -61,7 +62,7 @@ void fillRecord(const Series &series, char *record) {
         return;
     }
     std::memset(record, 0, kRecordBytes);
-    putText(record, 0, 10, series.code);
+    putText(record, 0, KOVRAP_CODE_WIDTH, series.code);
     putInt(record, 10, series.first);
     putInt(record, 14, series.last);
     putInt(record, 18, series.attributes[0]);
@@ -69,7 +70,9 @@ void fillRecord(const Series &series, char *record) {
     for (int i = 1; i < 6; ++i)
         putInt(record, 22 + 4 * i, series.attributes[i]);
     static const int kOffsets[7] = {46, 54, 64, 72, 80, 162, 172};
-    static const int kWidths[7] = {8, 10, 8, 8, 82, 10, 84};
+    static const int kWidths[7] = {KOVRAP_TEXT1_WIDTH, KOVRAP_TEXT2_WIDTH, KOVRAP_TEXT3_WIDTH,
+                                   KOVRAP_TEXT4_WIDTH, KOVRAP_TEXT5_WIDTH, KOVRAP_TEXT6_WIDTH,
+                                   KOVRAP_TEXT7_WIDTH};
     for (int i = 0; i < 7; ++i)
         putText(record, kOffsets[i], kWidths[i], series.texts[i]);
 }

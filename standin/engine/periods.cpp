@@ -234,13 +234,11 @@ long long windowFirst(int date, int f) {
 }
 
 long long windowLast(int date, int f) {
-    if (!isWeekly(f))
-        return periodFloor(date, f);
-    const long long day = dayOfDate(date);
-    const long long week = periodCeilDay(day, f);
-    // Counting up to the week before one is written as its last day minus
-    // one, so that day closes the window on the week before.
-    return day == periodEndDay(week, f) - 1 ? week - 1 : week;
+    // A day of a week ends the window on the week that holds it; a weekend
+    // day, which no business day holds, on the Friday before it.
+    if (isWeekly(f))
+        return periodCeil(date, f);
+    return periodFloor(date, f);
 }
 
 int obsNum(int start, int end, int f) {

@@ -7,28 +7,19 @@
 // 57 = the week's last day, daily 60, business days 61). Any int is accepted
 // as a date: months and days out of range are normalised by floor division,
 // so one before or after a period date, taken as a plain int, lands in the
-// period before or after it.
+// period before or after it at every code but the weekly ones (there the day
+// before a week's last day is a day of that same week).
 //
 // A window's start or end may be any day, not only a period's last day: it
-// stands for the period that holds that day (windowFirst, windowLast). Two
-// readings keep the period arithmetic of callers working: a weekend day
-// opens a business-day window on the following Monday and closes it on the
-// preceding Friday, and the day just before a week's last day, as an end, is
-// a period date minus one and closes the window on the week before.
+// stands for the period that holds that day, as a start and as an end
+// (windowFirst, windowLast). A Saturday or Sunday, which no business day
+// holds, opens a business-day window on the following Monday and closes it on
+// the preceding Friday: the window is the business days that lie in it.
 #ifndef TQVS_PERIODS_H
 #define TQVS_PERIODS_H
 
+#include "internal_api.h"
 #include "tqv_standin.h"
-
-// The engine's C++ helpers that tests and tools call. Tools that compile the
-// engine sources into themselves define TQVS_STATIC.
-#ifndef TQVS_INTERNAL_API
-#if defined(TQVS_STATIC)
-#define TQVS_INTERNAL_API
-#else
-#define TQVS_INTERNAL_API TQVS_API
-#endif
-#endif
 
 namespace tqvs {
 
@@ -65,8 +56,8 @@ TQVS_INTERNAL_API int periodDate(long long index, int f);
 TQVS_INTERNAL_API long long windowFirst(int date, int f);
 
 /** Index of the last period of a window that ends on the date: the period
- *  that holds it, except for the two readings above. 0 for an unknown
- *  frequency. */
+ *  that holds it (for a weekend day at business days, the Friday before).
+ *  0 for an unknown frequency. */
 TQVS_INTERNAL_API long long windowLast(int date, int f);
 
 /** Number of periods from start to end: windowLast(end) - windowFirst(start)

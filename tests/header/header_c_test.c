@@ -21,6 +21,23 @@ int main(void) {
         failures++;
     if (TQVDchunk != 1000)
         failures++;
+    /* The named constants carry the values hosts were written against; each
+     * is used from C here, so the header's macros are seen to compile. */
+    if (KOVRAP_MISSING != 1e9 || KOVRAP_CODELIST_BYTES != 10000)
+        failures++;
+    {
+        const int widths[8] = {KOVRAP_CODE_WIDTH,  KOVRAP_TEXT1_WIDTH, KOVRAP_TEXT2_WIDTH,
+                               KOVRAP_TEXT3_WIDTH, KOVRAP_TEXT4_WIDTH, KOVRAP_TEXT5_WIDTH,
+                               KOVRAP_TEXT6_WIDTH, KOVRAP_TEXT7_WIDTH};
+        const int expected[8] = {10, 8, 10, 8, 8, 82, 10, 84};
+        int i;
+        for (i = 0; i < 8; i++)
+            if (widths[i] != expected[i])
+                failures++;
+    }
+    if (KOVRAP_ADVANCED_WINDOWED != 1792 || KOVRAP_STATUS_TOO_FEW_PERIODS != 834 ||
+        KOVRAP_STATUS_SEGMENTS_MISMATCH != 835 || KOVRAP_STATUS_NO_MEMORY != 836)
+        failures++;
     if (isLeapYear(2024) != 1)
         failures++;
     if (tqvdateToYmd(202402, 40) != 20240229)

@@ -121,6 +121,37 @@ TEST(InfoRecord, TextStopsAtItsTerminator) {
     }
 }
 
+// Every text length each field can hold, and one past it (no terminator):
+// the host's buffer gets the text and one NUL, and nothing after them, from
+// a record whose other bytes are all non-NUL.
+TEST(InfoRecord, EveryTextLengthIsCopiedExactly) {
+    constexpr std::size_t kSlack = 24;
+    for (const TextField &field : kAllTexts) {
+        for (std::size_t length = 0; length <= field.width; ++length) {
+            auto record = std::make_unique<InfoRecord>();
+            std::memset(record->data(), 'r', InfoRecord::kBytes);
+            for (std::size_t i = 0; i < length && i < field.width; ++i)
+                record->data()[field.offset + i] = static_cast<char>('a' + i % 26);
+            if (length < field.width)
+                record->data()[field.offset + length] = '\0';
+            std::unique_ptr<char[]> out(new char[field.width + kSlack]);
+            std::memset(out.get(), '#', field.width + kSlack);
+            record->copyText(field, out.get());
+
+            const std::size_t kept = length < field.width ? length : field.width - 1;
+            std::string expected;
+            for (std::size_t i = 0; i < kept; ++i)
+                expected += static_cast<char>('a' + i % 26);
+            SCOPED_TRACE("field at " + std::to_string(field.offset) + ", length " +
+                         std::to_string(length));
+            EXPECT_EQ(expected, std::string(out.get(), kept));
+            EXPECT_EQ('\0', out[kept]);
+            EXPECT_EQ(std::string(field.width + kSlack - kept - 1, '#'),
+                      std::string(out.get() + kept + 1, field.width + kSlack - kept - 1));
+        }
+    }
+}
+
 TEST(InfoRecord, Text7RunsToTheEndOfTheRecord) {
     auto record = std::make_unique<InfoRecord>();
     std::memset(record->data() + 172, 'x', 84); // bytes 172..255, no NUL

@@ -199,6 +199,47 @@ std::vector<RequestSet> fixedSets() {
         sets.push_back(stray);
     }
     {
+        // Names of 4 to 16 characters are known by their first and last
+        // word and their length; others by a table of names. Near names on
+        // both sides of those lengths, in an order no guess follows: same
+        // words but other lengths, a byte changed in the middle or at either
+        // end, a prefix, and names of no database among them.
+        const std::vector<std::string> databases = {"abc",
+                                                    "abcd",
+                                                    "abcde",
+                                                    "abcdefg",
+                                                    "abcdefgh",
+                                                    "abcdefghabcdefgh",
+                                                    "abcdefghXbcdefgh",
+                                                    "abcdefghabcdefghi",
+                                                    "abcdefghabcdefghj",
+                                                    "Abcdefgh",
+                                                    "abcdefgH",
+                                                    "db000",
+                                                    "db001",
+                                                    "db010",
+                                                    "db100",
+                                                    "1234567890123456"};
+        const std::vector<std::string> strays = {"",
+                                                 "ab",
+                                                 "abcdef",
+                                                 "abcdefghi",
+                                                 "abcdefgha",
+                                                 "db00",
+                                                 "db0000",
+                                                 "1234567890123457",
+                                                 "abcdefghabcdefghabcdefgh"};
+        std::mt19937 random(11);
+        std::vector<std::string> dbNames;
+        for (int k = 0; k < 2600; ++k)
+            dbNames.push_back(k % 9 == 4 ? strays[random() % strays.size()]
+                                         : databases[random() % databases.size()]);
+        // A stretch in a fixed order, so that guesses are made, then fail.
+        for (int k = 1000; k < 1400; ++k)
+            dbNames[static_cast<std::size_t>(k)] = databases[static_cast<std::size_t>(k) % 5];
+        sets.push_back(make("names compared by their words", dbNames, databases));
+    }
+    {
         // Codes with a comma on either side of a chunk's first request.
         RequestSet set = repeated("codes with a comma", {"alpha", "beta"}, 2100, {"alpha", "beta"});
         for (std::size_t k : {0u, 1u, 2u, 7u, 998u, 1000u, 1001u, 1003u, 2099u})

@@ -1,9 +1,12 @@
-// Test fixture over the stand-in libraries: a clean engine for every test and
-// the call journal as a list of strings.
+// Test fixture over the stand-in libraries, for the stand-ins' own tests and
+// for Kovrap's: a clean engine for every test, series added to the store
+// without a database file, and the call journal as a list of strings.
 #ifndef KOVRAP_TEST_STANDIN_FIXTURE_H
 #define KOVRAP_TEST_STANDIN_FIXTURE_H
 
+#include "../../standin/engine/periods.h"
 #include "tqv_standin.h"
+#include "tqvlib.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +14,9 @@
 #include <vector>
 
 namespace kovrap_test {
+
+// The libraries' missing value, as the stand-ins store and return it.
+constexpr double kMissingValue = 1e9;
 
 // Every journal entry, in call order.
 inline std::vector<std::string> journal() {
@@ -33,6 +39,12 @@ inline std::vector<std::string> journalOf(const std::vector<std::string> &prefix
     return entries;
 }
 
+// The last journal entry, empty when there is none.
+inline std::string lastEntry() {
+    const int n = tqvs_log_size();
+    return n > 0 ? tqvs_log_entry(n - 1) : std::string();
+}
+
 class StandinTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -41,13 +53,29 @@ class StandinTest : public ::testing::Test {
     }
     void TearDown() override { tqvs_reset(); }
 
-    // Registers a series of consecutive observations in an in-memory
-    // database, creating the database if needed.
+    // Registers a series of consecutive observations from first to last in
+    // an in-memory database, creating the database if needed.
     static void addSeries(const char *database, const char *code, int frequency, int first,
                           int last, const std::vector<double> &values) {
         tqvs_add_database(database); // registering twice keeps the database
         ASSERT_EQ(0, tqvs_add_series(database, code, frequency, first, last, values.data(),
                                      static_cast<int>(values.size())));
+    }
+
+    // The same, with the last period following from the number of values.
+    static void addSeries(const char *database, const char *code, int frequency, int first,
+                          const std::vector<double> &values) {
+        const int n = static_cast<int>(values.size());
+        const int last = n > 0 ? tqvs::dateAt(first, n, frequency) : first;
+        addSeries(database, code, frequency, first, last, values);
+    }
+
+    // A database of series with the given codes, each one monthly value.
+    static void addDatabase(const char *database, const std::vector<std::string> &codes) {
+        ASSERT_EQ(0, tqvs_add_database(database));
+        double v = 1;
+        for (const std::string &code : codes)
+            addSeries(database, code.c_str(), 40, 202001, {v++});
     }
 };
 

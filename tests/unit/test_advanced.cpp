@@ -8,9 +8,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <ctime>
 #include <ostream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -291,6 +294,119 @@ const AlignCase kAlignCases[] = {
      {4, 0, 3, 0},
      {obs(20240301, 20240303, 60, 3), local(20240301, 20240303, 60, 3),
       obs(20240226, 20240300, 60, 4), obs(20240301, 20240303, 60, 3)}},
+    // The period before and after a date is the int one below and above at
+    // every code but the weekly ones: annual, quarterly (quarter 0 and 5),
+    // business days (a Sunday ends on the Friday before, a Saturday starts
+    // on the Monday after).
+    {"AnnualLeadMidTrail",
+     10,
+     1990,
+     1999,
+     0,
+     0,
+     1985,
+     2003,
+     19,
+     {},
+     0,
+     {5, 0, 10, 4},
+     {obs(1990, 1999, 10, 10), local(1990, 1999, 10, 10), obs(1985, 1989, 10, 5),
+      obs(1990, 1999, 10, 10), obs(2000, 2003, 10, 4)}},
+    {"QuarterlySkipMidTrail",
+     30,
+     20001,
+     20044,
+     0,
+     0,
+     20021,
+     20062,
+     18,
+     {},
+     0,
+     {0, 8, 12, 6},
+     {obs(20001, 20044, 30, 20), local(20001, 20044, 30, 20), obs(20001, 20020, 30, 8),
+      obs(20021, 20044, 30, 12), obs(20045, 20062, 30, 6)}},
+    {"BusinessLeadMidTrail",
+     61,
+     20230109,
+     20230120,
+     0,
+     0,
+     20230102,
+     20230124,
+     17,
+     {},
+     0,
+     {5, 0, 10, 2},
+     {obs(20230109, 20230120, 61, 10), local(20230109, 20230120, 61, 10),
+      obs(20230102, 20230108, 61, 5), obs(20230109, 20230120, 61, 10),
+      obs(20230121, 20230124, 61, 2)}},
+    {"BusinessSkipMid",
+     61,
+     20230109,
+     20230120,
+     0,
+     0,
+     20230116,
+     20230120,
+     5,
+     {},
+     0,
+     {0, 5, 5, 0},
+     {obs(20230109, 20230120, 61, 10), local(20230109, 20230120, 61, 10),
+      obs(20230109, 20230115, 61, 5), obs(20230116, 20230120, 61, 5)}},
+    // Weekly: a whole week on the calendar before S and B and after T.
+    // Friday 3 March 2023 minus seven days is Friday 24 February (the int
+    // 20230296 would be no date).
+    // Weekly windows are compared by their weeks: a requested window that
+    // ends inside the computation window's first week (Thursday 2 March, in
+    // the week ending Sunday 5 March) or starts inside its last (Saturday 25
+    // March, in the week ending 26 March, which holds T, Wednesday 22 March)
+    // overlaps it by that week.
+    {"WeeklyEndInTheFirstComputedWeek",
+     57,
+     20230305,
+     20230326,
+     0,
+     0,
+     20230219,
+     20230302,
+     3,
+     {},
+     0,
+     {2, 0, 1, 0},
+     {obs(20230305, 20230326, 57, 4), local(20230305, 20230326, 57, 4),
+      obs(20230219, 20230226, 57, 2), obs(20230305, 20230302, 57, 1)}},
+    {"WeeklyStartInTheLastComputedWeek",
+     57,
+     20230305,
+     20230322,
+     0,
+     0,
+     20230325,
+     20230409,
+     3,
+     {},
+     0,
+     {0, 3, 1, 2},
+     {obs(20230305, 20230322, 57, 4), local(20230305, 20230322, 57, 4),
+      obs(20230305, 20230318, 57, 3), obs(20230325, 20230322, 57, 1),
+      obs(20230329, 20230409, 57, 2)}},
+    {"WeeklyAcrossAMonthEnd",
+     55,
+     20230303,
+     20230331,
+     0,
+     0,
+     20230224,
+     20230407,
+     7,
+     {},
+     0,
+     {1, 0, 5, 1},
+     {obs(20230303, 20230331, 55, 5), local(20230303, 20230331, 55, 5),
+      obs(20230224, 20230224, 55, 1), obs(20230303, 20230331, 55, 5),
+      obs(20230407, 20230407, 55, 1)}},
     {"RequestedWhollyAfter",
      40,
      200001,
@@ -650,6 +766,113 @@ TEST_F(AdvancedCount, ParametersComeFromTheRequestsEntries) {
                                       row.data(), 60));
     EXPECT_EQ("TQVApplyAdvancedCount({-1,0,12,-3}, 200101, 200512, 40, out, &60) -> 0",
               journal().at(1));
+}
+
+// ---- weekly codes --------------------------------------------------------
+
+// The calendar date `days` days after `date`, worked out by the C library
+// (noon, so that no clock change moves the day): a second way, apart from
+// Kovrap's own day arithmetic.
+int dayPlus(int date, int days) {
+    std::tm t{};
+    t.tm_year = date / 10000 - 1900;
+    t.tm_mon = date / 100 % 100 - 1;
+    t.tm_mday = date % 100 + days;
+    t.tm_hour = 12;
+    t.tm_isdst = -1;
+    std::mktime(&t);
+    return (t.tm_year + 1900) * 10000 + (t.tm_mon + 1) * 100 + t.tm_mday;
+}
+
+// A day of a week given by its week, counted from the computation window's
+// first week, and by its distance from the week's last day (0 the last day,
+// -1 the day before, -6 the first day).
+struct WeekDay {
+    int week;
+    int day;
+};
+
+// A requested window against the computation window of weeks 0 to 9 (n 10),
+// with the segments worked out by hand in weeks.
+struct WeeklyCase {
+    const char *name;
+    WeekDay start, end;
+    Segments segments;
+};
+
+const WeeklyCase kWeeklyCases[] = {
+    // Starting before the computation window.
+    {"BeforeToInside", {-3, 0}, {5, 0}, {3, 0, 6, 0}},
+    {"BeforeToAfter", {-3, -6}, {12, -1}, {3, 0, 10, 3}},
+    {"BeforeToBefore", {-5, 0}, {-2, -1}, {4, 0, 0, 0}},
+    // Starting and ending inside the first and last week of the window.
+    {"SameWeeks", {0, -6}, {9, -1}, {0, 0, 10, 0}},
+    // Starting inside.
+    {"InsideToInside", {4, -6}, {7, -1}, {0, 4, 4, 0}},
+    {"InsideToAfter", {4, 0}, {12, 0}, {0, 4, 6, 3}},
+    // Starting after.
+    {"AfterToAfter", {11, -6}, {13, 0}, {0, 0, 0, 3}},
+};
+
+// The last days of the weeks that hold Monday 27 February 2023, by weekly
+// code: the weeks ending Monday 27 February (51) to Sunday 5 March (57).
+const int kWeekZero[7] = {20230227, 20230228, 20230301, 20230302, 20230303, 20230304, 20230305};
+
+class WeeklyAlignment : public kovrap_test::StandinTest,
+                        public ::testing::WithParamInterface<std::tuple<int, WeeklyCase>> {};
+
+// At every weekly code the segments are counted with the days seven days
+// before S and B and seven days after T, and fill the row as worked out in
+// weeks, whichever day of a week the requested window starts or ends on.
+TEST_P(WeeklyAlignment, CountsWholeWeeks) {
+    const int f = std::get<0>(GetParam());
+    const WeeklyCase &c = std::get<1>(GetParam());
+    const int zero = kWeekZero[f - 51];
+    const auto week = [zero](int k) { return dayPlus(zero, 7 * k); };
+    const auto date = [&week](WeekDay d) { return dayPlus(week(d.week), d.day); };
+    const int s = week(0), t = week(9), b = date(c.start), l = date(c.end);
+    const Segments &g = c.segments;
+    const int e = g.lead + g.mid + g.trail;
+
+    // Which counts are taken follows from the weeks alone.
+    std::vector<std::string> calls = {obs(s, t, f, 10), local(s, t, f, 10)};
+    if (c.end.week < 0) {
+        calls.push_back(obs(b, l, f, g.lead));
+    } else if (c.start.week > 9) {
+        calls.push_back(obs(b, l, f, g.trail));
+    } else {
+        if (c.start.week < 0)
+            calls.push_back(obs(b, week(-1), f, g.lead));
+        if (c.start.week > 0)
+            calls.push_back(obs(s, dayPlus(b, -7), f, g.skip));
+        calls.push_back(obs(c.start.week >= 0 ? b : s, c.end.week <= 9 ? l : t, f, g.mid));
+        if (c.end.week > 9)
+            calls.push_back(obs(week(10), l, f, g.trail));
+    }
+
+    scriptScratch("TQVApplyAdvancedCount");
+    HostTransforms host;
+    std::vector<double> row(static_cast<std::size_t>(e), kSentinel);
+    EXPECT_EQ(0, ZOZurevAdvancedCount(0, &host.arrays, kIndex, s, t, b, l, f, row.data(), e));
+    EXPECT_EQ(calls, journal());
+    EXPECT_EQ(alignedRow(g), row);
+}
+
+std::string weeklyCaseName(const ::testing::TestParamInfo<std::tuple<int, WeeklyCase>> &p) {
+    return "Code" + std::to_string(std::get<0>(p.param)) + std::get<1>(p.param).name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Weeks, WeeklyAlignment,
+                         ::testing::Combine(::testing::Range(51, 58),
+                                            ::testing::ValuesIn(kWeeklyCases)),
+                         weeklyCaseName);
+
+// The test's own day arithmetic, checked on dates worked out by hand.
+TEST(WeeklyDays, DayPlusCrossesMonthsAndYears) {
+    EXPECT_EQ(20230224, dayPlus(20230303, -7));
+    EXPECT_EQ(20240223, dayPlus(20240301, -7));
+    EXPECT_EQ(20230105, dayPlus(20221229, 7));
+    EXPECT_EQ(20230501, dayPlus(20230424, 7));
 }
 
 } // namespace

@@ -420,6 +420,10 @@ TEST_P(SeriesInfoOnBoth, CopiesAllSeventeenColumnsWithDatesInTheSeriesOwnFrequen
         {"Y", 10, 1990, 2023, 19901231, 20231231},
         {"Q", 30, 20194, 20232, 20191231, 20230630},
         {"M", 40, 202302, 202402, 20230228, 20240229},
+        // The same first period as the series before, then the same last
+        // period as one further up: each date is its own series' date.
+        {"M2", 40, 202302, 202303, 20230228, 20230331},
+        {"Q2", 30, 20231, 20232, 20230331, 20230630},
         {"W", 53, 20230106, 20231229, 20230106, 20231229},
         {"B", 61, 20230102, 20231229, 20230102, 20231229},
     };

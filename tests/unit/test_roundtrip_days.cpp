@@ -111,7 +111,8 @@ TEST_F(DayRoundTrip, AnEndInsideAWeekKeepsThatWeek) {
 
 // The windowed advanced count at a weekly code: the computation window
 // starts after the requested one and ends before it, and the segments that
-// Kovrap counts with a period date minus and plus one fill the row exactly.
+// Kovrap counts from the days seven days before S and after T fill the row
+// exactly.
 TEST_F(DayRoundTrip, WindowedCountLaysItsWeeksIntoAWeeklyRow) {
     // Weeks ending Sunday: requested 2 August to 13 September 1998 (seven
     // weeks), computed 16 to 30 August (three weeks).

@@ -17,7 +17,7 @@ namespace kovra {
 
 namespace {
 
-constexpr int kSeasonal = 1792;   // the windowed advanced count
+constexpr int kSeasonal = KOVRAP_ADVANCED_WINDOWED;
 constexpr int kMovingAverage = 1; // advanced: trailing mean of `second` periods
 constexpr int kRebase = 2;        // advanced: the period `second` slots in becomes 100
 constexpr int kNoMath = -1;       // math code for no transformation
@@ -131,11 +131,11 @@ Operation parseAdvanced(const std::string &text) {
 // Kovrap's own statuses of the windowed count, as words.
 std::string statusReason(int status) {
     switch (status) {
-    case 834:
+    case KOVRAP_STATUS_TOO_FEW_PERIODS:
         return ": too few periods in the window";
-    case 835:
+    case KOVRAP_STATUS_SEGMENTS_MISMATCH:
         return ": the window does not fill the row";
-    case 836:
+    case KOVRAP_STATUS_NO_MEMORY:
         return ": out of memory";
     default:
         return ""; // the library's own status
@@ -265,6 +265,19 @@ Output runFetch(const Options &options) {
                             std::to_string(countStatus[r]) + ")");
         }
 
+    // A weekly series on another weekday than its own: each of its weeks is
+    // in the week of the shown weekday that holds its last day. The weekly
+    // group takes its weekday from the first series that takes part, so the
+    // order of the series decides it.
+    std::vector<std::string> shownNotes = notes;
+    const auto weekly = [](int f) { return f >= 51 && f <= 57; };
+    for (std::size_t r = 0; r < rows; ++r) {
+        const int own = info.series[used[r]].frequency;
+        if (weekly(frequency) && weekly(own) && own != frequency)
+            shownNotes.push_back(series[used[r]].name + " is " + frequencyName(own) +
+                                 ", shown on " + frequencyName(frequency) + " weeks");
+    }
+
     // The columns in the order asked for; series left out stay empty.
     const std::vector<std::string> labels = labelsOf(series);
     std::vector<const double *> column(series.size(), nullptr);
@@ -291,7 +304,7 @@ Output runFetch(const Options &options) {
             }
             output.out += "\n";
         }
-        for (const std::string &note : notes)
+        for (const std::string &note : shownNotes)
             output.notes += "kovra: note: " + note + "\n";
     } else {
         std::vector<std::string> header = {"date"};
@@ -311,9 +324,9 @@ Output runFetch(const Options &options) {
         if (op.present)
             output.out += std::string(op.advanced ? ", advanced " : ", math ") + op.label;
         output.out += "\n\n" + table.render();
-        if (!notes.empty())
+        if (!shownNotes.empty())
             output.out += "\n";
-        for (const std::string &note : notes)
+        for (const std::string &note : shownNotes)
             output.out += "note: " + note + "\n";
     }
 

@@ -14,7 +14,7 @@ namespace kovra {
 
 namespace {
 
-constexpr std::size_t kMaxCode = 9;
+constexpr std::size_t kMaxCode = KOVRAP_CODE_WIDTH - 1;
 
 // The code listing is written into a buffer whose size the library is not
 // told. The direct library sends at most 32 batches of names; 4 MiB holds
@@ -25,10 +25,11 @@ constexpr std::size_t kLocalCodeListLimit = std::size_t{1} << 30;
 // What the direct listing's buffer is filled with: no library text holds it.
 constexpr char kUnwritten = '\x01';
 
-// Widths of the text columns, as the information record holds them: code,
-// then texts 1 to 7.
-constexpr std::size_t kCodeWidth = 10;
-constexpr std::size_t kTextWidths[7] = {8, 10, 8, 8, 82, 10, 84};
+// Widths of the text columns: code, then texts 1 to 7.
+constexpr std::size_t kCodeWidth = KOVRAP_CODE_WIDTH;
+constexpr std::size_t kTextWidths[7] = {KOVRAP_TEXT1_WIDTH, KOVRAP_TEXT2_WIDTH, KOVRAP_TEXT3_WIDTH,
+                                        KOVRAP_TEXT4_WIDTH, KOVRAP_TEXT5_WIDTH, KOVRAP_TEXT6_WIDTH,
+                                        KOVRAP_TEXT7_WIDTH};
 
 // The password is the file's first line. A longer line is no password, and
 // a source that never ends (a device) must not be read forever.

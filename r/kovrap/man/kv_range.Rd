@@ -15,7 +15,9 @@ kv_range(con, series, freq = "lowest", start = NULL, end = NULL)
   \item{series}{a character vector of \code{"DATABASE:CODE"} names.}
   \item{freq}{\code{"lowest"} (the lowest frequency among the series),
     \code{"annual"}, \code{"quarterly"}, \code{"monthly"}, \code{"weekly"}
-    (any weekday, the first weekly series deciding), \code{"weekly-mon"} to
+    (any weekday, the first series that takes part deciding: a weekly
+    series its own weekday, a daily series Friday, a business-day series
+    Sunday), \code{"weekly-mon"} to
     \code{"weekly-sun"}, \code{"daily"}, \code{"business"}, or a frequency
     code the library knows.}
   \item{start, end}{\code{NULL} for the span of the series that take part,

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ostream>
 
+using kovrap_test::StandinTest;
 using ::testing::ElementsAre;
 
 namespace {

@@ -9,6 +9,8 @@
 #include <ostream>
 #include <vector>
 
+using kovrap_test::kMissingValue;
+using kovrap_test::StandinTest;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 
@@ -120,31 +122,43 @@ TEST_F(StandinTest, AWeekendDayOpensOnMondayAndClosesOnFriday) {
     EXPECT_EQ(TQVS_BAD_WINDOW, TQVGetDataCount("alpha", "BD", saturday, sunday, 61, row, &count));
 }
 
-// Kovrap counts up to the period before a period date by passing that date
-// minus one as the end. For a weekly code that is the day before the week's
-// last day, which therefore ends on the week before; as a start it still
-// opens the week that holds it.
-TEST_F(StandinTest, TheDayBeforeAWeeksLastDayEndsOnTheWeekBefore) {
+// Every day of a week stands for that week, as the start and as the end of
+// a window: the day just before the week's last day too, which a period date
+// minus one names.
+TEST_F(StandinTest, EveryDayOfAWeekStandsForItsWeek) {
     for (const PeriodCase &c : kPeriods) {
         if (c.frequency > 57)
             continue;
         SCOPED_TRACE(c.name);
-        const int dayBefore = c.last - 1; // never the 1st here
-        EXPECT_EQ(1, TQVGetObsNum(c.previousLast, dayBefore, c.frequency));
-        EXPECT_EQ(c.last, TQVGetDate(dayBefore, 1, c.frequency));
-        EXPECT_EQ(2, TQVGetObsNum(dayBefore, c.nextLast, c.frequency));
-        EXPECT_EQ(0, TQVGetObsNum(dayBefore, dayBefore, c.frequency));
+        // Each week here lies within one month, so the days are the ints from
+        // its first day to its last.
+        for (int day = c.first; day <= c.last; ++day) {
+            SCOPED_TRACE(day);
+            EXPECT_EQ(2, TQVGetObsNum(c.previousLast, day, c.frequency));
+            EXPECT_EQ(2, TQVGetObsNum(day, c.nextLast, c.frequency));
+            EXPECT_EQ(1, TQVGetObsNum(day, day, c.frequency));
+            EXPECT_EQ(c.last, TQVGetDate(day, 1, c.frequency));
+        }
+        EXPECT_EQ(0, TQVGetObsNum(c.first, c.previousLast, c.frequency));
     }
-    // The same reading on a week that ends on the 1st: 1 August 1998 was a
-    // Saturday, and 19980800 is the int one below it.
-    EXPECT_EQ(1, TQVGetObsNum(19980725, 19980800, 56));
-    EXPECT_EQ(1, TQVGetObsNum(19980725, 19980731, 56));
+    // A week that ends on the 1st: 1 August 1998 was a Saturday, and
+    // 19980800, the int one below it, is Friday 31 July of the same week.
+    EXPECT_EQ(2, TQVGetObsNum(19980725, 19980800, 56));
+    EXPECT_EQ(2, TQVGetObsNum(19980725, 19980731, 56));
+    EXPECT_EQ(1, TQVGetObsNum(19980725, 19980724, 56));
 }
 
-// How Kovrap's windowed advanced count lays a computation window S..T into
-// a requested window B..L at a weekly code: the lead or skip, mid and trail
-// counts, taken with a period date minus and plus one, add up to the row.
+// How Kovrap's windowed advanced count lays a computation window S..T into a
+// requested window B..L at a weekly code: it counts up to the week before a
+// date with the day seven days earlier, and from the week after with the day
+// seven days later, so the lead or skip, mid and trail add up to the row.
+// The day one before a week's last day would still count that week.
 TEST_F(StandinTest, WeeklySegmentsAddUpToTheRequestedWindow) {
+    // Seven days before and after, on the daily calendar.
+    const auto weekBefore = [](int date) { return TQVGetDate(date, -6, 60); };
+    const auto weekAfter = [](int date) { return TQVGetDate(date, 8, 60); };
+    ASSERT_EQ(19971226, weekBefore(19980102));
+    ASSERT_EQ(19980301, weekAfter(19980222));
     for (int f = 51; f <= 57; ++f) {
         SCOPED_TRACE(f);
         const int b = TQVGetDate(19980101, 1, f);
@@ -153,12 +167,13 @@ TEST_F(StandinTest, WeeklySegmentsAddUpToTheRequestedWindow) {
         const int t = TQVGetDate(b, 20, f);
         // The computation window starts after B: missing values lead.
         const int later = TQVGetDate(b, 5, f);
-        EXPECT_EQ(4, TQVGetObsNum(b, later - 1, f));
+        EXPECT_EQ(4, TQVGetObsNum(b, weekBefore(later), f));
+        EXPECT_EQ(5, TQVGetObsNum(b, later - 1, f)); // later's own week as well
         EXPECT_EQ(16, TQVGetObsNum(later, t, f));
-        EXPECT_EQ(10, TQVGetObsNum(t + 1, l, f));
+        EXPECT_EQ(10, TQVGetObsNum(weekAfter(t), l, f));
         // The computation window starts before B: computed values are skipped.
         const int earlier = TQVGetDate(b, -2, f);
-        EXPECT_EQ(3, TQVGetObsNum(earlier, b - 1, f));
+        EXPECT_EQ(3, TQVGetObsNum(earlier, weekBefore(b), f));
         EXPECT_EQ(20, TQVGetObsNum(b, t, f));
     }
 }

@@ -23,6 +23,8 @@
 #endif
 
 using kovrap_test::combinePeriod;
+using kovrap_test::kMissingValue;
+using kovrap_test::StandinTest;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 

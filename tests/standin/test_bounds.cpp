@@ -21,6 +21,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using kovrap_test::journal;
+using kovrap_test::StandinTest;
 
 void setDataFolder(const std::string &value) {
 #ifdef _WIN32

@@ -1,7 +1,12 @@
 // Code lists of the direct library: the comma-joined codes of one chunk of
-// at most 1000 requests that belong to one database.
+// at most 1000 requests that belong to one database. The chunk, the test of
+// which codes can be listed and the joining live here, below the exports that
+// use them: the walk of the data retrieval and the information query, and
+// directCodelist.
 #ifndef KOVRAP_CODELIST_H
 #define KOVRAP_CODELIST_H
+
+#include "Kovrap.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -11,12 +16,19 @@
 namespace kovrap {
 
 constexpr int kChunk = 1000;
-constexpr std::size_t kCodeListBytes = 10000;
+constexpr std::size_t kCodeListBytes = KOVRAP_CODELIST_BYTES;
 
 // End index of the chunk that starts at first: min(first + 1000, count),
 // computed without overflowing an int.
 inline int chunkEnd(int first, int requestCount) noexcept {
     return (first < requestCount && requestCount - first > kChunk) ? first + kChunk : requestCount;
+}
+
+// Whether a code can be one item of a comma-joined code list: the library
+// would read a code with a comma as two codes, and answer every later
+// request of the chunk for the code before it.
+inline bool listable(const char *code) noexcept {
+    return std::strchr(code, ',') == nullptr;
 }
 
 // A code list that grows to hold whatever the chunk needs: a list is never
@@ -37,29 +49,41 @@ class CodeList {
         char *bytes = bytes_.get();
         std::size_t size = size_;
         std::size_t used = 0;
-        std::size_t comma = 0; // 1 from the second code on
+        std::size_t comma = 0;
         bool leftOut = false;
         bytes[0] = '\0';
         for (const char *code = nextCode(); code != nullptr; code = nextCode()) {
             const std::size_t length = std::strlen(code);
-            const std::size_t needed = used + comma + length + 1;
+            const std::size_t needed = used + 1 + length + 1;
             if (needed > size) {
                 grow(used, needed);
                 bytes = bytes_.get();
                 size = size_;
             }
-            bytes[used] = ','; // overwritten by the code when it is the first
-            // The comma test rides on the copy; a code that fails it is taken
-            // back, and the list ends where it ended before.
-            if (copyShort(bytes + used + comma, code, length + 1)) {
-                bytes[used] = '\0';
+            if (!append(bytes, used, comma, code, length))
                 leftOut = true;
-                continue;
-            }
-            used += comma + length;
-            comma = 1;
         }
         return leftOut;
+    }
+
+    // Appends code, of length characters, to the list of `used` bytes that
+    // bytes holds, behind a comma unless it is the first code (comma 0; an
+    // empty first code still takes a comma after it), and moves used past it.
+    // The caller has made room for used + 1 + length + 1 bytes. A code that
+    // holds a comma is not appended: the list stays as it was, and the result
+    // is false.
+    static bool append(char *bytes, std::size_t &used, std::size_t &comma, const char *code,
+                       std::size_t length) noexcept {
+        bytes[used] = ','; // overwritten by the code when it is the first
+        // The comma test rides on the copy; a code that fails it is taken
+        // back, and the list ends where it ended before.
+        if (copyShort(bytes + used + comma, code, length + 1)) {
+            bytes[used] = '\0';
+            return false;
+        }
+        used += comma + length;
+        comma = 1;
+        return true;
     }
     // The list built last; only valid after a build.
     const char *text() const noexcept { return bytes_.get(); }

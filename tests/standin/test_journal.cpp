@@ -6,6 +6,9 @@
 #include <functional>
 #include <ostream>
 
+using kovrap_test::journal;
+using kovrap_test::lastEntry;
+using kovrap_test::StandinTest;
 using ::testing::ElementsAre;
 
 namespace {

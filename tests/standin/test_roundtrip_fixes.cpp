@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+using kovrap_test::kMissingValue;
+using kovrap_test::StandinTest;
 using ::testing::DoubleNear;
 using ::testing::Each;
 using ::testing::Pointwise;
