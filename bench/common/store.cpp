@@ -39,12 +39,12 @@ void fillStore(int databases) {
 }
 
 std::vector<std::string> journalOf(const std::function<void()> &run) {
-    tqvs_clear_log();
+    tqvs_set_journal(1);
     run();
     std::vector<std::string> entries;
     for (int i = 0; i < tqvs_log_size(); ++i)
         entries.emplace_back(tqvs_log_entry(i));
-    tqvs_clear_log();
+    tqvs_set_journal(0); // the timed runs keep no journal
     return entries;
 }
 

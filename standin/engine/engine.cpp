@@ -1,4 +1,5 @@
 // The engine's state and the control interface that tests drive it with.
+#include "files.h"
 #include "state.h"
 #include "tqv_standin.h"
 
@@ -18,6 +19,7 @@ const OpenDatabase *LibraryState::findOpen(const char *name) const {
 
 void Engine::resetState() {
     journal.clear();
+    position = 0;
     injections.clear();
     failures.clear();
     scripts.clear();
@@ -26,11 +28,22 @@ void Engine::resetState() {
         l = LibraryState();
     libraries[0].version = "tqvapi64 standin 1";
     libraries[1].version = "tqvdapi64 standin 1";
-    loggedIn = false;
+    logIn(false);
     hasCredentials = false;
     user.clear();
     password.clear();
     namesBatch = 100;
+}
+
+void Engine::logIn(bool on) {
+    loggedIn = on;
+    loginFolder = on ? dataDirectory() : std::string();
+}
+
+bool Engine::loggedInHere() const {
+    // The folder is read again on every call: in another folder the log-in
+    // does not hold.
+    return loggedIn && loginFolder == dataDirectory();
 }
 
 std::shared_ptr<Database> Engine::findStored(const char *name) const {
@@ -87,6 +100,15 @@ void tqvs_clear_log(void) {
     Engine &e = engine();
     std::lock_guard<std::mutex> lock(e.mutex);
     e.journal.clear();
+    e.position = 0;
+}
+
+void tqvs_set_journal(int on) {
+    Engine &e = engine();
+    std::lock_guard<std::mutex> lock(e.mutex);
+    e.journalOn = on != 0;
+    e.journal.clear();
+    e.position = 0;
 }
 
 int tqvs_log_size(void) {
@@ -243,7 +265,7 @@ void tqvs_set_credentials(const char *user, const char *password) {
 void tqvs_set_logged_in(int on) {
     Engine &e = engine();
     std::lock_guard<std::mutex> lock(e.mutex);
-    e.loggedIn = on != 0;
+    e.logIn(on != 0);
 }
 
 void tqvs_set_version(int direct, const char *version) {
@@ -285,7 +307,7 @@ int tqvs_open_count(int direct) {
 int tqvs_logged_in(void) {
     Engine &e = engine();
     std::lock_guard<std::mutex> lock(e.mutex);
-    return e.loggedIn ? 1 : 0;
+    return e.loggedInHere() ? 1 : 0;
 }
 
 } // extern "C"

@@ -14,9 +14,10 @@ namespace tqvs {
  *  the engine library file. */
 std::string dataDirectory();
 
-/** Reads a whole file within the limits: TQVS_OK, TQVS_NO_SUCH_DATABASE when
- *  it cannot be opened (or is a folder), TQVS_BAD_DATABASE when it cannot be
- *  read or goes past a limit (a device or pipe that never ends). */
+/** Reads a whole regular file within the limits: TQVS_OK,
+ *  TQVS_NO_SUCH_DATABASE when it cannot be opened or is no regular file (a
+ *  folder, a pipe, a device; a pipe is never waited for), TQVS_BAD_DATABASE
+ *  when it cannot be read or goes past a limit. */
 int readFile(const std::string &path, const ReadLimits &limits, std::string &text);
 
 /** Loads and parses a database file. TQVS_OK with the database, or
@@ -24,9 +25,23 @@ int readFile(const std::string &path, const ReadLimits &limits, std::string &tex
  *  unreadable or past kDatabaseLimits). */
 int loadDatabaseFile(const std::string &path, std::shared_ptr<Database> &out);
 
-/** True when the data directory's file `credentials` holds the line
- *  `user:password`. */
-bool credentialsFileAccepts(const std::string &user, const std::string &password);
+/** Whether the direct library takes `name` as a database name: not empty,
+ *  no `/`, `\`, `:` (drive or stream) or `..`. */
+bool directNameAllowed(const char *name);
+
+/** Loads `<folder>/<name>.tqvdb` for the direct library, refusing a name
+ *  that is not allowed and a file whose links lead out of the folder, with
+ *  TQVS_NO_SUCH_DATABASE as for a missing file. */
+int loadDirectDatabase(const std::string &folder, const char *name, std::shared_ptr<Database> &out);
+
+/** Whether a user name or password may be checked at all: not null and no
+ *  control character (bytes below 32, and 127). */
+bool credentialAllowed(const char *text);
+
+/** True when the file `credentials` of the folder has a line whose text
+ *  before its first colon is `user` and after it is `password`. */
+bool credentialsFileAccepts(const std::string &folder, const std::string &user,
+                            const std::string &password);
 
 } // namespace tqvs
 

@@ -25,6 +25,8 @@ class Args {
   public:
     Args &num(int v) { return add(std::to_string(v)); }
     Args &str(const char *s) { return add(s == nullptr ? "null" : "\"" + std::string(s) + "\""); }
+    // A secret shows only whether it was given.
+    Args &masked(const char *s) { return add(s == nullptr ? "null" : "***"); }
     Args &out(const void *p) { return add(p == nullptr ? "null" : "out"); }
     Args &ref(const int *p) { return add(p == nullptr ? "null" : "&" + std::to_string(*p)); }
     Args &advanced(const TQVAdvancedSpec *s) {
@@ -52,9 +54,9 @@ class Call {
     Call(int lib, const char *operation, const Args &args)
         : lock_(engine().mutex), lib_(lib),
           name_(std::string(isDirect(lib) ? "TQVD" : "TQV") + operation),
-          text_(name_ + "(" + args.text() + ")") {
+          text_(engine().journalOn ? name_ + "(" + args.text() + ")" : std::string()) {
         Engine &e = engine();
-        const int position = static_cast<int>(e.journal.size());
+        const int position = e.position;
         for (auto it = e.failures.begin(); it != e.failures.end(); ++it) {
             if (it->first == position) {
                 injected_ = true;
@@ -93,7 +95,10 @@ class Call {
                 result = -1; // out of memory: nothing sensible was done
             }
         }
-        engine().journal.push_back(JournalEntry{name_, text_ + " -> " + std::to_string(result)});
+        Engine &e = engine();
+        ++e.position;
+        if (e.journalOn)
+            e.journal.push_back(JournalEntry{name_, text_ + " -> " + std::to_string(result)});
         return result;
     }
 
@@ -191,7 +196,7 @@ int openDatabase(LibraryState &state, int lib, const char *name) {
             return TQVS_NO_SUCH_DATABASE;
         int status = TQVS_NO_SUCH_DATABASE;
         if (isDirect(lib)) {
-            status = loadDatabaseFile(dataDirectory() + "/" + name + ".tqvdb", database);
+            status = loadDirectDatabase(dataDirectory(), name, database);
         } else {
             status = loadDatabaseFile(name, database);
             if (status == TQVS_NO_SUCH_DATABASE)
@@ -251,7 +256,7 @@ int tqvs_op_set_merge_data(int lib, int setting) {
 int tqvs_op_open_database(int lib, const char *name) {
     Call call(lib, "OpenDatabase", Args().str(name));
     return call.run([&] {
-        if (isDirect(lib) && !engine().loggedIn)
+        if (isDirect(lib) && !engine().loggedInHere())
             return TQVS_NOT_LOGGED_IN;
         LibraryState &state = call.state();
         const int status = openDatabase(state, lib, name);
@@ -323,7 +328,7 @@ int tqvs_op_get_next_var(int lib, const char *database, const char *previous, ch
 int tqvs_op_get_names(int lib, const char *database, char *output) {
     Call call(lib, "GetNames", Args().str(database).out(output));
     return call.run([&] {
-        if (isDirect(lib) && !engine().loggedIn)
+        if (isDirect(lib) && !engine().loggedInHere())
             return TQVS_NOT_LOGGED_IN;
         LibraryState &state = call.state();
         if (database != nullptr) {
@@ -360,7 +365,7 @@ int tqvs_op_get_info(int lib, int zero, const char *code, char *record) {
     std::string pending;
     return call.run(
         [&] {
-            if (!engine().loggedIn)
+            if (!engine().loggedInHere())
                 return TQVS_NOT_LOGGED_IN;
             if (!takeCode(call.state(), code, pending))
                 return TQVS_NO_CODE_PENDING;
@@ -386,7 +391,7 @@ int tqvs_op_get_data_count(int lib, const char *database, const char *code, int 
             }
             const char *wanted = code;
             if (isDirect(lib)) {
-                if (!engine().loggedIn)
+                if (!engine().loggedInHere())
                     return TQVS_NOT_LOGGED_IN;
                 if (!takeCode(state, code, pending))
                     return TQVS_NO_CODE_PENDING;
@@ -483,17 +488,17 @@ int tqvs_op_get_version(int lib, char *text, int size) {
 
 int tqvs_op_authenticate(int lib, const char *user, const char *password, int *status,
                          const char *service) {
-    Call call(lib, "Authenticate", Args().str(user).str(password).ref(status).str(service));
+    Call call(lib, "Authenticate", Args().str(user).masked(password).ref(status).str(service));
     return call.run([&] {
-        // The service name selects nothing: the stand-in has one data
-        // directory.
+        // The service name selects nothing: the data folder of the moment
+        // is the service, and the log-in holds for that folder only.
         Engine &e = engine();
         bool accepted = false;
-        if (user != nullptr && password != nullptr) {
+        if (credentialAllowed(user) && credentialAllowed(password)) {
             accepted = (e.hasCredentials && e.user == user && e.password == password) ||
-                       credentialsFileAccepts(user, password);
+                       credentialsFileAccepts(dataDirectory(), user, password);
         }
-        e.loggedIn = accepted;
+        e.logIn(accepted);
         const int result = accepted ? TQVS_OK : TQVS_BAD_LOGIN;
         if (status != nullptr)
             *status = result;

@@ -62,13 +62,19 @@ struct JournalEntry {
 
 struct Engine {
     std::mutex mutex;
+    // The journal is kept only when a test turns it on; the positions that
+    // tqvs_fail_at names are counted either way.
+    bool journalOn = false;
+    int position = 0; // calls since the last reset, clear or switch
     std::deque<JournalEntry> journal;
     std::vector<Injection> injections;
     std::vector<std::pair<int, int>> failures; // journal position, result
     std::map<std::string, std::deque<std::vector<double>>> scripts;
     std::vector<std::shared_ptr<Database>> store;
     LibraryState libraries[2];
+    // A log-in holds for the data folder it was checked against.
     bool loggedIn = false;
+    std::string loginFolder;
     bool hasCredentials = false;
     std::string user;
     std::string password;
@@ -76,6 +82,8 @@ struct Engine {
 
     Engine() { resetState(); }
     void resetState();
+    void logIn(bool on);
+    bool loggedInHere() const;
     std::shared_ptr<Database> findStored(const char *name) const;
     Series *findStoredSeries(const char *database, const char *code, int &status);
 };

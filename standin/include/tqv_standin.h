@@ -57,14 +57,22 @@ extern "C" {
 
 /** Forgets everything: journal, injections, scripts, store, credentials,
  *  and both libraries' state (merge setting 0, retries and ANSI off,
- *  aggregation mode 0, nothing open, direct library logged out). */
+ *  aggregation mode 0, nothing open, direct library logged out). Whether
+ *  the journal is kept stays as it was. */
 TQVS_API void tqvs_reset(void);
 
 /* ---- journal --------------------------------------------------------- */
 
-/** Clears only the journal. */
+/** Keeps the journal (on nonzero) or not (0, the start of every process:
+ *  a process that never reads it must not grow with it). Either way the
+ *  journal is cleared and the positions that tqvs_fail_at names are counted
+ *  from 0 again; they are counted whether the journal is kept or not.
+ *  Passwords are journaled as *** (null as null). */
+TQVS_API void tqvs_set_journal(int on);
+/** Clears only the journal, and counts positions from 0 again. */
 TQVS_API void tqvs_clear_log(void);
-/** Number of calls journaled since the last reset or clear. */
+/** Number of calls journaled since the last reset or clear (0 while the
+ *  journal is off). */
 TQVS_API int tqvs_log_size(void);
 /** Entry i (0-based) as text, or null when out of range. Valid until the
  *  next call into the stand-ins. */
@@ -108,7 +116,8 @@ TQVS_API void tqvs_set_names_batch(int codesPerCall);
 /** The user and password that TQVDAuthenticate accepts (besides any
  *  credentials file of the data directory). */
 TQVS_API void tqvs_set_credentials(const char *user, const char *password);
-/** Logs the direct library in or out without a journal entry. */
+/** Logs the direct library in (for the data folder of the moment) or out
+ *  without a journal entry. */
 TQVS_API void tqvs_set_logged_in(int on);
 /** Version text of one library (at most 19 characters are kept). */
 TQVS_API void tqvs_set_version(int direct, const char *text);
@@ -121,6 +130,7 @@ TQVS_API int tqvs_ansi(int direct);
 TQVS_API int tqvs_aggregation_mode(int direct);
 /** Number of databases currently open in a library. */
 TQVS_API int tqvs_open_count(int direct);
+/** Whether the direct library is logged in for the current data folder. */
 TQVS_API int tqvs_logged_in(void);
 
 #ifdef __cplusplus

@@ -1004,12 +1004,16 @@ const BadInput kBadInputs[] = {
     {"MissingValue", {"fetch", "ECON.tqvdb:UKGAS", "--from"}, 2, "option --from needs a value"},
     {"NotDatabaseAndCode", {"info", "UKGAS"}, 2, "'UKGAS' is not DATABASE:CODE"},
     {"OptionOfAnotherCommand", {"codes", "ECON.tqvdb", "--csv"}, 2, "codes does not take --csv"},
-    // The files the local library looked for, from the data folder.
-    {"UnknownDatabase", {"codes", "NOSUCH.tqvdb"}, 1, noDatabase("NOSUCH.tqvdb")},
+    {"UnknownDatabase",
+     {"codes", "NOSUCH.tqvdb"},
+     1,
+     "cannot open database 'NOSUCH.tqvdb': no regular file that can be read at NOSUCH.tqvdb or "
+     "NOSUCH.tqvdb.tqvdb"},
     {"UnknownDatabaseOfASeries",
      {"fetch", "ECON.tqvdb:UKGAS", "NOSUCH.tqvdb:X"},
      1,
-     noDatabase("NOSUCH.tqvdb")},
+     "cannot open database 'NOSUCH.tqvdb': no regular file that can be read at NOSUCH.tqvdb or "
+     "NOSUCH.tqvdb.tqvdb"},
     {"UnknownCode",
      {"info", "ECON.tqvdb:UKGAS", "ECON.tqvdb:NOSUCH"},
      1,
@@ -1108,8 +1112,8 @@ const BadInput kBadInputs[] = {
     {"DatabaseFileNeverEnds",
      {"codes", "/dev/zero"},
      1,
-     "cannot open database '/dev/zero' (status 11: the file is malformed; 'tqvconvert check "
-     "FILE.tqvdb' shows where)"},
+     "cannot open database '/dev/zero': no regular file that can be read at /dev/zero or "
+     "/dev/zero.tqvdb"},
 #endif
     // The credentials file is no password file: its line is the wrong password.
     {"WrongLogIn",
@@ -1127,7 +1131,7 @@ const BadInput kBadInputs[] = {
     {"UnwritableChart",
      {"fetch", "ECON.tqvdb:UKGAS", "--plot", "no-such-folder/chart.svg"},
      1,
-     "cannot write no-such-folder/chart.svg"},
+     "cannot write the chart no-such-folder/chart.svg.tmp: cannot create"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, KovraBadInput, ::testing::ValuesIn(kBadInputs),

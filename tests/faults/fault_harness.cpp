@@ -148,6 +148,7 @@ void expectBracketClosed(const std::vector<Entry> &journal, bool direct, const F
 int runEveryFailure(const Scenario &scenario) {
     const auto prepare = [&](const Failure &f, const std::vector<Entry> &normal) {
         tqvs_reset();
+        tqvs_set_journal(1);
         tqvs_set_logged_in(1);
         TQVSetMergeData(kSavedMerge);
         TQVDSetMergeData(kSavedMerge);

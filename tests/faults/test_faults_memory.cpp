@@ -111,6 +111,7 @@ struct Outcome {
 // allocations receives the number the library made.
 Outcome run(const MemoryCase &c, int nth, int *allocations) {
     tqvs_reset();
+    tqvs_set_journal(1);
     tqvs_set_logged_in(1);
     TQVSetMergeData(kovrap_faults::kSavedMerge);
     TQVDSetMergeData(kovrap_faults::kSavedMerge);

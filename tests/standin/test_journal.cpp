@@ -112,7 +112,7 @@ const EntryCase kEntries[] = {
          int status = -7;
          TQVDAuthenticate("u", "p", &status, nullptr);
      },
-     "TQVDAuthenticate(\"u\", \"p\", &-7, null) -> 40"},
+     "TQVDAuthenticate(\"u\", ***, &-7, null) -> 40"},
 };
 
 class JournalEntryTest : public JournalTest, public ::testing::WithParamInterface<EntryCase> {};

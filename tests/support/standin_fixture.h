@@ -47,7 +47,10 @@ inline std::string lastEntry() {
 
 class StandinTest : public ::testing::Test {
   protected:
-    void SetUp() override { tqvs_reset(); }
+    void SetUp() override {
+        tqvs_reset();
+        tqvs_set_journal(1); // the tests read it
+    }
     void TearDown() override { tqvs_reset(); }
 
     // Registers a series of consecutive observations from first to last in

@@ -61,7 +61,7 @@ void *findSymbol(void *library, const char *name) {
 template <class T> bool bind(void *library, const char *name, T &slot, std::string &error) {
     void *symbol = findSymbol(library, name);
     if (symbol == nullptr) {
-        error = std::string("the library does not export ") + name;
+        error = std::string("does not export ") + name;
         return false;
     }
     slot = reinterpret_cast<T>(symbol);
@@ -72,23 +72,27 @@ template <class T> bool bind(void *library, const char *name, T &slot, std::stri
 
 bool loadApi(const std::string &path, Api &api, std::string &error) {
     // The library stays loaded until the program ends.
-    void *library = openLibrary(path.empty() ? defaultLibrary() : path, error);
+    const std::string name = path.empty() ? defaultLibrary() : path;
+    void *library = openLibrary(name, error);
     if (library == nullptr)
         return false;
-    return bind(library, "isLeapYear", api.isLeapYear, error) &&
-           bind(library, "tqvdateToYmd", api.tqvdateToYmd, error) &&
-           bind(library, "ymdToTqvdate", api.ymdToTqvdate, error) &&
-           bind(library, "c_kovraDateSeq", api.dateSeq, error) &&
-           bind(library, "c_kovraGetObsNum", api.getObsNum, error) &&
-           bind(library, "c_kovraGetDate", api.getDate, error) &&
-           bind(library, "c_kovraGetCodes", api.getCodes, error) &&
-           bind(library, "c_kovraSeriesInfo", api.seriesInfo, error) &&
-           bind(library, "c_kovraGetData", api.getData, error) &&
-           bind(library, "c_kovraCVersion", api.version, error) &&
-           bind(library, "c_kovraAuthenticate", api.authenticate, error) &&
-           bind(library, "c_getAggmode", api.getAggmode, error) &&
-           bind(library, "c_setAggmode", api.setAggmode, error) &&
-           bind(library, "TQVDchunk", api.chunk, error);
+    const bool bound = bind(library, "isLeapYear", api.isLeapYear, error) &&
+                       bind(library, "tqvdateToYmd", api.tqvdateToYmd, error) &&
+                       bind(library, "ymdToTqvdate", api.ymdToTqvdate, error) &&
+                       bind(library, "c_kovraDateSeq", api.dateSeq, error) &&
+                       bind(library, "c_kovraGetObsNum", api.getObsNum, error) &&
+                       bind(library, "c_kovraGetDate", api.getDate, error) &&
+                       bind(library, "c_kovraGetCodes", api.getCodes, error) &&
+                       bind(library, "c_kovraSeriesInfo", api.seriesInfo, error) &&
+                       bind(library, "c_kovraGetData", api.getData, error) &&
+                       bind(library, "c_kovraCVersion", api.version, error) &&
+                       bind(library, "c_kovraAuthenticate", api.authenticate, error) &&
+                       bind(library, "c_getAggmode", api.getAggmode, error) &&
+                       bind(library, "c_setAggmode", api.setAggmode, error) &&
+                       bind(library, "TQVDchunk", api.chunk, error);
+    if (!bound)
+        error = name + " is not Kovrap: it " + error;
+    return bound;
 }
 
 } // namespace kovra

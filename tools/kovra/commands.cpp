@@ -47,8 +47,13 @@ Output runCodes(const Options &options) {
             usageError("'" + shownName(database) + "' holds a control character");
     const Session session(options);
     Output output;
-    for (const std::string &code : session.codes(database))
+    const CodeListing listing = session.listing(database);
+    for (const std::string &code : listing.codes)
         output.out += code + "\n";
+    if (listing.mayBeCut)
+        output.notes =
+            "note: the listing may be incomplete: the direct library was asked for "
+            "names 32 times, the most the interface asks, and had not said it was done\n";
     return output;
 }
 

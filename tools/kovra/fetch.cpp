@@ -6,10 +6,12 @@
 #include "aggregation.h"
 #include "failure.h"
 #include "formats.h"
+#include "output_file.h"
 #include "session.h"
 #include "svg.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 
@@ -169,12 +171,14 @@ std::vector<std::string> labelsOf(const std::vector<SeriesRef> &series) {
     return labels;
 }
 
+// As tqvconvert writes its output: a link, pipe, device or folder is
+// refused, and the chart replaces the file only once it is whole.
 void writeFile(const std::string &path, const std::string &content) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
-    out.close();
-    if (!out)
-        fail("cannot write " + path);
+    const std::filesystem::path target = std::filesystem::u8path(path);
+    std::string error;
+    if (kovrap_tools::outputProblem(target, error) ||
+        !kovrap_tools::writeAtomically(target, content, error))
+        fail("cannot write the chart " + error);
 }
 
 } // namespace

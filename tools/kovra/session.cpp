@@ -3,6 +3,7 @@
 #include "failure.h"
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -21,6 +22,8 @@ constexpr std::size_t kMaxCode = KOVRAP_CODE_WIDTH - 1;
 constexpr std::size_t kDirectCodeListBytes = std::size_t{4} << 20;
 // Above this a local database's listing is refused rather than allocated.
 constexpr std::size_t kLocalCodeListLimit = std::size_t{1} << 30;
+// What the direct listing's buffer is filled with: no library text holds it.
+constexpr char kUnwritten = '\x01';
 
 // Widths of the text columns: code, then texts 1 to 7.
 constexpr std::size_t kCodeWidth = KOVRAP_CODE_WIDTH;
@@ -36,6 +39,16 @@ constexpr std::size_t kMaxPasswordLine = 4096;
 // for a database file they cannot parse.
 constexpr int kNoSuchDatabase = 10;
 constexpr int kMalformedDatabase = 11;
+
+// The last calendar date a period may end on.
+constexpr int kLastCalendarDate = 99991231;
+
+bool hasControlCharacter(const std::string &text) {
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7f;
+    });
+}
 
 std::string readPassword(const std::string &path) {
     std::error_code ec;
@@ -57,6 +70,11 @@ std::string readPassword(const std::string &path) {
         fail("cannot read the password file " + path);
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
+    // The library takes the password as a C string: a NUL would cut it
+    // short, and no password holds a control character.
+    if (hasControlCharacter(line))
+        fail("the first line of the password file " + path +
+             " holds a NUL or control character, which no password holds");
     return line;
 }
 
@@ -150,6 +168,8 @@ Session::Session(const Options &options) : direct_(options.direct) {
         fail(error);
     if (!direct_ || !options.user)
         return;
+    if (hasControlCharacter(*options.user))
+        usageError("the user name holds a control character, which no user name holds");
     const std::string password = readPassword(*options.passwordFile);
     const char *service = options.service ? options.service->c_str() : "";
     int status = 0;
@@ -160,20 +180,40 @@ Session::Session(const Options &options) : direct_(options.direct) {
     loggedIn_ = true;
 }
 
-std::optional<std::size_t> localCodeListBytes(const std::string &database, std::size_t limit) {
-    // The local library opens the name as a path, else with the extension.
+std::optional<std::size_t> localCodeListBytes(const std::string &database, std::size_t limit,
+                                              std::string *problem) {
+    // The library opens the name as a path, and when that is no regular
+    // file it can read, the name with the extension: the buffer must hold
+    // the listing of either. A database file holds every series' code and
+    // more besides, so a listing, each code with a comma, is never longer
+    // than its file.
+    std::uintmax_t largest = 0;
+    bool readable = false;
     for (const std::string &path : {database, database + ".tqvdb"}) {
         std::error_code error;
         if (!std::filesystem::is_regular_file(path, error))
             continue;
         const std::uintmax_t size = std::filesystem::file_size(path, error);
-        if (error || size >= limit)
+        if (error) {
+            if (problem)
+                *problem = "cannot tell the size of " + path;
             return std::nullopt;
-        // A database file holds every series' code and more besides, so the
-        // listing, each code with a comma, is never longer than the file.
-        return static_cast<std::size_t>(size) + 1;
+        }
+        largest = std::max(largest, size);
+        readable = readable || std::ifstream(path, std::ios::binary).is_open();
     }
-    return std::nullopt;
+    if (!readable) {
+        if (problem)
+            *problem =
+                "no regular file that can be read at " + database + " or " + database + ".tqvdb";
+        return std::nullopt;
+    }
+    if (largest >= limit) {
+        if (problem)
+            *problem = "its file is larger than " + std::to_string(limit) + " bytes";
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(largest) + 1;
 }
 
 std::string Session::openFailure(const std::string &database, int status) const {
@@ -194,22 +234,24 @@ std::string Session::openFailure(const std::string &database, int status) const 
     return message + "; no file " + tried(database) + " or " + tried(database + ".tqvdb") + ")";
 }
 
-std::vector<std::string> Session::codes(const std::string &database) const {
+CodeListing Session::listing(const std::string &database) const {
     std::size_t bytes = kDirectCodeListBytes;
     if (!direct_) {
-        const std::optional<std::size_t> sized = localCodeListBytes(database, kLocalCodeListLimit);
-        if (!sized) {
-            // Unsized, the listing could run past any buffer: only a database
-            // that does not open, which writes nothing, is passed on, for the
-            // library's own status.
-            if (opens(database))
-                fail("cannot list the codes of database '" + database +
-                     "': its size is unknown or above " + std::to_string(kLocalCodeListLimit) +
-                     " bytes");
-        }
-        bytes = sized.value_or(1);
+        std::string problem;
+        const std::optional<std::size_t> sized =
+            localCodeListBytes(database, kLocalCodeListLimit, &problem);
+        // Unsized, the listing could run past any buffer: the library is
+        // not called at all.
+        if (!sized)
+            fail("cannot open database '" + database + "': " + problem);
+        bytes = *sized;
     }
-    std::vector<char> buffer(bytes, '\0');
+    // The direct listing stops after 32 calls of the library. Behind the
+    // last code, one that ended at the library's "no more names" leaves two
+    // NULs (the export takes its comma back), one that stopped at the 32nd
+    // call only the library's own: the byte after it keeps this filling.
+    std::vector<char> buffer(bytes, direct_ ? kUnwritten : '\0');
+    buffer.front() = '\0';
     int error = 0;
     const int status = api_.getCodes(direct(), buffer.data(), database.c_str(), &error);
     // The flag alone also rises when the direct library has no names at all;
@@ -217,30 +259,27 @@ std::vector<std::string> Session::codes(const std::string &database) const {
     if (error != 0 && status != 0)
         fail(openFailure(database, status));
     buffer.back() = '\0';
-    std::vector<std::string> codes;
+    CodeListing result;
+    const std::size_t end = std::strlen(buffer.data());
+    if (direct_ && error == 0)
+        result.mayBeCut = end + 1 >= buffer.size() || buffer[end + 1] == kUnwritten;
     std::string code;
-    for (const char *p = buffer.data(); *p != '\0'; ++p) {
-        if (*p == ',') {
+    for (std::size_t i = 0; i < end; ++i) {
+        if (buffer[i] == ',') {
             if (!code.empty())
-                codes.push_back(code);
+                result.codes.push_back(code);
             code.clear();
         } else {
-            code += *p;
+            code += buffer[i];
         }
     }
     if (!code.empty())
-        codes.push_back(code);
-    return codes;
+        result.codes.push_back(code);
+    return result;
 }
 
-bool Session::opens(const std::string &database) const {
-    // A data retrieval without requests opens the database and writes
-    // nothing but its error cell.
-    const char *name = database.c_str();
-    int error = 0;
-    api_.getData(direct(), nullptr, nullptr, nullptr, &name, 1, 0, 0, 0, 0, 0, 0, nullptr, nullptr,
-                 &error);
-    return error == 0;
+std::vector<std::string> Session::codes(const std::string &database) const {
+    return listing(database).codes;
 }
 
 void Session::checkDatabases(const std::vector<std::string> &databases) const {
@@ -452,6 +491,13 @@ void requireUsableRange(const Api &api, const std::vector<SeriesRef> &series,
     if (info.count <= 0)
         usageError("no " + frequencyName(info.frequency) + " period from " +
                    end(request.startText, info.start) + " to " + end(request.endText, info.end));
+    // A week can end in the year 10000 (the week of 9999-12-31 read at
+    // another weekday): no date of that year can be shown or read back.
+    const int last =
+        api.tqvdateToYmd(api.getDate(info.start, info.count, info.frequency), info.frequency);
+    if (last <= 0 || last > kLastCalendarDate)
+        fail("the window's last " + frequencyName(info.frequency) +
+             " period ends after 9999-12-31, the last date kovra shows; give an earlier --to");
 }
 
 std::string rangeLine(const Api &api, const InfoResult &info) {

@@ -39,9 +39,19 @@ std::string shownName(const std::string &name);
 std::vector<std::string> databasesOf(const std::vector<SeriesRef> &series);
 
 // The bytes that c_kovraGetCodes may write for a local database: the size of
-// its file (the name as a path, else with .tqvdb) plus the terminator.
-// Nothing when no such file is found or its size reaches limit.
-std::optional<std::size_t> localCodeListBytes(const std::string &database, std::size_t limit);
+// the larger of the regular files the library may open for the name (the
+// name as a path, and with .tqvdb) plus the terminator. Nothing, with the
+// reason in `problem`, when neither is a regular file that can be read, or
+// the larger reaches limit.
+std::optional<std::size_t> localCodeListBytes(const std::string &database, std::size_t limit,
+                                              std::string *problem = nullptr);
+
+// The codes of one database, and whether a direct listing stopped at the
+// interface's 32 calls of the library, so that more codes may exist.
+struct CodeListing {
+    std::vector<std::string> codes;
+    bool mayBeCut = false;
+};
 
 class Session {
   public:
@@ -55,12 +65,10 @@ class Session {
     bool loggedOut() const { return direct_ && !loggedIn_; }
 
     // The codes of a database, in the library's order. Throws a Failure
-    // when the database does not open, or when a local database opens but
-    // the size of its listing cannot be bounded.
+    // when the database does not open, or, before the library is called,
+    // when a local database's listing cannot be bounded.
+    CodeListing listing(const std::string &database) const;
     std::vector<std::string> codes(const std::string &database) const;
-
-    // Whether the database opens, without listing anything.
-    bool opens(const std::string &database) const;
 
     // Opens each database once, so that a database that does not open is
     // named as such rather than as a list of unknown series.

@@ -4,6 +4,7 @@
 #include "convert.h"
 
 #include "dbfile.h"
+#include "output_file.h"
 
 #include <filesystem>
 #include <fstream>
@@ -49,30 +50,9 @@ int usage(std::ostream &err, const std::string &message) {
     return 2;
 }
 
-// The output may be a new path or a regular file that the tool replaces;
-// anything else (a folder, a link, a device, a pipe) belongs to someone else.
-bool outputProblem(const std::filesystem::path &target, std::string &error) {
-    std::error_code ec;
-    const std::filesystem::file_status st = std::filesystem::symlink_status(target, ec);
-    if (ec && st.type() != std::filesystem::file_type::not_found) {
-        error = target.u8string() + ": cannot inspect the output: " + ec.message();
-        return true;
-    }
-    switch (st.type()) {
-    case std::filesystem::file_type::not_found:
-    case std::filesystem::file_type::regular:
-        return false;
-    case std::filesystem::file_type::directory:
-        error = target.u8string() + ": the output is a folder; give a file name";
-        return true;
-    case std::filesystem::file_type::symlink:
-        error = target.u8string() + ": the output is a symbolic link; give a regular file";
-        return true;
-    default:
-        error = target.u8string() + ": the output is not a regular file; give a regular file";
-        return true;
-    }
-}
+// The output is checked and written as kovra writes its charts.
+using kovrap_tools::outputProblem;
+using kovrap_tools::writeAtomically;
 
 // True, with a message, when the output is the same file as one of the
 // inputs (by any name or hard link), which writing would destroy.
@@ -91,62 +71,6 @@ bool overwritesAnInput(const std::filesystem::path &target, const std::vector<st
         }
     }
     return false;
-}
-
-// A fresh name beside the target for the file being written, so that no
-// existing file (or link) named like it is written through or removed.
-bool temporaryName(const std::filesystem::path &target, std::filesystem::path &temp,
-                   std::string &error) {
-    for (int i = 0; i < 100; ++i) {
-        temp = target;
-        temp += i == 0 ? std::string(".tmp") : ".tmp" + std::to_string(i);
-        std::error_code ec;
-        const auto st = std::filesystem::symlink_status(temp, ec);
-        if (st.type() == std::filesystem::file_type::not_found)
-            return true;
-    }
-    error = target.u8string() + ": no free name for a temporary file beside it";
-    return false;
-}
-
-// Writes through a temporary file beside the target and renames it, so that
-// a failed run never leaves a partial database.
-bool writeAtomically(const std::filesystem::path &target, const std::string &text,
-                     std::string &error) {
-    std::filesystem::path temp;
-    if (!temporaryName(target, temp, error))
-        return false;
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            error = temp.u8string() + ": cannot create";
-            return false;
-        }
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            std::filesystem::remove(temp, ignored);
-            error = temp.u8string() + ": cannot write";
-            return false;
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temp, target, ec);
-    if (ec && std::filesystem::is_regular_file(std::filesystem::symlink_status(target))) {
-        // Some platforms do not rename over an existing file.
-        std::error_code ignored;
-        std::filesystem::remove(target, ignored);
-        ec.clear();
-        std::filesystem::rename(temp, target, ec);
-    }
-    if (ec) {
-        std::error_code ignored;
-        std::filesystem::remove(temp, ignored);
-        error = target.u8string() + ": cannot replace: " + ec.message();
-        return false;
-    }
-    return true;
 }
 
 int convert(const std::string &manifestPath, const std::string &outputPath, std::string dataDir,
