@@ -981,9 +981,10 @@ std::string badDate(const std::string &text) {
            "' (use 2001, 2001Q3, 2001-07, 2001-07-15 or a period date such as 20013)";
 }
 
+// Refused before the library is called: neither path is a regular file.
 std::string noDatabase(const std::string &name) {
-    return "cannot open database '" + name + "' (status 10; no file " +
-           fs::absolute(name).string() + " or " + fs::absolute(name + ".tqvdb").string() + ")";
+    return "cannot open database '" + name + "': no regular file that can be read at " + name +
+           " or " + name + ".tqvdb";
 }
 
 std::string unknownFrequency(const std::string &text) {
@@ -1004,16 +1005,11 @@ const BadInput kBadInputs[] = {
     {"MissingValue", {"fetch", "ECON.tqvdb:UKGAS", "--from"}, 2, "option --from needs a value"},
     {"NotDatabaseAndCode", {"info", "UKGAS"}, 2, "'UKGAS' is not DATABASE:CODE"},
     {"OptionOfAnotherCommand", {"codes", "ECON.tqvdb", "--csv"}, 2, "codes does not take --csv"},
-    {"UnknownDatabase",
-     {"codes", "NOSUCH.tqvdb"},
-     1,
-     "cannot open database 'NOSUCH.tqvdb': no regular file that can be read at NOSUCH.tqvdb or "
-     "NOSUCH.tqvdb.tqvdb"},
+    {"UnknownDatabase", {"codes", "NOSUCH.tqvdb"}, 1, noDatabase("NOSUCH.tqvdb")},
     {"UnknownDatabaseOfASeries",
      {"fetch", "ECON.tqvdb:UKGAS", "NOSUCH.tqvdb:X"},
      1,
-     "cannot open database 'NOSUCH.tqvdb': no regular file that can be read at NOSUCH.tqvdb or "
-     "NOSUCH.tqvdb.tqvdb"},
+     noDatabase("NOSUCH.tqvdb")},
     {"UnknownCode",
      {"info", "ECON.tqvdb:UKGAS", "ECON.tqvdb:NOSUCH"},
      1,

@@ -381,7 +381,7 @@ TEST(KovraWindow, APeriodEndingAfterTheYear9999IsRefused) {
         request.frequency = c.frequency;
         const kovra::InfoResult info = kovra::querySeries(*session, series, &request);
         const std::string outcome =
-            failureOf([&] { kovra::requireUsableRange(session->api(), series, info); });
+            failureOf([&] { kovra::requireUsableRange(session->api(), series, info, request); });
         EXPECT_EQ(c.failure == nullptr ? "no failure" : c.failure, outcome) << c.frequency;
     }
 }
