@@ -92,7 +92,7 @@ def _is_pandas_frequency(text):
 
 def _unknown(freq):
     return KovrapArgumentError(
-        None, "unknown frequency %r (use annual, quarterly, monthly, weekly, weekly-mon .. "
+        None, "unknown frequency '%s' (use annual, quarterly, monthly, weekly, weekly-mon .. "
               "weekly-sun, daily, business, lowest, a pandas alias such as 'Q' or 'W-FRI', or a "
               "code)" % (freq,))
 

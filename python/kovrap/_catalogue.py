@@ -64,7 +64,7 @@ def listing_capacity(host, database, path):
         return max(sizes) + 1 if not host.direct else max(max(sizes) + 1, DIRECT_FLOOR)
     if host.direct:
         return DIRECT_FLOOR
-    raise KovrapLookupError(None, "cannot open database '%s': no readable file %s or %s"
+    raise KovrapLookupError(None, "cannot open database '%s': no regular file that can be read at %s or %s"
                                   % (shown(database), path, path + ".tqvdb"))
 
 

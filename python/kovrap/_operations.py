@@ -119,7 +119,7 @@ def combine(requests, maths, advances):
     ops = []
     for name, m, a in zip(requests.names, maths, advances):
         if m is not None and a is not None:
-            raise KovrapArgumentError(None, "%s has both a math operation and an advanced count"
+            raise KovrapArgumentError(None, "%s has both a math operation and an advanced count: give one, not both"
                                       % name)
         ops.append(a if a is not None else m)
     return ops

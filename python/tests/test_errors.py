@@ -17,7 +17,7 @@ F = kovrap.KovrapError
 # (series, keyword arguments, error class, status, message pattern)
 FETCH_ERRORS = [
     ("NOSUCH:UKGAS", {}, L, None,
-     r"^cannot open database 'NOSUCH': no readable file .*tqvdata/NOSUCH or "
+     r"^cannot open database 'NOSUCH': no regular file that can be read at .*tqvdata/NOSUCH or "
      r".*tqvdata/NOSUCH\.tqvdb$"),
     ("ECON:NOSUCH", {}, L, 1, r"^unknown series ECON:NOSUCH$"),
     (["ECON:NOSUCH", "ECON:UKGAS", "ECON:NOPE"], {}, L, 1,
@@ -94,7 +94,7 @@ def _fetch_in_worker(library, data_dir, name):
 
 
 def test_errors_of_the_other_calls(kv, data_dir):
-    with pytest.raises(L, match=r"^cannot open database 'NOSUCH': no readable file %s" %
+    with pytest.raises(L, match=r"^cannot open database 'NOSUCH': no regular file that can be read at %s" %
                        re.escape(str(data_dir / "NOSUCH"))):
         kv.codes("NOSUCH")
     with pytest.raises(L, match=r"^cannot open database 'NOSUCH'"):

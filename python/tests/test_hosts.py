@@ -50,8 +50,13 @@ def field(row, name, data_dir):
 def shown_period(period):
     """A period as the table writes it: weeks and days by their last day."""
     if period.freqstr.startswith(("W", "D", "B")):
-        return str(period.asfreq("D", how="end"))
-    return str(period)
+        day = period.asfreq("D", how="end")
+        return "%04d-%02d-%02d" % (day.year, day.month, day.day)
+    if period.freqstr.startswith("Q"):
+        return "%04dQ%d" % (period.year, period.quarter)
+    if period.freqstr.startswith("M"):
+        return "%04d-%02d" % (period.year, period.month)
+    return "%04d" % period.year
 
 
 def escaped(text):
