@@ -122,8 +122,9 @@ code_buffer_bytes <- function(con, database, shown_as) {
   if (all(sizes < 0)) {
     what <- ifelse(sizes == -1, "nothing there",
                    ifelse(sizes == -2, "not a regular file", "not readable"))
-    kv_abort(sprintf("cannot open database '%s': no readable database file (tried %s)",
-                     shown(shown_as), paste(sprintf("%s: %s", files, what), collapse = "; ")),
+    kv_abort(sprintf("cannot open database '%s': no regular file that can be read at %s (%s)",
+                     shown(shown_as), paste(files, collapse = " or "),
+                     paste(sprintf("%s: %s", files, what), collapse = "; ")),
              "database")
   }
   max(sizes) + 1

@@ -26,7 +26,7 @@ test_that("listings are sized by the files the library could open, or refused", 
   refused <- function(name) {
     condition <- condition_of(kv_codes(con, name))
     expect_s3_class(condition, "kovrap_lookup_error")
-    expect_match(conditionMessage(condition), "no readable database file", fixed = TRUE)
+    expect_match(conditionMessage(condition), "no regular file that can be read at", fixed = TRUE)
     expect_match(conditionMessage(condition), file.path(folder, name), fixed = TRUE)
     condition
   }

@@ -65,6 +65,7 @@ check_info <- function(info, parts, id) {
 check_value <- function(x, check, id) {
   parts <- regmatches(check, regexec("^(.*)@([^=@]*)=(.*)$", check))[[1L]]
   expect_length(parts, 4L)
+  parts[[4L]] <- unescape(parts[[4L]], "")
   if (is.data.frame(x)) return(check_info(x, parts, id))
   column <- parts[[2L]]
   values <- if (is.null(dim(x))) as.numeric(x) else {
