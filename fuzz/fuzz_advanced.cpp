@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr double kMissing = 1e9;
+constexpr double kMissing = KOVRAP_MISSING;
 constexpr double kBefore = -3.25; // every slot of the row before the call
 constexpr int kPeriodCounts = 7;  // the window, two disjoint tests, four segments
 // The first count sizes the scratch array that the library fills: the
@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
 
     // One request's arrays and its row, each exactly sized on the heap.
-    const std::unique_ptr<int[]> transformCode(new int[1]{1792});
+    const std::unique_ptr<int[]> transformCode(new int[1]{KOVRAP_ADVANCED_WINDOWED});
     const std::unique_ptr<int[]> paramB(new int[1]{4});
     const std::unique_ptr<int[]> paramA(new int[1]{lowerLimit});
     const std::unique_ptr<int[]> spanEnd(new int[1]{upperLimit});
@@ -80,7 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const int result = ZOZurevAdvancedCount(direct ? 1 : 0, &transforms, 0, windowStart, windowEnd,
                                             startDate, endDate, frequency, row.get(), obsPerSeries);
 
-    FUZZ_CHECK(result == 0 || result == 834 || result == 835 || result == 836 ||
+    FUZZ_CHECK(result == 0 || result == KOVRAP_STATUS_TOO_FEW_PERIODS ||
+               result == KOVRAP_STATUS_SEGMENTS_MISMATCH || result == KOVRAP_STATUS_NO_MEMORY ||
                (countStatus != 0 && result == countStatus));
     FUZZ_CHECK(status[0] == -1);
     if (result != 0) {
