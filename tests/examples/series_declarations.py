@@ -6,14 +6,16 @@ it passes and the exports it calls. Each of them must be the package's.
 """
 
 import ctypes
-import importlib.util
+import importlib.machinery
 import sys
+import types
 
 
 def module_from(path, name):
-    spec = importlib.util.spec_from_file_location(name, path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    """The file run as a module of its own, outside the package."""
+    module = types.ModuleType(name)
+    module.__file__ = path
+    importlib.machinery.SourceFileLoader(name, path).exec_module(module)
     return module
 
 
