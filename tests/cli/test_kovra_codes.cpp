@@ -7,6 +7,7 @@
 // library that is not Kovrap, and periods past the year 9999.
 #include "args.h"
 #include "failure.h"
+#include "kovra_session.h"
 #include "session.h"
 
 #include <gtest/gtest.h>
@@ -89,18 +90,6 @@ class Scratch {
     }
     fs::path path_;
 };
-
-// A session on the library built beside the test.
-std::unique_ptr<kovra::Session> openSession() {
-    kovra::Options options;
-    options.library = KOVRAP_LIBRARY_PATH;
-    try {
-        return std::make_unique<kovra::Session>(options);
-    } catch (const kovra::Failure &f) {
-        ADD_FAILURE() << f.message;
-        return nullptr;
-    }
-}
 
 std::string failureOf(const std::function<void()> &run) {
     try {

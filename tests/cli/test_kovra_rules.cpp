@@ -5,6 +5,7 @@
 #include "aggregation.h"
 #include "args.h"
 #include "failure.h"
+#include "kovra_session.h"
 #include "session.h"
 
 #include <gtest/gtest.h>
@@ -14,17 +15,6 @@
 #include <vector>
 
 namespace {
-
-std::unique_ptr<kovra::Session> openSession() {
-    kovra::Options options;
-    options.library = KOVRAP_LIBRARY_PATH;
-    try {
-        return std::make_unique<kovra::Session>(options);
-    } catch (const kovra::Failure &f) {
-        ADD_FAILURE() << f.message;
-        return nullptr;
-    }
-}
 
 TEST(KovraNames, SplitAtTheFirstColonAfterADrive) {
     const struct {
