@@ -248,6 +248,30 @@ def periods_of(ymd, code):
     return days.asfreq(FREQUENCIES[code][1])
 
 
+_MONTH_DAYS = np.array([31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31])
+# Months per period of the frequencies whose periods are whole months.
+_MONTHS = {10: 12, 30: 3, 40: 1}
+
+
+def period_ordinals(ymd, code):
+    """The ordinals of periods_of(ymd, code), for whole arrays at once: from
+    the date's digits for years, quarters and months when every date is a
+    real one of the years 1 to 9999, as day counts for days."""
+    if code == 60:
+        return day_ordinals(ymd)
+    ymd = np.asarray(ymd)
+    if code in _MONTHS and ymd.size:
+        year, rest = np.divmod(ymd, 10000)
+        month, day = np.divmod(rest, 100)
+        if year.min() >= 1 and year.max() <= 9999 and month.min() >= 1 and \
+                month.max() <= 12 and day.min() >= 1:
+            leap = (year % 4 == 0) & ((year % 100 != 0) | (year % 400 == 0))
+            if (day <= _MONTH_DAYS[month - 1] + (leap & (month == 2))).all():
+                months = (year.astype(np.int64) - 1970) * 12 + month - 1
+                return months // _MONTHS[code]
+    return periods_of(ymd, code).asi8
+
+
 def index_from_dates(dates, code):
     """A PeriodIndex from calendar dates, one Period per date."""
     return pd.PeriodIndex(periods_of(dates, code))

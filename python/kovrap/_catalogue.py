@@ -1,9 +1,11 @@
 """The catalogue: a database's codes, and the information query that info()
 and the common range share."""
 
+import codecs
 import ctypes
 import os
 import stat
+import sys
 import warnings
 from ctypes import byref, c_int
 
@@ -191,14 +193,38 @@ class TextColumn:
         return self.pointers.ctypes.data_as(native.TextArray)
 
     def texts(self, encoding):
-        """The column's texts, each up to its first NUL, decoded as one block."""
-        raw = self.bytes.view("S%d" % self.bytes.shape[1]).ravel().tolist()
-        if _ascii_compatible(encoding):
-            texts = b"\0".join(raw).decode(encoding, "replace").split("\0")
-            if len(texts) == len(raw):
-                return np.array(texts, dtype=object)
-        return np.array([b.split(b"\0", 1)[0].decode(encoding, "replace") for b in raw],
-                        dtype=object)
+        """The column's texts, each up to its first NUL, as an object array.
+        An empty text is "" without decoding; where the encoding reads each
+        text on its own terms, only the rows that hold a text are decoded."""
+        n = self.bytes.shape[0]
+        column = _filled(n, "")
+        rows = np.flatnonzero(self.bytes[:, 0])
+        if rows.size == n or (rows.size and not _stateless(encoding)):
+            column[:] = _decoded(self.bytes, encoding)
+        elif rows.size:
+            column[rows] = _decoded(self.bytes[rows], encoding)
+        return column
+
+
+def _decoded(bytes_, encoding):
+    """The texts of rows of NUL-ended bytes, decoded as one block where the
+    encoding allows, in an object array."""
+    raw = bytes_.view("S%d" % bytes_.shape[1]).ravel().tolist()
+    if _ascii_compatible(encoding):
+        texts = b"\0".join(raw).decode(encoding, "replace").split("\0")
+        if len(texts) == len(raw):
+            return _objects(texts)
+    return _objects([b.split(b"\0", 1)[0].decode(encoding, "replace") for b in raw])
+
+
+def _objects(items):
+    """A list as an object array, element for element."""
+    try:
+        return np.fromiter(items, dtype=object, count=len(items))
+    except ValueError:  # a numpy before 1.23 makes no object array from an iterator
+        column = np.empty(len(items), dtype=object)
+        column[:] = items
+        return column
 
 
 def _ascii_compatible(encoding):
@@ -206,6 +232,20 @@ def _ascii_compatible(encoding):
         return "az09 ".encode(encoding) == b"az09 "
     except (LookupError, UnicodeError):
         return False
+
+
+def _stateless(encoding):
+    """Whether the encoding decodes each byte by itself (UTF-8 each
+    sequence), so that a text reads the same decoded alone or after others."""
+    try:
+        decoder = codecs.lookup(encoding)
+    except LookupError:
+        return False
+    if decoder.name in ("utf-8", "ascii", "iso8859-1"):
+        return True
+    module = sys.modules.get(getattr(type(getattr(decoder.decode, "__self__", None)),
+                                     "__module__", ""))
+    return hasattr(module, "decoding_table") or hasattr(module, "decoding_map")
 
 
 def status_text(host, k):
@@ -217,25 +257,33 @@ def _integers(values, missing):
     return pd.arrays.IntegerArray(np.asarray(values, dtype=np.int64), missing)
 
 
+def _filled(n, value):
+    """An object column of one value: the value itself in every row, not a
+    copy of it per row."""
+    column = np.empty(n, dtype=object)
+    column.fill(value)
+    return column
+
+
 def info(host, requests):
     answer = query(host, requests, True)
     n = len(requests)
     frequency = answer["frequency"]
     status_list = answer["status_list"]
+    first_dates, last_dates = answer["first"], answer["last"]
     ok = status_list < 0
-    has_range = ok & (answer["first"] > 0) & (answer["last"] > 0)
+    all_ok = bool(ok.all())
+    has_range = ok & (first_dates > 0) & (last_dates > 0)
     known = np.unique(frequency[ok]).tolist()
     periods = np.zeros(n, dtype=np.int64)
-    aliases = np.full(n, None, dtype=object)
+    aliases = _filled(n, None)
     one = len(known) == 1 and known[0] in cal.FREQUENCIES
     if one:
         # One frequency: the first and last periods as a column of its own dtype.
-        nat = pd.arrays.PeriodArray(np.full(n, pd.NaT.value, dtype=np.int64),
-                                    freq=cal.offset_of(known[0]))
-        first, last = nat.copy(), nat.copy()
+        first = np.full(n, pd.NaT.value, dtype=np.int64)
+        last = first.copy()
     else:
-        first = np.full(n, None, dtype=object)
-        last = np.full(n, None, dtype=object)
+        first, last = _filled(n, None), _filled(n, None)
     for code in known:
         if code not in cal.FREQUENCIES:
             continue
@@ -244,37 +292,37 @@ def info(host, requests):
         rows = np.flatnonzero(has_range & (frequency == code))
         if not rows.size:
             continue
-        if (answer["first"][rows] > cal.LAST_DAY).any() or \
-                (answer["last"][rows] > cal.LAST_DAY).any():
-            k = rows[(answer["first"][rows] > cal.LAST_DAY) |
-                     (answer["last"][rows] > cal.LAST_DAY)][0]
+        starts, ends = first_dates[rows], last_dates[rows]
+        beyond = (starts > cal.LAST_DAY) | (ends > cal.LAST_DAY)
+        if beyond.any():
             raise KovrapArgumentError(None, "%s has a period date beyond the year 9999" % (
-                shown(requests.names[k]),))
-        starts = cal.periods_of(answer["first"][rows], code)
-        ends = cal.periods_of(answer["last"][rows], code)
+                shown(requests.names[rows[beyond][0]]),))
+        starts, ends = cal.period_ordinals(starts, code), cal.period_ordinals(ends, code)
         if one:
             first[rows], last[rows] = starts, ends
         else:
-            first[rows], last[rows] = starts.astype(object), ends.astype(object)
-        periods[rows] = ends.asi8 - starts.asi8 + 1
-    if ok.all():
-        status = np.full(n, "ok", dtype=object)
+            offset = cal.offset_of(code)
+            first[rows] = pd.arrays.PeriodArray(starts, freq=offset).astype(object)
+            last[rows] = pd.arrays.PeriodArray(ends, freq=offset).astype(object)
+        periods[rows] = ends - starts + 1
+    if one:
+        offset = cal.offset_of(known[0])
+        first = pd.arrays.PeriodArray(first, freq=offset)
+        last = pd.arrays.PeriodArray(last, freq=offset)
+    if all_ok:
+        status = _filled(n, "ok")
     else:
         status = np.array([status_text(host, k) if k >= 0 else "ok"
                            for k in status_list.tolist()], dtype=object)
-    # The object columns as one block made here, the others added to it:
-    # pandas then has nothing to gather into blocks of its own.
-    texts = np.empty((len(TEXTS) + 2, n), dtype=object)
-    texts[0], texts[1] = status, aliases
-    for row, column in enumerate(answer["texts"], 2):
-        texts[row] = column.texts(host.encoding)
-    texts[2:, ~ok] = None
-    frame = pd.DataFrame(texts.T, columns=["status", "freq"] + list(TEXTS),
-                         index=pd.Index(requests.names, name="series"), copy=False)
-    added = [("frequency", 1, _integers(frequency, ~ok)), ("first", 3, first),
-             ("last", 4, last), ("periods", 5, _integers(periods, ~has_range))]
-    added += [(name, 6 + a, _integers(column, ~ok))
-              for a, (name, column) in enumerate(zip(ATTRIBUTES, answer["attributes"]))]
-    for name, position, values in added:
-        frame.insert(position, name, values)
-    return frame
+    failed = ~ok
+    columns = {"status": status, "frequency": _integers(frequency, failed), "freq": aliases,
+               "first": first, "last": last, "periods": _integers(periods, ~has_range)}
+    columns.update((name, _integers(column, failed))
+                   for name, column in zip(ATTRIBUTES, answer["attributes"]))
+    for name, column in zip(TEXTS, answer["texts"]):
+        texts = column.texts(host.encoding)
+        if not all_ok:
+            texts[failed] = None
+        columns[name] = texts
+    # The columns in one go: each is one block of its own, nothing to insert.
+    return pd.DataFrame(columns, index=pd.Index(requests.names, name="series"), copy=False)

@@ -44,7 +44,7 @@ class Requests:
     of a tuple: DATABASE:CODE), databases, codes, the paths the library
     opens. Built with one pass in C per list wherever it can."""
 
-    __slots__ = ("names", "databases", "codes", "paths", "encoding", "direct", "_codes")
+    __slots__ = ("names", "databases", "_code_list", "paths", "encoding", "direct", "_codes")
 
     def __init__(self, series, direct, encoding, path_of):
         if isinstance(series, (str, tuple)):
@@ -58,12 +58,12 @@ class Requests:
             raise KovrapArgumentError(None, "no series given")
         fast = _one_database(series, encoding) if set(map(type, series)) == {str} else None
         if fast is not None:
-            database, codes, block = fast
-            self.names, self.databases, self.codes = series, [database] * len(series), codes
+            database, block = fast
+            self.names, self.databases, self._code_list = series, [database] * len(series), None
             self.paths = [path_of(database)] * len(series)
             self.encoding, self.direct, self._codes = encoding, direct, block
             # A comma in a direct code is refused by the general path.
-            if not direct or "," not in "".join(codes):
+            if not direct or b"," not in block.block:
                 return
         self._codes = None
         if set(map(type, series)) == {str}:
@@ -109,6 +109,17 @@ class Requests:
         self.paths = list(map(paths.__getitem__, databases))
         self.encoding, self.direct = encoding, direct
 
+    @property
+    def codes(self):
+        """The codes as text; those of the fast path decoded only when asked."""
+        if self._code_list is None:
+            self._code_list = self._codes.block[:-1].decode(self.encoding).split("\0")
+        return self._code_list
+
+    @codes.setter
+    def codes(self, codes):
+        self._code_list = codes
+
     def __len__(self):
         return len(self.names)
 
@@ -139,8 +150,8 @@ class Requests:
 def _one_database(names, encoding):
     """The common case at the speed of a few passes over the bytes of all
     names together: plain names of one database, each a code of at most 9
-    bytes, without control characters. Gives (database, codes, code Texts),
-    or None for anything else, which the general path reads (and refuses)."""
+    bytes, without control characters. Gives (database, code Texts), or
+    None for anything else, which the general path reads (and refuses)."""
     first = names[0]
     if _DRIVE.match(first):
         return None
@@ -155,7 +166,8 @@ def _one_database(names, encoding):
     view = np.frombuffer(joined, dtype=np.uint8)
     ends = np.flatnonzero(view == 0)
     n = len(names)
-    if ends.size != n - 1 or _CONTROL_BYTES[view].any():
+    # No control byte but the separators.
+    if ends.size != n - 1 or np.count_nonzero(view < 0x20) != n - 1 or (view == 0x7f).any():
         return None
     starts = np.empty(n, dtype=np.intp)
     starts[0] = 0
@@ -167,28 +179,23 @@ def _one_database(names, encoding):
     lengths = stops - starts - width
     if lengths.min() < 1 or lengths.max() > MAX_CODE:
         return None
-    # Every name starts with the same database and its colon.
-    heads = view[starts[:, None] + np.arange(width)]
-    if not (heads == np.frombuffer(prefix, dtype=np.uint8)).all():
-        return None
-    # The codes' block: each code and its NUL, the heads left out.
+    # Every name starts with the database and its colon, compared a byte
+    # of the head at a time for all names; the codes' block is the names
+    # without their heads, each code ended by its NUL.
     keep = np.ones(view.size + 1, dtype=bool)
-    keep[(starts[:, None] + np.arange(width)).ravel()] = False
+    for k, byte in enumerate(prefix):
+        heads = starts + k
+        if (view[heads] != byte).any():
+            return None
+        keep[heads] = False
     block = np.append(view, np.uint8(0))[keep].tobytes()
-    codes = block[:-1].decode(encoding).split("\0")
     texts = object.__new__(Texts)
     texts.block, texts.owner = block, None
     texts.view = np.frombuffer(block, dtype=np.uint8)
     offsets = np.zeros(n, dtype=np.uintp)
     np.cumsum(lengths[:-1] + 1, out=offsets[1:])
     texts.pointers = offsets + np.uintp(texts.view.ctypes.data)
-    return database, codes, texts
-
-
-# Bytes that refuse a name: the control characters other than the separator.
-_CONTROL_BYTES = np.zeros(256, dtype=bool)
-_CONTROL_BYTES[1:0x20] = True
-_CONTROL_BYTES[0x7f] = True
+    return database, texts
 
 
 class Texts:

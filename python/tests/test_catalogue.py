@@ -6,6 +6,7 @@ import subprocess
 import sys
 import warnings
 
+import numpy as np
 import pandas as pd
 import pytest
 
@@ -210,3 +211,87 @@ def test_common_range_chooses_the_window_and_names_what_it_sets_aside(kv):
                               end="1961Q2")
     assert (str(coarser.start), str(coarser.end), coarser.count) == ("1960Q1", "1961Q2", 6)
     assert coarser.set_aside == {"ECON:NILE": "ECON:NILE is annual, coarser than quarterly"}
+
+
+# (encoding, the texts of one column, None for a row the library left alone)
+TEXT_COLUMNS = [
+    ("utf-8", [b"", b"", b"", b""]),
+    ("utf-8", [b"percent", b"", b"Z\xc3\xbcrich \xe2\x82\xac", b""]),
+    ("utf-8", [b"a" * 9, b"caf\xe9", b"\xe2\x82", b"x"]),
+    ("latin-1", [b"", b"caf\xe9", b"", b"\xff\xfe"]),
+    ("cp1252", [b"\x80 \x81", b"", b"", b""]),
+    ("ascii", [b"plain", b"", b"\xc3\xa9", b""]),
+    ("shift_jis", [b"", "\u65e5\u672c".encode("shift_jis"), b"", b"\x82"]),
+    ("utf-16", [b"", "ab".encode("utf-16-le"), b"", b""]),
+    ("cp037", [b"", "EBCDIC".encode("cp037"), b"", b""]),
+    ("utf-8", [b"ab\0cd", b"\0junk", b"", b"full\0"]),
+]
+
+
+@pytest.mark.parametrize("encoding,rows", TEXT_COLUMNS)
+def test_a_text_column_reads_each_text_up_to_its_nul(encoding, rows):
+    column = _catalogue.TextColumn(len(rows), 12)
+    for k, raw in enumerate(rows):
+        column.bytes[k, :len(raw)] = np.frombuffer(raw, dtype=np.uint8)
+    texts = column.texts(encoding)
+    # Each text on its own: its bytes to the first NUL, decoded with
+    # "replace"; an empty text is "".
+    expected = [raw.split(b"\0", 1)[0].decode(encoding, "replace") for raw in rows]
+    assert texts.dtype == object and list(texts) == expected
+    assert all(type(t) is str for t in texts)
+
+
+def test_info_texts_of_every_kind_of_column(library, tmp_path, monkeypatch):
+    # text1 in every row, text5 in some (Latin-1 among them), text7 in none.
+    blocks = []
+    for k in range(6):
+        extra = "text1 unit%d\n" % k
+        if k % 3 == 1:
+            extra += "text5 caf\u00e9 %d\n" % k
+        blocks.append("series C%d\nfrequency 40\nrange 200001 200012\nattributes 1 0 0 0 0 1\n"
+                      "%svalues\n%s\nend\n" % (k, extra, " ".join(["1"] * 12)))
+    (tmp_path / "T.tqvdb").write_bytes(("TQVDB 1\ndatabase T\n" + "".join(blocks)).encode(
+        "latin-1"))
+    names = ["T:C%d" % k for k in range(6)]
+    for encoding, cafe in (("latin-1", "caf\u00e9"), ("utf-8", "caf\ufffd")):
+        frame = kovrap.Kovrap(library=library, data_dir=tmp_path, encoding=encoding).info(names)
+        assert list(frame["text1"]) == ["unit%d" % k for k in range(6)]
+        assert list(frame["text5"]) == ["%s %d" % (cafe, k) if k % 3 == 1 else ""
+                                        for k in range(6)]
+        assert list(frame["text7"]) == [""] * 6
+    # A series the library sorted into a status list has no texts at all.
+    original = _catalogue.query
+
+    def sorted_into_list_6(*arguments):
+        answer = original(*arguments)
+        answer["status_list"][[1, 4]] = 6
+        return answer
+
+    monkeypatch.setattr(_catalogue, "query", sorted_into_list_6)
+    frame = kovrap.Kovrap(library=library, data_dir=tmp_path, encoding="latin-1").info(names)
+    assert list(frame["status"]) == ["ok", "other status", "ok", "ok", "other status", "ok"]
+    assert list(frame["text5"]) == ["", None, "", "", None, ""]
+    assert list(frame["text1"]) == ["unit0", None, "unit2", "unit3", None, "unit5"]
+
+
+INFO_COLUMNS = ["status", "frequency", "freq", "first", "last", "periods", "attribute1",
+                "attribute2", "attribute3", "attribute4", "attribute5", "attribute6", "text1",
+                "text2", "text3", "text4", "text5", "text6", "text7"]
+
+
+@pytest.mark.parametrize("names,periods", [
+    (["ECON:CO2", "ECON:MDEATHS", "ECON:CPI"], "period[M]"),
+    (["ECON:CO2", "ECON:UKGAS", "ECON:CPI"], "object"),
+])
+def test_info_columns_and_their_types(kv, names, periods):
+    frame = kv.info(names)
+    assert list(frame.columns) == INFO_COLUMNS
+    assert list(frame.index) == names and frame.index.name == "series"
+    types = {c: str(t) for c, t in frame.dtypes.items()}
+    assert types["first"] == types["last"] == periods
+    assert {types[c] for c in ["frequency", "periods"] + INFO_COLUMNS[6:12]} == {"Int64"}
+    assert {types[c] for c in ["status", "freq"] + INFO_COLUMNS[12:]} == {"object"}
+    co2 = frame.loc["ECON:CO2"]
+    assert (str(co2["first"]), str(co2["last"]), co2["periods"]) == ("1959-01", "1997-12", 468)
+    # A series without observations has neither periods nor a count of them.
+    assert pd.isna(frame.loc["ECON:CPI", "first"]) and pd.isna(frame.loc["ECON:CPI", "periods"])
