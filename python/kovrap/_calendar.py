@@ -248,9 +248,14 @@ def periods_of(ymd, code):
     return days.asfreq(FREQUENCIES[code][1])
 
 
-_MONTH_DAYS = np.array([31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31])
+# The longest each month can be, February of a leap year.
+_MONTH_DAYS = np.array([31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31], dtype=np.intc)
 # Months per period of the frequencies whose periods are whole months.
 _MONTHS = {10: 12, 30: 3, 40: 1}
+
+
+def _leap(year):
+    return (year % 4 == 0) & ((year % 100 != 0) | (year % 400 == 0))
 
 
 def period_ordinals(ymd, code):
@@ -264,11 +269,12 @@ def period_ordinals(ymd, code):
         year, rest = np.divmod(ymd, 10000)
         month, day = np.divmod(rest, 100)
         if year.min() >= 1 and year.max() <= 9999 and month.min() >= 1 and \
-                month.max() <= 12 and day.min() >= 1:
-            leap = (year % 4 == 0) & ((year % 100 != 0) | (year % 400 == 0))
-            if (day <= _MONTH_DAYS[month - 1] + (leap & (month == 2))).all():
-                months = (year.astype(np.int64) - 1970) * 12 + month - 1
-                return months // _MONTHS[code]
+                month.max() <= 12 and day.min() >= 1 and \
+                not (day > _MONTH_DAYS.take(month - 1)).any():
+            february_29 = (day == 29) & (month == 2)
+            if not february_29.any() or _leap(year[february_29]).all():
+                months = (year.astype(np.int64) - 1970) * 12 + (month - 1)
+                return months // _MONTHS[code] if code != 40 else months
     return periods_of(ymd, code).asi8
 
 

@@ -186,7 +186,8 @@ class TextColumn:
 
     def __init__(self, n, width):
         self.bytes = np.zeros((n, width), dtype=np.uint8)
-        self.pointers = self.bytes.ctypes.data + np.arange(n, dtype=np.uintp) * np.uintp(width)
+        start = self.bytes.ctypes.data
+        self.pointers = np.arange(start, start + n * width, width, dtype=np.uintp)
 
     @property
     def argument(self):
@@ -274,7 +275,10 @@ def info(host, requests):
     ok = status_list < 0
     all_ok = bool(ok.all())
     has_range = ok & (first_dates > 0) & (last_dates > 0)
-    known = np.unique(frequency[ok]).tolist()
+    if all_ok and (frequency == frequency[0]).all():
+        known = [int(frequency[0])]
+    else:
+        known = np.unique(frequency[ok]).tolist()
     periods = np.zeros(n, dtype=np.int64)
     aliases = _filled(n, None)
     one = len(known) == 1 and known[0] in cal.FREQUENCIES
@@ -287,16 +291,18 @@ def info(host, requests):
     for code in known:
         if code not in cal.FREQUENCIES:
             continue
-        rows = np.flatnonzero(ok & (frequency == code))
-        aliases[rows] = cal.alias_of(code)
-        rows = np.flatnonzero(has_range & (frequency == code))
-        if not rows.size:
-            continue
+        member = ok & (frequency == code)
+        aliases[member] = cal.alias_of(code)
+        member &= has_range
+        # Every row alike, the common case: whole columns, no row lists.
+        rows = slice(None) if member.all() else np.flatnonzero(member)
         starts, ends = first_dates[rows], last_dates[rows]
+        if not starts.size:
+            continue
         beyond = (starts > cal.LAST_DAY) | (ends > cal.LAST_DAY)
         if beyond.any():
             raise KovrapArgumentError(None, "%s has a period date beyond the year 9999" % (
-                shown(requests.names[rows[beyond][0]]),))
+                shown(requests.names[np.flatnonzero(member)[np.argmax(beyond)]]),))
         starts, ends = cal.period_ordinals(starts, code), cal.period_ordinals(ends, code)
         if one:
             first[rows], last[rows] = starts, ends
@@ -325,4 +331,5 @@ def info(host, requests):
             texts[failed] = None
         columns[name] = texts
     # The columns in one go: each is one block of its own, nothing to insert.
-    return pd.DataFrame(columns, index=pd.Index(requests.names, name="series"), copy=False)
+    return pd.DataFrame(columns, index=pd.Index(_objects(requests.names), name="series"),
+                        copy=False)

@@ -44,7 +44,8 @@ class Requests:
     of a tuple: DATABASE:CODE), databases, codes, the paths the library
     opens. Built with one pass in C per list wherever it can."""
 
-    __slots__ = ("names", "databases", "_code_list", "paths", "encoding", "direct", "_codes")
+    __slots__ = ("names", "databases", "_code_list", "paths", "encoding", "direct", "_codes",
+                 "_unique")
 
     def __init__(self, series, direct, encoding, path_of):
         if isinstance(series, (str, tuple)):
@@ -56,17 +57,19 @@ class Requests:
         series = list(series)
         if not series:
             raise KovrapArgumentError(None, "no series given")
-        fast = _one_database(series, encoding) if set(map(type, series)) == {str} else None
+        texts = set(map(type, series)) == {str}
+        fast = _one_database(series, encoding) if texts else None
         if fast is not None:
             database, block = fast
             self.names, self.databases, self._code_list = series, [database] * len(series), None
             self.paths = [path_of(database)] * len(series)
             self.encoding, self.direct, self._codes = encoding, direct, block
+            self._unique = [self.paths[0]]
             # A comma in a direct code is refused by the general path.
             if not direct or b"," not in block.block:
                 return
-        self._codes = None
-        if set(map(type, series)) == {str}:
+        self._codes = self._unique = None
+        if texts:
             names = series
             # Mostly plain names: split in C, and again only those with a drive.
             parts = list(map(str.partition, names, itertools.repeat(":")))
@@ -111,9 +114,11 @@ class Requests:
 
     @property
     def codes(self):
-        """The codes as text; those of the fast path decoded only when asked."""
+        """The codes as text; those of the fast path cut from the names only
+        when asked for."""
         if self._code_list is None:
-            self._code_list = self._codes.block[:-1].decode(self.encoding).split("\0")
+            head = len(self.databases[0]) + 1
+            self._code_list = list(map(operator.itemgetter(slice(head, None)), self.names))
         return self._code_list
 
     @codes.setter
@@ -129,14 +134,15 @@ class Requests:
         for field in ("names", "databases", "codes", "paths"):
             values = getattr(self, field)
             setattr(other, field, [values[k] for k in indices])
-        other.encoding, other.direct, other._codes = self.encoding, self.direct, None
+        other.encoding, other.direct, other._codes, other._unique = (
+            self.encoding, self.direct, None, None)
         return other
 
     def arguments(self):
         """The library's request lists: codes, each request's database and
         the databases once each, with the count of those."""
         codes = self._codes if self._codes is not None else Texts.joined(self.codes, self.encoding)
-        unique = list(dict.fromkeys(self.paths))
+        unique = self._unique or list(dict.fromkeys(self.paths))
         databases = Texts([os.fsencode(path) for path in unique])
         if len(unique) == 1:
             db_names = Texts.repeated(databases, len(self))
@@ -159,42 +165,32 @@ def _one_database(names, encoding):
     if not colon or not database:
         return None
     try:
-        joined = "\0".join(names).encode(encoding)
+        joined = ("\0".join(names) + "\0").encode(encoding)
         prefix = (database + ":").encode(encoding)
     except UnicodeError:
         return None
     view = np.frombuffer(joined, dtype=np.uint8)
     ends = np.flatnonzero(view == 0)
     n = len(names)
-    # No control byte but the separators.
-    if ends.size != n - 1 or np.count_nonzero(view < 0x20) != n - 1 or (view == 0x7f).any():
+    # No control byte but the NULs that end the names.
+    if ends.size != n or np.count_nonzero(view < 0x20) != n or (view == 0x7f).any():
         return None
     starts = np.empty(n, dtype=np.intp)
     starts[0] = 0
-    starts[1:] = ends + 1
-    stops = np.empty(n, dtype=np.intp)
-    stops[:-1] = ends
-    stops[-1] = view.size
+    starts[1:] = ends[:-1] + 1
     width = len(prefix)
-    lengths = stops - starts - width
+    lengths = ends - starts - width
     if lengths.min() < 1 or lengths.max() > MAX_CODE:
         return None
-    # Every name starts with the database and its colon, compared a byte
-    # of the head at a time for all names; the codes' block is the names
-    # without their heads, each code ended by its NUL.
-    keep = np.ones(view.size + 1, dtype=bool)
+    # Every name starts with the database and its colon, compared a byte of
+    # the head at a time for all names. The codes stay where they are: the
+    # library reads each from behind its head to the name's NUL.
     for k, byte in enumerate(prefix):
-        heads = starts + k
-        if (view[heads] != byte).any():
+        if (view[starts + k] != byte).any():
             return None
-        keep[heads] = False
-    block = np.append(view, np.uint8(0))[keep].tobytes()
     texts = object.__new__(Texts)
-    texts.block, texts.owner = block, None
-    texts.view = np.frombuffer(block, dtype=np.uint8)
-    offsets = np.zeros(n, dtype=np.uintp)
-    np.cumsum(lengths[:-1] + 1, out=offsets[1:])
-    texts.pointers = offsets + np.uintp(texts.view.ctypes.data)
+    texts.block, texts.view, texts.owner = joined, view, None
+    texts.pointers = (starts + width).astype(np.uintp) + np.uintp(view.ctypes.data)
     return database, texts
 
 

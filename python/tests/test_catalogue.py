@@ -295,3 +295,22 @@ def test_info_columns_and_their_types(kv, names, periods):
     assert (str(co2["first"]), str(co2["last"]), co2["periods"]) == ("1959-01", "1997-12", 468)
     # A series without observations has neither periods nor a count of them.
     assert pd.isna(frame.loc["ECON:CPI", "first"]) and pd.isna(frame.loc["ECON:CPI", "periods"])
+
+
+@pytest.mark.parametrize("names,beyond", [
+    (["ECON:CO2", "ECON:MDEATHS", "ECON:FDEATHS"], 1),
+    # Among series without a range, and of other frequencies.
+    (["ECON:CPI", "ECON:CO2", "ECON:UKGAS", "ECON:MDEATHS"], 3),
+])
+def test_info_refuses_a_date_beyond_the_year_9999(kv, monkeypatch, names, beyond):
+    original = _catalogue.query
+
+    def last_date_too_late(*arguments):
+        answer = original(*arguments)
+        answer["last"][beyond] = 100000131
+        return answer
+
+    monkeypatch.setattr(_catalogue, "query", last_date_too_late)
+    with pytest.raises(kovrap.KovrapArgumentError,
+                       match="^%s has a period date beyond the year 9999$" % names[beyond]):
+        kv.info(names)
