@@ -52,7 +52,12 @@ def alias_of(code):
     """Pandas' alias of a frequency code, as this pandas spells it."""
     if code not in FREQUENCIES:
         return None
-    return pd.Period("2000-01-03", freq=FREQUENCIES[code][1]).freqstr
+    if code not in _ALIASES_OF:
+        _ALIASES_OF[code] = pd.Period("2000-01-03", freq=FREQUENCIES[code][1]).freqstr
+    return _ALIASES_OF[code]
+
+
+_ALIASES_OF = {}  # code -> alias, asked of pandas once
 
 
 def _code_of_offset(offset):
