@@ -2,10 +2,12 @@
 and the common range share."""
 
 import codecs
+import contextlib
 import ctypes
 import os
 import stat
 import sys
+import threading
 import warnings
 from ctypes import byref, c_int
 
@@ -121,9 +123,11 @@ def check_databases(host, requests, indices):
     # Every database opens: the codes themselves are unknown.
 
 
-def query(host, requests, full, range_request=None):
+def query(host, requests, full, range_request=None, text_columns=None):
     """One c_kovraSeriesInfo call. full: every column, else only those the
-    common range reads. range_request: (frequency, start, end)."""
+    common range reads. range_request: (frequency, start, end).
+    text_columns: the code's and the texts' zero-filled TextColumns for a
+    full query, else new ones."""
     n = len(requests)
     codes_, db_names, databases, database_count = requests.arguments()
     counts = _int_column(7)
@@ -131,8 +135,10 @@ def query(host, requests, full, range_request=None):
     status = native.InfoStatusLists(0, _ints(counts), *[_ints(a) for a in lists])
     first, last, frequency = _int_column(n), _int_column(n), _int_column(n)
     attributes = [_int_column(n) if full or a in (0, 5) else None for a in range(6)]
-    texts = [TextColumn(n, w) if full else None for w in native.TEXT_WIDTHS]
-    code_column = TextColumn(n, native.CODE_WIDTH) if full else None
+    if full:
+        code_column, *texts = text_columns or [TextColumn(n, w) for w in TEXT_COLUMN_WIDTHS]
+    else:
+        code_column, texts = None, [None] * len(native.TEXT_WIDTHS)
 
     def pointer(column):
         if column is None:
@@ -180,12 +186,18 @@ def query(host, requests, full, range_request=None):
     return answer
 
 
+TEXT_COLUMN_WIDTHS = (native.CODE_WIDTH,) + native.TEXT_WIDTHS
+
+
 class TextColumn:
     """A text column of the information query: one zero-filled buffer per
     request of the field's width, so that every text ends in NUL."""
 
-    def __init__(self, n, width):
-        self.bytes = np.zeros((n, width), dtype=np.uint8)
+    def __init__(self, n, width, block=None):
+        """block: zero-filled bytes to hold the buffers, else new ones."""
+        if block is None:
+            block = np.zeros(n * width, dtype=np.uint8)
+        self.bytes = block.reshape(n, width)
         start = self.bytes.ctypes.data
         self.pointers = np.arange(start, start + n * width, width, dtype=np.uintp)
 
@@ -205,6 +217,44 @@ class TextColumn:
         elif rows.size:
             column[rows] = _decoded(self.bytes[rows], encoding)
         return column
+
+
+class TextBuffers:
+    """The text columns of info(), kept from one call to the next up to a
+    size. Taking a few megabytes afresh at every call can cost more than the
+    query itself: the heap's top is given back to the system after a call and
+    taken again by the next, a zeroed page at a time. One call uses them at a
+    time; a call meanwhile, or a larger one, gets new ones."""
+
+    LIMIT = 16 << 20  # bytes kept at most: the texts of 75,000 series
+
+    def __init__(self):
+        self._lock = threading.Lock()
+        self._block = np.zeros(0, dtype=np.uint8)
+        self._columns = (0, None)  # (series, the columns over the block)
+
+    @contextlib.contextmanager
+    def columns(self, n):
+        """Zero-filled TextColumns of TEXT_COLUMN_WIDTHS for n series."""
+        size = n * sum(TEXT_COLUMN_WIDTHS)
+        if size > self.LIMIT or not self._lock.acquire(blocking=False):
+            yield [TextColumn(n, w) for w in TEXT_COLUMN_WIDTHS]
+            return
+        try:
+            if self._block.size < size:
+                self._block, self._columns = np.zeros(size, dtype=np.uint8), (0, None)
+            else:
+                self._block[:size].fill(0)
+            if self._columns[0] != n:
+                ends = np.cumsum([0] + [n * w for w in TEXT_COLUMN_WIDTHS]).tolist()
+                self._columns = (n, [TextColumn(n, w, self._block[a:b]) for w, a, b in zip(
+                    TEXT_COLUMN_WIDTHS, ends, ends[1:])])
+            yield self._columns[1]
+        finally:
+            self._lock.release()
+
+
+_TEXT_BUFFERS = TextBuffers()
 
 
 def _decoded(bytes_, encoding):
@@ -267,7 +317,13 @@ def _filled(n, value):
 
 
 def info(host, requests):
-    answer = query(host, requests, True)
+    n = len(requests)
+    with _TEXT_BUFFERS.columns(n) as text_columns:
+        answer = query(host, requests, True, None, text_columns)
+        return _info_frame(host, requests, answer)
+
+
+def _info_frame(host, requests, answer):
     n = len(requests)
     frequency = answer["frequency"]
     status_list = answer["status_list"]

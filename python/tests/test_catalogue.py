@@ -314,3 +314,45 @@ def test_info_refuses_a_date_beyond_the_year_9999(kv, monkeypatch, names, beyond
     with pytest.raises(kovrap.KovrapArgumentError,
                        match="^%s has a period date beyond the year 9999$" % names[beyond]):
         kv.info(names)
+
+
+def test_info_texts_are_whole_from_call_to_call(library, tmp_path, monkeypatch):
+    # Long texts, then none, then more and fewer series: the text buffers
+    # kept between calls hold nothing of an earlier call.
+    texts = {"L%d" % k: ("x" * (75 - k), "unit%d" % k) for k in range(5)}
+    texts.update({"E%d" % k: ("", "") for k in range(5)})
+    blocks = ["series %s\nfrequency 10\nrange 2000 2001\nattributes 1 0 0 0 0 1\n%s%svalues\n1 2\n"
+              "end\n" % (code, "text7 %s\n" % t7 if t7 else "", "text1 %s\n" % t1 if t1 else "")
+              for code, (t7, t1) in texts.items()]
+    (tmp_path / "B.tqvdb").write_text("TQVDB 1\ndatabase B\n" + "".join(blocks))
+    kv = kovrap.Kovrap(library=library, data_dir=tmp_path)
+    calls = [["L0", "L1", "L2"], ["E0", "E1", "E2"], ["L4", "E3", "L3", "E4", "L0"], ["E0", "L1"],
+             ["E1", "E2", "E3"]]
+
+    def check(codes):
+        frame = kv.info(["B:" + c for c in codes])
+        assert list(frame["text7"]) == [texts[c][0] for c in codes]
+        assert list(frame["text1"]) == [texts[c][1] for c in codes]
+
+    for codes in calls:
+        check(codes)
+    # Kept or new, the buffers come zero-filled, whatever was left in them.
+    buffers = _catalogue._TEXT_BUFFERS
+    for n in (3, 3, 2, 4):
+        with buffers.columns(n) as columns:
+            widths = [c.bytes.shape[1] for c in columns]
+            assert widths == [10, 8, 10, 8, 8, 82, 10, 84]
+            assert {len(c.bytes) for c in columns} == {n}
+            assert not any(c.bytes.any() for c in columns)
+            for c in columns:
+                c.bytes[:] = ord("z")
+    # While one call holds the kept buffers, another takes new ones.
+    with buffers.columns(3) as held:
+        with buffers.columns(3) as other:
+            assert not np.shares_memory(held[7].bytes, other[7].bytes)
+        for codes in calls:
+            check(codes)
+    # Beyond the size kept, every call takes new ones.
+    monkeypatch.setattr(_catalogue.TextBuffers, "LIMIT", 100)
+    for codes in calls:
+        check(codes)
