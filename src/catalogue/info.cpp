@@ -130,7 +130,7 @@ class ColumnCopy {
         complete_ = std::find(std::begin(all), std::end(all), nullptr) == std::end(all);
     }
 
-    void operator()(const kovrap::InfoRecord &record, int k) {
+    [[gnu::always_inline]] void operator()(const kovrap::InfoRecord &record, int k) {
         if (complete_)
             copyAll(record, static_cast<std::size_t>(k));
         else
