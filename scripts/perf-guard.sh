@@ -67,22 +67,28 @@ printf '%s\n---\n%s\n' "$null" "$store" | awk '
             one = own["getdata " path " 20000 1 interleaved"]
             many = own["getdata " path " 20000 100 interleaved"]
             twice = own["getdata " path " 40000 1 interleaved"]
-            # Goal 100 instructions; the margin covers other C libraries.
-            check(one <= 120, sprintf("GetData %s: %.1f own instructions per request (at most 120)", path, one))
+            # Goal 100 instructions, met on both paths; the margin covers the
+            # string functions of other C libraries (strchrnul, strcmp).
+            check(one <= 105, sprintf("GetData %s: %.1f own instructions per request (at most 105)", path, one))
             check(many <= 1.5 * one, sprintf("GetData %s: 100 databases %.1f, at most 1.5 x one database", path, many))
             check(twice <= 1.2 * one + 2, sprintf("GetData %s: 40000 requests %.1f, at most 1.2 x 20000", path, twice))
             info = own["info " path " 20000 1 interleaved"]
-            check(info <= 500, sprintf("SeriesInfo %s: %.1f own instructions per request (at most 500)", path, info))
+            # Goal 200, not met: the limits hold what was gained (333 local,
+            # 385 direct, from 823 and 868), with a small margin.
+            infoLimit = path == "local" ? 350 : 400
+            check(info <= infoLimit, sprintf("SeriesInfo %s: %.1f own instructions per request (at most %d)", path, info, infoLimit))
             share = pct["getdata " path " 1000 10 interleaved"]
             check(share <= 3, sprintf("GetData %s through the store: own share %.2f%% (at most 3%%)", path, share))
             infoShare = pct["info " path " 1000 10 interleaved"]
-            # The stand-ins journal nothing unless asked, so the part of the store
-            # is small and the unchanged 365 instructions of Kovrap weigh 15 %.
-            check(infoShare <= 20, sprintf("SeriesInfo %s through the store: own share %.2f%% (at most 20%%)", path, infoShare))
+            # Goal 5 %: met on the direct path (4.9 %), where the store does
+            # more per request; locally the store does little and Kovrap
+            # weighs 13.7 %.
+            shareLimit = path == "local" ? 15 : 5.5
+            check(infoShare <= shareLimit, sprintf("SeriesInfo %s through the store: own share %.2f%% (at most %.1f%%)", path, infoShare, shareLimit))
             # Requests in random order are looked up by name instead of
             # guessed; the lookup must stay cheap beside the guess.
             shuffled = own["getdata " path " 20000 100 shuffled"]
-            check(shuffled <= 1.6 * many, sprintf("GetData %s, 100 databases in random order: %.1f per request, at most 1.6 x interleaved", path, shuffled))
+            check(shuffled <= 1.5 * many, sprintf("GetData %s, 100 databases in random order: %.1f per request, at most 1.5 x interleaved", path, shuffled))
         }
         infoMany = own["info local 20000 100 interleaved"]
         infoOne = own["info local 20000 1 interleaved"]

@@ -24,11 +24,21 @@ inline int chunkEnd(int first, int requestCount) noexcept {
     return (first < requestCount && requestCount - first > kChunk) ? first + kChunk : requestCount;
 }
 
+// The first comma of a code, or its terminator when it has none: one pass
+// both measures a code and tells whether it can be listed.
+inline const char *commaOrEnd(const char *code) noexcept {
+#if defined(__GLIBC__)
+    return strchrnul(code, ',');
+#else
+    return code + std::strcspn(code, ",");
+#endif
+}
+
 // Whether a code can be one item of a comma-joined code list: the library
 // would read a code with a comma as two codes, and answer every later
 // request of the chunk for the code before it.
 inline bool listable(const char *code) noexcept {
-    return std::strchr(code, ',') == nullptr;
+    return *commaOrEnd(code) == '\0';
 }
 
 // A code list that grows to hold whatever the chunk needs: a list is never
@@ -53,37 +63,33 @@ class CodeList {
         bool leftOut = false;
         bytes[0] = '\0';
         for (const char *code = nextCode(); code != nullptr; code = nextCode()) {
-            const std::size_t length = std::strlen(code);
+            const char *end = commaOrEnd(code);
+            if (*end != '\0') {
+                leftOut = true;
+                continue;
+            }
+            const auto length = static_cast<std::size_t>(end - code);
             const std::size_t needed = used + 1 + length + 1;
             if (needed > size) {
                 grow(used, needed);
                 bytes = bytes_.get();
                 size = size_;
             }
-            if (!append(bytes, used, comma, code, length))
-                leftOut = true;
+            append(bytes, used, comma, code, length);
         }
         return leftOut;
     }
 
-    // Appends code, of length characters, to the list of `used` bytes that
-    // bytes holds, behind a comma unless it is the first code (comma 0; an
-    // empty first code still takes a comma after it), and moves used past it.
-    // The caller has made room for used + 1 + length + 1 bytes. A code that
-    // holds a comma is not appended: the list stays as it was, and the result
-    // is false.
-    static bool append(char *bytes, std::size_t &used, std::size_t &comma, const char *code,
+    // Appends code, of length characters and no comma, to the list of `used`
+    // bytes that bytes holds, behind a comma unless it is the first code
+    // (comma 0; an empty first code still takes a comma after it), and moves
+    // used past it. The caller has made room for used + 1 + length + 1 bytes.
+    static void append(char *bytes, std::size_t &used, std::size_t &comma, const char *code,
                        std::size_t length) noexcept {
         bytes[used] = ','; // overwritten by the code when it is the first
-        // The comma test rides on the copy; a code that fails it is taken
-        // back, and the list ends where it ended before.
-        if (copyShort(bytes + used + comma, code, length + 1)) {
-            bytes[used] = '\0';
-            return false;
-        }
+        copyShort(bytes + used + comma, code, length + 1);
         used += comma + length;
         comma = 1;
-        return true;
     }
     // The list built last; only valid after a build.
     const char *text() const noexcept { return bytes_.get(); }
@@ -91,37 +97,23 @@ class CodeList {
   private:
     // memcpy for the short texts of series codes: 4 to 16 bytes as two
     // overlapping loads and stores, inline; anything else through memcpy.
-    // Returns whether the bytes copied hold a comma.
-    static bool copyShort(char *to, const char *from, std::size_t n) noexcept {
+    static void copyShort(char *to, const char *from, std::size_t n) noexcept {
         if (n >= 8 && n <= 16)
-            return copyEnds<std::uint64_t>(to, from, n);
-        if (n >= 4 && n < 8)
-            return copyEnds<std::uint32_t>(to, from, n);
-        std::memcpy(to, from, n);
-        return std::memchr(from, ',', n) != nullptr;
+            copyEnds<std::uint64_t>(to, from, n);
+        else if (n >= 4 && n < 8)
+            copyEnds<std::uint32_t>(to, from, n);
+        else
+            std::memcpy(to, from, n);
     }
     // The first and the last word of n bytes, sizeof(Word) <= n <= 2 words;
-    // both are loaded before either is stored. Between them they hold every
-    // byte, so the comma test looks at the two words.
-    template <class Word> static bool copyEnds(char *to, const char *from, std::size_t n) noexcept {
+    // both are loaded before either is stored.
+    template <class Word> static void copyEnds(char *to, const char *from, std::size_t n) noexcept {
         Word head;
         Word tail;
         std::memcpy(&head, from, sizeof head);
         std::memcpy(&tail, from + n - sizeof tail, sizeof tail);
         std::memcpy(to, &head, sizeof head);
         std::memcpy(to + n - sizeof tail, &tail, sizeof tail);
-        return ((commaBits(head) | commaBits(tail)) & highBits<Word>()) != 0;
-    }
-    // A byte of w ^ ",,,," is zero exactly where w holds a comma, and
-    // (x - 0x01..) & ~x has the high bit of some byte set exactly when x has
-    // a zero byte.
-    template <class Word> static Word highBits() noexcept {
-        return static_cast<Word>(static_cast<Word>(~Word{0}) / 0xFF * 0x80);
-    }
-    template <class Word> static Word commaBits(Word w) noexcept {
-        constexpr Word ones = static_cast<Word>(~Word{0}) / 0xFF;
-        const Word x = w ^ static_cast<Word>(ones * ',');
-        return static_cast<Word>((x - ones) & ~x);
     }
     // Makes room for at least `needed` bytes, keeping the first `used`.
     void grow(std::size_t used, std::size_t needed);

@@ -70,7 +70,7 @@ class InfoRecord {
         _mm_storeu_si128(reinterpret_cast<__m128i *>(to),
                          _mm_loadu_si128(reinterpret_cast<const __m128i *>(from)));
     }
-    // n bytes, 1 to 16, as two overlapping moves of the widest size that fits.
+    // n bytes, sizeof(Word) <= n <= 2 words, as two overlapping moves.
     template <class Word> static void copyEnds(char *to, const char *from, std::size_t n) noexcept {
         Word head;
         Word tail;
@@ -79,15 +79,21 @@ class InfoRecord {
         std::memcpy(to, &head, sizeof head);
         std::memcpy(to + n - sizeof tail, &tail, sizeof tail);
     }
-    static void copyUpTo16(char *to, const char *from, std::size_t n) noexcept {
-        if (n >= 8)
-            copyEnds<std::uint64_t>(to, from, n);
-        else if (n >= 4)
-            copyEnds<std::uint32_t>(to, from, n);
-        else if (n >= 2)
-            copyEnds<std::uint16_t>(to, from, n);
-        else
+    // n bytes, 0 to 15 (to 7 in a field of at most 8 bytes), as two
+    // overlapping moves of the widest size that fits, or 1 to 3 bytes as the
+    // first, the middle and the last: no more tests than the width needs.
+    [[gnu::always_inline]] static void copyBelow16(char *to, const char *from, std::size_t n,
+                                                   std::size_t width) noexcept {
+        if (n >= 4) {
+            if (width > 8 && n >= 8)
+                copyEnds<std::uint64_t>(to, from, n);
+            else
+                copyEnds<std::uint32_t>(to, from, n);
+        } else if (n != 0) {
             to[0] = from[0];
+            to[n / 2] = from[n / 2];
+            to[n - 1] = from[n - 1];
+        }
     }
     // The texts are found and copied sixteen bytes at a time, inline: an
     // information query copies eight texts per series. The loads may run up
@@ -96,32 +102,32 @@ class InfoRecord {
     [[gnu::always_inline]] static void copyTextOf(const char *text, std::size_t width,
                                                   char *out) noexcept {
         const std::size_t most = width - 1;
+        std::size_t n;
         if (width <= 16) {
             // One block holds the whole field: its terminator, or the width's.
-            const std::size_t n =
-                static_cast<std::size_t>(__builtin_ctz(nulBits(text) | 1u << most));
-            copyUpTo16(out, text, n + 1);
-            out[n] = '\0';
-            return;
+            n = static_cast<std::size_t>(__builtin_ctz(nulBits(text) | 1u << most));
+            copyBelow16(out, text, n, width);
+        } else {
+            std::size_t at = 0;
+            unsigned nul;
+            for (;; at += 16) {
+                nul = nulBits(text + at);
+                // The terminator that the field's width gives, in this block.
+                if (most - at < 16)
+                    nul |= 1u << (most - at);
+                if (nul != 0)
+                    break;
+                copy16(out + at, text + at);
+            }
+            n = at + static_cast<std::size_t>(__builtin_ctz(nul));
+            // The blocks before this one are copied; the last sixteen bytes
+            // of the text take the rest.
+            if (n >= 16)
+                copy16(out + n - 16, text + n - 16);
+            else
+                copyBelow16(out, text, n, width);
         }
-        std::size_t at = 0;
-        unsigned nul;
-        for (;; at += 16) {
-            nul = nulBits(text + at);
-            // The terminator that the field's width gives, in this block.
-            if (most - at < 16)
-                nul |= 1u << (most - at);
-            if (nul != 0)
-                break;
-            copy16(out + at, text + at);
-        }
-        const std::size_t n = at + static_cast<std::size_t>(__builtin_ctz(nul));
-        // The bytes up to the text's end and one more, then the terminator
-        // in that last place (the field's own, or the width's).
-        if (n >= 15)
-            copy16(out + n + 1 - 16, text + n + 1 - 16);
-        else
-            copyUpTo16(out, text, n + 1);
+        // The terminator in the last place: the field's own, or the width's.
         out[n] = '\0';
     }
 #else

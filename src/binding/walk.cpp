@@ -42,10 +42,11 @@ Words wordsOf(const char *name, std::size_t length) noexcept {
 }
 
 // The slot of a name's words in a table of 2^bits slots: the top bits of a
-// multiplicative hash, which depend on every bit of both words.
+// multiplicative hash of both words, one of them turned so that names whose
+// two words are the same do not cancel. The length is left to the comparison.
 std::size_t slotOf(const Words &w, unsigned bits) noexcept {
-    const std::uint64_t hash =
-        (w.head * 0x9e3779b97f4a7c15ull ^ w.tail ^ w.length) * 0xbf58476d1ce4e5b9ull;
+    const std::uint64_t tail = w.tail << 29 | w.tail >> 35;
+    const std::uint64_t hash = (w.head ^ tail) * 0x9e3779b97f4a7c15ull;
     return static_cast<std::size_t>(hash >> (64 - bits));
 }
 
@@ -252,7 +253,8 @@ void RequestWalk::group() {
             // Guessed from the next time on when the same group followed
             // again, else kept untried.
             const std::uintptr_t seen = reinterpret_cast<std::uintptr_t>(found);
-            previous->successor = seen == (successor & ~kUntried) ? seen : seen | kUntried;
+            previous->successor =
+                seen | static_cast<std::uintptr_t>(seen != (successor & ~kUntried));
             guess = found;
         }
         previous = guess;

@@ -22,9 +22,12 @@ extern "C" KOVRAP_API void directCodelist(char *buffer, int first, const char *c
     for (int k = first; k < end; ++k) {
         // A code with a comma would read as two codes and shift every later
         // answer of the chunk onto the wrong request: it is left out.
-        if (std::strcmp(database, dbNames[k]) != 0 || !kovrap::listable(codes[k]))
+        if (std::strcmp(database, dbNames[k]) != 0)
             continue;
-        const std::size_t length = std::strlen(codes[k]);
+        const char *codeEnd = kovrap::commaOrEnd(codes[k]);
+        if (*codeEnd != '\0')
+            continue;
+        const auto length = static_cast<std::size_t>(codeEnd - codes[k]);
         // The host's buffer holds 10000 bytes: stop at the last whole code
         // that fits with its terminator rather than write past it.
         if (used + comma + length + 1 > kovrap::kCodeListBytes)

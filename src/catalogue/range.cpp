@@ -1,5 +1,7 @@
 #include "catalogue/range.h"
 
+#include <algorithm>
+
 namespace kovrap {
 
 namespace {
@@ -45,8 +47,13 @@ void computeCommonRange(const Library &library, const SeriesInfoColumns &columns
     int start = *range.start;
     int end = *range.end;
     const int count = requestCount > 0 ? requestCount : 0;
+    // In locals: the lists written below might, for all the compiler knows,
+    // change the host's record of column pointers.
     const int *const attribute1 = columns.attribute1;
     const int *const frequencies = columns.frequency;
+    const int *const attributes6 = columns.attribute6;
+    const int *const firstDates = columns.firstDate;
+    const int *const lastDates = columns.lastDate;
 
     // A series is empty when its attribute 1 is 0; empty series never lower
     // the lowest code, and take part in nothing after.
@@ -80,7 +87,7 @@ void computeCommonRange(const Library &library, const SeriesInfoColumns &columns
             continue;
         }
         const int frequency = frequencies[k];
-        const int attribute6 = columns.attribute6[k];
+        const int attribute6 = attributes6[k];
         // With merging on, a daily range takes no business-daily series; any
         // series above the chosen code goes when its attribute 6 is 0 or 9.
         const bool above = (mergeOn && frequency == kBusinessDaily && chosen == kDaily) ||
@@ -92,10 +99,8 @@ void computeCommonRange(const Library &library, const SeriesInfoColumns &columns
         } else {
             if (firstUsable < 0)
                 firstUsable = k;
-            if (columns.firstDate[k] < earliest)
-                earliest = columns.firstDate[k];
-            if (columns.lastDate[k] > latest)
-                latest = columns.lastDate[k];
+            earliest = std::min(earliest, firstDates[k]);
+            latest = std::max(latest, lastDates[k]);
         }
     }
 
