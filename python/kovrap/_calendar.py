@@ -52,7 +52,12 @@ def alias_of(code):
     """Pandas' alias of a frequency code, as this pandas spells it."""
     if code not in FREQUENCIES:
         return None
-    return pd.Period("2000-01-03", freq=FREQUENCIES[code][1]).freqstr
+    if code not in _ALIASES_OF:
+        _ALIASES_OF[code] = pd.Period("2000-01-03", freq=FREQUENCIES[code][1]).freqstr
+    return _ALIASES_OF[code]
+
+
+_ALIASES_OF = {}  # code -> alias, asked of pandas once
 
 
 def _code_of_offset(offset):
@@ -246,6 +251,36 @@ def periods_of(ymd, code):
     dates, as a PeriodArray."""
     days = pd.arrays.PeriodArray(day_ordinals(ymd), freq="D")
     return days.asfreq(FREQUENCIES[code][1])
+
+
+# The longest each month can be, February of a leap year.
+_MONTH_DAYS = np.array([31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31], dtype=np.intc)
+# Months per period of the frequencies whose periods are whole months.
+_MONTHS = {10: 12, 30: 3, 40: 1}
+
+
+def _leap(year):
+    return (year % 4 == 0) & ((year % 100 != 0) | (year % 400 == 0))
+
+
+def period_ordinals(ymd, code):
+    """The ordinals of periods_of(ymd, code), for whole arrays at once: from
+    the date's digits for years, quarters and months when every date is a
+    real one of the years 1 to 9999, as day counts for days."""
+    if code == 60:
+        return day_ordinals(ymd)
+    ymd = np.asarray(ymd)
+    if code in _MONTHS and ymd.size:
+        year, rest = np.divmod(ymd, 10000)
+        month, day = np.divmod(rest, 100)
+        if year.min() >= 1 and year.max() <= 9999 and month.min() >= 1 and \
+                month.max() <= 12 and day.min() >= 1 and \
+                not (day > _MONTH_DAYS.take(month - 1)).any():
+            february_29 = (day == 29) & (month == 2)
+            if not february_29.any() or _leap(year[february_29]).all():
+                months = (year.astype(np.int64) - 1970) * 12 + (month - 1)
+                return months // _MONTHS[code] if code != 40 else months
+    return periods_of(ymd, code).asi8
 
 
 def index_from_dates(dates, code):

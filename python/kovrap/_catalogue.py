@@ -1,9 +1,13 @@
 """The catalogue: a database's codes, and the information query that info()
 and the common range share."""
 
+import codecs
+import contextlib
 import ctypes
 import os
 import stat
+import sys
+import threading
 import warnings
 from ctypes import byref, c_int
 
@@ -119,9 +123,11 @@ def check_databases(host, requests, indices):
     # Every database opens: the codes themselves are unknown.
 
 
-def query(host, requests, full, range_request=None):
+def query(host, requests, full, range_request=None, text_columns=None):
     """One c_kovraSeriesInfo call. full: every column, else only those the
-    common range reads. range_request: (frequency, start, end)."""
+    common range reads. range_request: (frequency, start, end).
+    text_columns: the code's and the texts' zero-filled TextColumns for a
+    full query, else new ones."""
     n = len(requests)
     codes_, db_names, databases, database_count = requests.arguments()
     counts = _int_column(7)
@@ -129,8 +135,10 @@ def query(host, requests, full, range_request=None):
     status = native.InfoStatusLists(0, _ints(counts), *[_ints(a) for a in lists])
     first, last, frequency = _int_column(n), _int_column(n), _int_column(n)
     attributes = [_int_column(n) if full or a in (0, 5) else None for a in range(6)]
-    texts = [TextColumn(n, w) if full else None for w in native.TEXT_WIDTHS]
-    code_column = TextColumn(n, native.CODE_WIDTH) if full else None
+    if full:
+        code_column, *texts = text_columns or [TextColumn(n, w) for w in TEXT_COLUMN_WIDTHS]
+    else:
+        code_column, texts = None, [None] * len(native.TEXT_WIDTHS)
 
     def pointer(column):
         if column is None:
@@ -178,27 +186,96 @@ def query(host, requests, full, range_request=None):
     return answer
 
 
+TEXT_COLUMN_WIDTHS = (native.CODE_WIDTH,) + native.TEXT_WIDTHS
+
+
 class TextColumn:
     """A text column of the information query: one zero-filled buffer per
     request of the field's width, so that every text ends in NUL."""
 
-    def __init__(self, n, width):
-        self.bytes = np.zeros((n, width), dtype=np.uint8)
-        self.pointers = self.bytes.ctypes.data + np.arange(n, dtype=np.uintp) * np.uintp(width)
+    def __init__(self, n, width, block=None):
+        """block: zero-filled bytes to hold the buffers, else new ones."""
+        if block is None:
+            block = np.zeros(n * width, dtype=np.uint8)
+        self.bytes = block.reshape(n, width)
+        start = self.bytes.ctypes.data
+        self.pointers = np.arange(start, start + n * width, width, dtype=np.uintp)
 
     @property
     def argument(self):
         return self.pointers.ctypes.data_as(native.TextArray)
 
     def texts(self, encoding):
-        """The column's texts, each up to its first NUL, decoded as one block."""
-        raw = self.bytes.view("S%d" % self.bytes.shape[1]).ravel().tolist()
-        if _ascii_compatible(encoding):
-            texts = b"\0".join(raw).decode(encoding, "replace").split("\0")
-            if len(texts) == len(raw):
-                return np.array(texts, dtype=object)
-        return np.array([b.split(b"\0", 1)[0].decode(encoding, "replace") for b in raw],
-                        dtype=object)
+        """The column's texts, each up to its first NUL, as an object array.
+        An empty text is "" without decoding; where the encoding reads each
+        text on its own terms, only the rows that hold a text are decoded."""
+        n = self.bytes.shape[0]
+        column = _filled(n, "")
+        rows = np.flatnonzero(self.bytes[:, 0])
+        if rows.size == n or (rows.size and not _stateless(encoding)):
+            column[:] = _decoded(self.bytes, encoding)
+        elif rows.size:
+            column[rows] = _decoded(self.bytes[rows], encoding)
+        return column
+
+
+class TextBuffers:
+    """The text columns of info(), kept from one call to the next up to a
+    size. Taking a few megabytes afresh at every call can cost more than the
+    query itself: the heap's top is given back to the system after a call and
+    taken again by the next, a zeroed page at a time. One call uses them at a
+    time; a call meanwhile, or a larger one, gets new ones."""
+
+    LIMIT = 16 << 20  # bytes kept at most: the texts of 75,000 series
+
+    def __init__(self):
+        self._lock = threading.Lock()
+        self._block = np.zeros(0, dtype=np.uint8)
+        self._columns = (0, None)  # (series, the columns over the block)
+
+    @contextlib.contextmanager
+    def columns(self, n):
+        """Zero-filled TextColumns of TEXT_COLUMN_WIDTHS for n series."""
+        size = n * sum(TEXT_COLUMN_WIDTHS)
+        if size > self.LIMIT or not self._lock.acquire(blocking=False):
+            yield [TextColumn(n, w) for w in TEXT_COLUMN_WIDTHS]
+            return
+        try:
+            if self._block.size < size:
+                self._block, self._columns = np.zeros(size, dtype=np.uint8), (0, None)
+            else:
+                self._block[:size].fill(0)
+            if self._columns[0] != n:
+                ends = np.cumsum([0] + [n * w for w in TEXT_COLUMN_WIDTHS]).tolist()
+                self._columns = (n, [TextColumn(n, w, self._block[a:b]) for w, a, b in zip(
+                    TEXT_COLUMN_WIDTHS, ends, ends[1:])])
+            yield self._columns[1]
+        finally:
+            self._lock.release()
+
+
+_TEXT_BUFFERS = TextBuffers()
+
+
+def _decoded(bytes_, encoding):
+    """The texts of rows of NUL-ended bytes, decoded as one block where the
+    encoding allows, in an object array."""
+    raw = bytes_.view("S%d" % bytes_.shape[1]).ravel().tolist()
+    if _ascii_compatible(encoding):
+        texts = b"\0".join(raw).decode(encoding, "replace").split("\0")
+        if len(texts) == len(raw):
+            return _objects(texts)
+    return _objects([b.split(b"\0", 1)[0].decode(encoding, "replace") for b in raw])
+
+
+def _objects(items):
+    """A list as an object array, element for element."""
+    try:
+        return np.fromiter(items, dtype=object, count=len(items))
+    except ValueError:  # a numpy before 1.23 makes no object array from an iterator
+        column = np.empty(len(items), dtype=object)
+        column[:] = items
+        return column
 
 
 def _ascii_compatible(encoding):
@@ -206,6 +283,20 @@ def _ascii_compatible(encoding):
         return "az09 ".encode(encoding) == b"az09 "
     except (LookupError, UnicodeError):
         return False
+
+
+def _stateless(encoding):
+    """Whether the encoding decodes each byte by itself (UTF-8 each
+    sequence), so that a text reads the same decoded alone or after others."""
+    try:
+        decoder = codecs.lookup(encoding)
+    except LookupError:
+        return False
+    if decoder.name in ("utf-8", "ascii", "iso8859-1"):
+        return True
+    module = sys.modules.get(getattr(type(getattr(decoder.decode, "__self__", None)),
+                                     "__module__", ""))
+    return hasattr(module, "decoding_table") or hasattr(module, "decoding_map")
 
 
 def status_text(host, k):
@@ -217,64 +308,84 @@ def _integers(values, missing):
     return pd.arrays.IntegerArray(np.asarray(values, dtype=np.int64), missing)
 
 
+def _filled(n, value):
+    """An object column of one value: the value itself in every row, not a
+    copy of it per row."""
+    column = np.empty(n, dtype=object)
+    column.fill(value)
+    return column
+
+
 def info(host, requests):
-    answer = query(host, requests, True)
+    n = len(requests)
+    with _TEXT_BUFFERS.columns(n) as text_columns:
+        answer = query(host, requests, True, None, text_columns)
+        return _info_frame(host, requests, answer)
+
+
+def _info_frame(host, requests, answer):
     n = len(requests)
     frequency = answer["frequency"]
     status_list = answer["status_list"]
+    first_dates, last_dates = answer["first"], answer["last"]
     ok = status_list < 0
-    has_range = ok & (answer["first"] > 0) & (answer["last"] > 0)
-    known = np.unique(frequency[ok]).tolist()
+    all_ok = bool(ok.all())
+    has_range = ok & (first_dates > 0) & (last_dates > 0)
+    if all_ok and (frequency == frequency[0]).all():
+        known = [int(frequency[0])]
+    else:
+        known = np.unique(frequency[ok]).tolist()
     periods = np.zeros(n, dtype=np.int64)
-    aliases = np.full(n, None, dtype=object)
+    aliases = _filled(n, None)
     one = len(known) == 1 and known[0] in cal.FREQUENCIES
     if one:
         # One frequency: the first and last periods as a column of its own dtype.
-        nat = pd.arrays.PeriodArray(np.full(n, pd.NaT.value, dtype=np.int64),
-                                    freq=cal.offset_of(known[0]))
-        first, last = nat.copy(), nat.copy()
+        first = np.full(n, pd.NaT.value, dtype=np.int64)
+        last = first.copy()
     else:
-        first = np.full(n, None, dtype=object)
-        last = np.full(n, None, dtype=object)
+        first, last = _filled(n, None), _filled(n, None)
     for code in known:
         if code not in cal.FREQUENCIES:
             continue
-        rows = np.flatnonzero(ok & (frequency == code))
-        aliases[rows] = cal.alias_of(code)
-        rows = np.flatnonzero(has_range & (frequency == code))
-        if not rows.size:
+        member = ok & (frequency == code)
+        aliases[member] = cal.alias_of(code)
+        member &= has_range
+        # Every row alike, the common case: whole columns, no row lists.
+        rows = slice(None) if member.all() else np.flatnonzero(member)
+        starts, ends = first_dates[rows], last_dates[rows]
+        if not starts.size:
             continue
-        if (answer["first"][rows] > cal.LAST_DAY).any() or \
-                (answer["last"][rows] > cal.LAST_DAY).any():
-            k = rows[(answer["first"][rows] > cal.LAST_DAY) |
-                     (answer["last"][rows] > cal.LAST_DAY)][0]
+        beyond = (starts > cal.LAST_DAY) | (ends > cal.LAST_DAY)
+        if beyond.any():
             raise KovrapArgumentError(None, "%s has a period date beyond the year 9999" % (
-                shown(requests.names[k]),))
-        starts = cal.periods_of(answer["first"][rows], code)
-        ends = cal.periods_of(answer["last"][rows], code)
+                shown(requests.names[np.flatnonzero(member)[np.argmax(beyond)]]),))
+        starts, ends = cal.period_ordinals(starts, code), cal.period_ordinals(ends, code)
         if one:
             first[rows], last[rows] = starts, ends
         else:
-            first[rows], last[rows] = starts.astype(object), ends.astype(object)
-        periods[rows] = ends.asi8 - starts.asi8 + 1
-    if ok.all():
-        status = np.full(n, "ok", dtype=object)
+            offset = cal.offset_of(code)
+            first[rows] = pd.arrays.PeriodArray(starts, freq=offset).astype(object)
+            last[rows] = pd.arrays.PeriodArray(ends, freq=offset).astype(object)
+        periods[rows] = ends - starts + 1
+    if one:
+        offset = cal.offset_of(known[0])
+        first = pd.arrays.PeriodArray(first, freq=offset)
+        last = pd.arrays.PeriodArray(last, freq=offset)
+    if all_ok:
+        status = _filled(n, "ok")
     else:
         status = np.array([status_text(host, k) if k >= 0 else "ok"
                            for k in status_list.tolist()], dtype=object)
-    # The object columns as one block made here, the others added to it:
-    # pandas then has nothing to gather into blocks of its own.
-    texts = np.empty((len(TEXTS) + 2, n), dtype=object)
-    texts[0], texts[1] = status, aliases
-    for row, column in enumerate(answer["texts"], 2):
-        texts[row] = column.texts(host.encoding)
-    texts[2:, ~ok] = None
-    frame = pd.DataFrame(texts.T, columns=["status", "freq"] + list(TEXTS),
-                         index=pd.Index(requests.names, name="series"), copy=False)
-    added = [("frequency", 1, _integers(frequency, ~ok)), ("first", 3, first),
-             ("last", 4, last), ("periods", 5, _integers(periods, ~has_range))]
-    added += [(name, 6 + a, _integers(column, ~ok))
-              for a, (name, column) in enumerate(zip(ATTRIBUTES, answer["attributes"]))]
-    for name, position, values in added:
-        frame.insert(position, name, values)
-    return frame
+    failed = ~ok
+    columns = {"status": status, "frequency": _integers(frequency, failed), "freq": aliases,
+               "first": first, "last": last, "periods": _integers(periods, ~has_range)}
+    columns.update((name, _integers(column, failed))
+                   for name, column in zip(ATTRIBUTES, answer["attributes"]))
+    for name, column in zip(TEXTS, answer["texts"]):
+        texts = column.texts(host.encoding)
+        if not all_ok:
+            texts[failed] = None
+        columns[name] = texts
+    # The columns in one go: each is one block of its own, nothing to insert.
+    return pd.DataFrame(columns, index=pd.Index(_objects(requests.names), name="series"),
+                        copy=False)

@@ -44,7 +44,8 @@ class Requests:
     of a tuple: DATABASE:CODE), databases, codes, the paths the library
     opens. Built with one pass in C per list wherever it can."""
 
-    __slots__ = ("names", "databases", "codes", "paths", "encoding", "direct", "_codes")
+    __slots__ = ("names", "databases", "_code_list", "paths", "encoding", "direct", "_codes",
+                 "_unique")
 
     def __init__(self, series, direct, encoding, path_of):
         if isinstance(series, (str, tuple)):
@@ -56,17 +57,19 @@ class Requests:
         series = list(series)
         if not series:
             raise KovrapArgumentError(None, "no series given")
-        fast = _one_database(series, encoding) if set(map(type, series)) == {str} else None
+        texts = set(map(type, series)) == {str}
+        fast = _one_database(series, encoding) if texts else None
         if fast is not None:
-            database, codes, block = fast
-            self.names, self.databases, self.codes = series, [database] * len(series), codes
+            database, block = fast
+            self.names, self.databases, self._code_list = series, [database] * len(series), None
             self.paths = [path_of(database)] * len(series)
             self.encoding, self.direct, self._codes = encoding, direct, block
+            self._unique = [self.paths[0]]
             # A comma in a direct code is refused by the general path.
-            if not direct or "," not in "".join(codes):
+            if not direct or b"," not in block.block:
                 return
-        self._codes = None
-        if set(map(type, series)) == {str}:
+        self._codes = self._unique = None
+        if texts:
             names = series
             # Mostly plain names: split in C, and again only those with a drive.
             parts = list(map(str.partition, names, itertools.repeat(":")))
@@ -109,6 +112,19 @@ class Requests:
         self.paths = list(map(paths.__getitem__, databases))
         self.encoding, self.direct = encoding, direct
 
+    @property
+    def codes(self):
+        """The codes as text; those of the fast path cut from the names only
+        when asked for."""
+        if self._code_list is None:
+            head = len(self.databases[0]) + 1
+            self._code_list = list(map(operator.itemgetter(slice(head, None)), self.names))
+        return self._code_list
+
+    @codes.setter
+    def codes(self, codes):
+        self._code_list = codes
+
     def __len__(self):
         return len(self.names)
 
@@ -118,14 +134,15 @@ class Requests:
         for field in ("names", "databases", "codes", "paths"):
             values = getattr(self, field)
             setattr(other, field, [values[k] for k in indices])
-        other.encoding, other.direct, other._codes = self.encoding, self.direct, None
+        other.encoding, other.direct, other._codes, other._unique = (
+            self.encoding, self.direct, None, None)
         return other
 
     def arguments(self):
         """The library's request lists: codes, each request's database and
         the databases once each, with the count of those."""
         codes = self._codes if self._codes is not None else Texts.joined(self.codes, self.encoding)
-        unique = list(dict.fromkeys(self.paths))
+        unique = self._unique or list(dict.fromkeys(self.paths))
         databases = Texts([os.fsencode(path) for path in unique])
         if len(unique) == 1:
             db_names = Texts.repeated(databases, len(self))
@@ -139,8 +156,8 @@ class Requests:
 def _one_database(names, encoding):
     """The common case at the speed of a few passes over the bytes of all
     names together: plain names of one database, each a code of at most 9
-    bytes, without control characters. Gives (database, codes, code Texts),
-    or None for anything else, which the general path reads (and refuses)."""
+    bytes, without control characters. Gives (database, code Texts), or
+    None for anything else, which the general path reads (and refuses)."""
     first = names[0]
     if _DRIVE.match(first):
         return None
@@ -148,47 +165,33 @@ def _one_database(names, encoding):
     if not colon or not database:
         return None
     try:
-        joined = "\0".join(names).encode(encoding)
+        joined = ("\0".join(names) + "\0").encode(encoding)
         prefix = (database + ":").encode(encoding)
     except UnicodeError:
         return None
     view = np.frombuffer(joined, dtype=np.uint8)
     ends = np.flatnonzero(view == 0)
     n = len(names)
-    if ends.size != n - 1 or _CONTROL_BYTES[view].any():
+    # No control byte but the NULs that end the names.
+    if ends.size != n or np.count_nonzero(view < 0x20) != n or (view == 0x7f).any():
         return None
     starts = np.empty(n, dtype=np.intp)
     starts[0] = 0
-    starts[1:] = ends + 1
-    stops = np.empty(n, dtype=np.intp)
-    stops[:-1] = ends
-    stops[-1] = view.size
+    starts[1:] = ends[:-1] + 1
     width = len(prefix)
-    lengths = stops - starts - width
+    lengths = ends - starts - width
     if lengths.min() < 1 or lengths.max() > MAX_CODE:
         return None
-    # Every name starts with the same database and its colon.
-    heads = view[starts[:, None] + np.arange(width)]
-    if not (heads == np.frombuffer(prefix, dtype=np.uint8)).all():
-        return None
-    # The codes' block: each code and its NUL, the heads left out.
-    keep = np.ones(view.size + 1, dtype=bool)
-    keep[(starts[:, None] + np.arange(width)).ravel()] = False
-    block = np.append(view, np.uint8(0))[keep].tobytes()
-    codes = block[:-1].decode(encoding).split("\0")
+    # Every name starts with the database and its colon, compared a byte of
+    # the head at a time for all names. The codes stay where they are: the
+    # library reads each from behind its head to the name's NUL.
+    for k, byte in enumerate(prefix):
+        if (view[starts + k] != byte).any():
+            return None
     texts = object.__new__(Texts)
-    texts.block, texts.owner = block, None
-    texts.view = np.frombuffer(block, dtype=np.uint8)
-    offsets = np.zeros(n, dtype=np.uintp)
-    np.cumsum(lengths[:-1] + 1, out=offsets[1:])
-    texts.pointers = offsets + np.uintp(texts.view.ctypes.data)
-    return database, codes, texts
-
-
-# Bytes that refuse a name: the control characters other than the separator.
-_CONTROL_BYTES = np.zeros(256, dtype=bool)
-_CONTROL_BYTES[1:0x20] = True
-_CONTROL_BYTES[0x7f] = True
+    texts.block, texts.view, texts.owner = joined, view, None
+    texts.pointers = (starts + width).astype(np.uintp) + np.uintp(view.ctypes.data)
+    return database, texts
 
 
 class Texts:

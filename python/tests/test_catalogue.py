@@ -6,6 +6,7 @@ import subprocess
 import sys
 import warnings
 
+import numpy as np
 import pandas as pd
 import pytest
 
@@ -210,3 +211,148 @@ def test_common_range_chooses_the_window_and_names_what_it_sets_aside(kv):
                               end="1961Q2")
     assert (str(coarser.start), str(coarser.end), coarser.count) == ("1960Q1", "1961Q2", 6)
     assert coarser.set_aside == {"ECON:NILE": "ECON:NILE is annual, coarser than quarterly"}
+
+
+# (encoding, the texts of one column, None for a row the library left alone)
+TEXT_COLUMNS = [
+    ("utf-8", [b"", b"", b"", b""]),
+    ("utf-8", [b"percent", b"", b"Z\xc3\xbcrich \xe2\x82\xac", b""]),
+    ("utf-8", [b"a" * 9, b"caf\xe9", b"\xe2\x82", b"x"]),
+    ("latin-1", [b"", b"caf\xe9", b"", b"\xff\xfe"]),
+    ("cp1252", [b"\x80 \x81", b"", b"", b""]),
+    ("ascii", [b"plain", b"", b"\xc3\xa9", b""]),
+    ("shift_jis", [b"", "\u65e5\u672c".encode("shift_jis"), b"", b"\x82"]),
+    ("utf-16", [b"", "ab".encode("utf-16-le"), b"", b""]),
+    ("cp037", [b"", "EBCDIC".encode("cp037"), b"", b""]),
+    ("utf-8", [b"ab\0cd", b"\0junk", b"", b"full\0"]),
+]
+
+
+@pytest.mark.parametrize("encoding,rows", TEXT_COLUMNS)
+def test_a_text_column_reads_each_text_up_to_its_nul(encoding, rows):
+    column = _catalogue.TextColumn(len(rows), 12)
+    for k, raw in enumerate(rows):
+        column.bytes[k, :len(raw)] = np.frombuffer(raw, dtype=np.uint8)
+    texts = column.texts(encoding)
+    # Each text on its own: its bytes to the first NUL, decoded with
+    # "replace"; an empty text is "".
+    expected = [raw.split(b"\0", 1)[0].decode(encoding, "replace") for raw in rows]
+    assert texts.dtype == object and list(texts) == expected
+    assert all(type(t) is str for t in texts)
+
+
+def test_info_texts_of_every_kind_of_column(library, tmp_path, monkeypatch):
+    # text1 in every row, text5 in some (Latin-1 among them), text7 in none.
+    blocks = []
+    for k in range(6):
+        extra = "text1 unit%d\n" % k
+        if k % 3 == 1:
+            extra += "text5 caf\u00e9 %d\n" % k
+        blocks.append("series C%d\nfrequency 40\nrange 200001 200012\nattributes 1 0 0 0 0 1\n"
+                      "%svalues\n%s\nend\n" % (k, extra, " ".join(["1"] * 12)))
+    (tmp_path / "T.tqvdb").write_bytes(("TQVDB 1\ndatabase T\n" + "".join(blocks)).encode(
+        "latin-1"))
+    names = ["T:C%d" % k for k in range(6)]
+    for encoding, cafe in (("latin-1", "caf\u00e9"), ("utf-8", "caf\ufffd")):
+        frame = kovrap.Kovrap(library=library, data_dir=tmp_path, encoding=encoding).info(names)
+        assert list(frame["text1"]) == ["unit%d" % k for k in range(6)]
+        assert list(frame["text5"]) == ["%s %d" % (cafe, k) if k % 3 == 1 else ""
+                                        for k in range(6)]
+        assert list(frame["text7"]) == [""] * 6
+    # A series the library sorted into a status list has no texts at all.
+    original = _catalogue.query
+
+    def sorted_into_list_6(*arguments):
+        answer = original(*arguments)
+        answer["status_list"][[1, 4]] = 6
+        return answer
+
+    monkeypatch.setattr(_catalogue, "query", sorted_into_list_6)
+    frame = kovrap.Kovrap(library=library, data_dir=tmp_path, encoding="latin-1").info(names)
+    assert list(frame["status"]) == ["ok", "other status", "ok", "ok", "other status", "ok"]
+    assert list(frame["text5"]) == ["", None, "", "", None, ""]
+    assert list(frame["text1"]) == ["unit0", None, "unit2", "unit3", None, "unit5"]
+
+
+INFO_COLUMNS = ["status", "frequency", "freq", "first", "last", "periods", "attribute1",
+                "attribute2", "attribute3", "attribute4", "attribute5", "attribute6", "text1",
+                "text2", "text3", "text4", "text5", "text6", "text7"]
+
+
+@pytest.mark.parametrize("names,periods", [
+    (["ECON:CO2", "ECON:MDEATHS", "ECON:CPI"], "period[M]"),
+    (["ECON:CO2", "ECON:UKGAS", "ECON:CPI"], "object"),
+])
+def test_info_columns_and_their_types(kv, names, periods):
+    frame = kv.info(names)
+    assert list(frame.columns) == INFO_COLUMNS
+    assert list(frame.index) == names and frame.index.name == "series"
+    types = {c: str(t) for c, t in frame.dtypes.items()}
+    assert types["first"] == types["last"] == periods
+    assert {types[c] for c in ["frequency", "periods"] + INFO_COLUMNS[6:12]} == {"Int64"}
+    assert {types[c] for c in ["status", "freq"] + INFO_COLUMNS[12:]} == {"object"}
+    co2 = frame.loc["ECON:CO2"]
+    assert (str(co2["first"]), str(co2["last"]), co2["periods"]) == ("1959-01", "1997-12", 468)
+    # A series without observations has neither periods nor a count of them.
+    assert pd.isna(frame.loc["ECON:CPI", "first"]) and pd.isna(frame.loc["ECON:CPI", "periods"])
+
+
+@pytest.mark.parametrize("names,beyond", [
+    (["ECON:CO2", "ECON:MDEATHS", "ECON:FDEATHS"], 1),
+    # Among series without a range, and of other frequencies.
+    (["ECON:CPI", "ECON:CO2", "ECON:UKGAS", "ECON:MDEATHS"], 3),
+])
+def test_info_refuses_a_date_beyond_the_year_9999(kv, monkeypatch, names, beyond):
+    original = _catalogue.query
+
+    def last_date_too_late(*arguments):
+        answer = original(*arguments)
+        answer["last"][beyond] = 100000131
+        return answer
+
+    monkeypatch.setattr(_catalogue, "query", last_date_too_late)
+    with pytest.raises(kovrap.KovrapArgumentError,
+                       match="^%s has a period date beyond the year 9999$" % names[beyond]):
+        kv.info(names)
+
+
+def test_info_texts_are_whole_from_call_to_call(library, tmp_path, monkeypatch):
+    # Long texts, then none, then more and fewer series: the text buffers
+    # kept between calls hold nothing of an earlier call.
+    texts = {"L%d" % k: ("x" * (75 - k), "unit%d" % k) for k in range(5)}
+    texts.update({"E%d" % k: ("", "") for k in range(5)})
+    blocks = ["series %s\nfrequency 10\nrange 2000 2001\nattributes 1 0 0 0 0 1\n%s%svalues\n1 2\n"
+              "end\n" % (code, "text7 %s\n" % t7 if t7 else "", "text1 %s\n" % t1 if t1 else "")
+              for code, (t7, t1) in texts.items()]
+    (tmp_path / "B.tqvdb").write_text("TQVDB 1\ndatabase B\n" + "".join(blocks))
+    kv = kovrap.Kovrap(library=library, data_dir=tmp_path)
+    calls = [["L0", "L1", "L2"], ["E0", "E1", "E2"], ["L4", "E3", "L3", "E4", "L0"], ["E0", "L1"],
+             ["E1", "E2", "E3"]]
+
+    def check(codes):
+        frame = kv.info(["B:" + c for c in codes])
+        assert list(frame["text7"]) == [texts[c][0] for c in codes]
+        assert list(frame["text1"]) == [texts[c][1] for c in codes]
+
+    for codes in calls:
+        check(codes)
+    # Kept or new, the buffers come zero-filled, whatever was left in them.
+    buffers = _catalogue._TEXT_BUFFERS
+    for n in (3, 3, 2, 4):
+        with buffers.columns(n) as columns:
+            widths = [c.bytes.shape[1] for c in columns]
+            assert widths == [10, 8, 10, 8, 8, 82, 10, 84]
+            assert {len(c.bytes) for c in columns} == {n}
+            assert not any(c.bytes.any() for c in columns)
+            for c in columns:
+                c.bytes[:] = ord("z")
+    # While one call holds the kept buffers, another takes new ones.
+    with buffers.columns(3) as held:
+        with buffers.columns(3) as other:
+            assert not np.shares_memory(held[7].bytes, other[7].bytes)
+        for codes in calls:
+            check(codes)
+    # Beyond the size kept, every call takes new ones.
+    monkeypatch.setattr(_catalogue.TextBuffers, "LIMIT", 100)
+    for codes in calls:
+        check(codes)

@@ -200,3 +200,29 @@ def test_pandas_aliases_the_library_cannot_honour_are_refused(kv, freq):
 def test_frequency_names_in_any_case(kv, freq, code):
     series = {10: "ECON:NILE", 30: "ECON:CO2", 40: "ECON:CO2"}.get(code, "MARKETS:DAX")
     assert kv.common_range(series, freq=freq).frequency == code
+
+
+# (calendar date, code, the period that holds it): the library's period ends,
+# leap days, the first and last years, and dates that are no real day.
+PERIOD_DATES = [
+    (20231231, 10, "2023"), (991231, 10, "99"), (10101, 10, "1"), (99991231, 10, "9999"),
+    (20230331, 30, "2023Q1"), (19691231, 30, "1969Q4"), (19700101, 30, "1970Q1"),
+    (20240229, 40, "2024-02"), (19000228, 40, "1900-02"), (20000229, 40, "2000-02"),
+    (19691231, 40, "1969-12"), (228, 40, None), (1000229, 40, None), (20230231, 40, None),
+    (20231301, 40, None), (20230100, 10, None), (20240229, 60, "2024-02-29"),
+    (16000101, 60, "1600-01-01"), (20230231, 60, None), (20230115, 55, "2023-01-14/2023-01-20"),
+    (20230115, 61, "2023-01-16"),
+]
+
+
+@pytest.mark.parametrize("ymd,code,period", PERIOD_DATES)
+def test_period_ordinals_are_those_of_the_periods(ymd, code, period):
+    from kovrap import _calendar as cal
+    dates = np.array([ymd, ymd, 20200615], dtype=np.intc)
+    ordinals = cal.period_ordinals(dates, code)
+    # Computed from the digits or through pandas: the same as pandas' own
+    # periods of the dates, impossible days (rolled over as pandas reads
+    # them) included.
+    np.testing.assert_array_equal(ordinals, cal.periods_of(dates, code).asi8)
+    if period is not None:
+        assert str(pd.arrays.PeriodArray(ordinals, freq=OFFSETS[code])[0]) == period

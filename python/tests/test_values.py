@@ -1,5 +1,6 @@
 """Fetched values against the CSV files the sample databases were built from."""
 
+import ctypes
 import datetime
 
 import numpy as np
@@ -150,15 +151,52 @@ def test_names_split_at_the_first_colon_after_a_drive():
     assert list(zip(requests.databases, requests.codes)) == list(cases.values())
     assert requests.names[-1] == "W:X:Y:Z"
     # Plain names of one database take a faster way to the same lists.
-    from kovrap._names import Texts
     plain = ["ODD:A:B", "ODD:C", "ODD:\u00e9t\u00e9", "ODD:ODD:X"]
     fast = Requests(plain, False, "utf-8", lambda database: "/data/" + database)
     assert (fast.databases, fast.codes, fast.paths) == (
         ["ODD"] * 4, ["A:B", "C", "\u00e9t\u00e9", "ODD:X"], ["/data/ODD"] * 4)
+    # What the library reads behind each pointer.
     codes = fast.arguments()[0]
-    assert codes.block == Texts.joined(fast.codes, "utf-8").block
-    assert [codes.block[p - codes.pointers[0]:].split(b"\0")[0].decode() for p in
-            codes.pointers] == fast.codes
+    assert [ctypes.string_at(int(p)).decode() for p in codes.pointers] == fast.codes
+
+
+# Lists of names that the fast way for one database reads or leaves to the
+# general one: each must come out as the same name read one by one would.
+NAME_LISTS = [
+    (["ODD:A", "ODD:B"], False),
+    (["ODD:A", "ODE:B"], False),
+    (["ODD:A", "XDD:B"], False),
+    (["ODD:A", "ODDD:B"], False),
+    (["ODD:A:B", "ODD:ODD:X", "ODD:ODD:"], False),
+    (["\u00e9t\u00e9:A", "\u00e9t\u00e9:B\u00e9"], False),
+    (["ODD:A", "ODD:B\x01"], False),
+    (["ODD:A\x7f", "ODD:B"], False),
+    (["ODD:A", "ODD:ABCDEFGHIJ"], False),
+    (["ODD:A", "ODD:\u00e9\u00e9\u00e9\u00e9\u00e9"], False),
+    (["ODD:A", "ODD:"], False),
+    (["C:\\x:A", "C:\\x:B"], False),
+    (["ODD:A,B", "ODD:C"], False),
+    (["ODD:A,B", "ODD:C"], True),
+]
+
+
+@pytest.mark.parametrize("names,direct", NAME_LISTS)
+def test_a_list_of_one_database_reads_as_its_names_one_by_one(names, direct):
+    from kovrap._names import Requests, _split
+
+    def read(series):
+        try:
+            requests = Requests(series, direct, "utf-8", lambda database: "/data/" + database)
+        except kovrap.KovrapArgumentError as e:
+            return str(e)
+        codes, db_names, databases, count = requests.arguments()
+        return (requests.names, requests.databases, requests.codes, requests.paths,
+                [[ctypes.string_at(int(p)) for p in texts.pointers]
+                 for texts in (codes, db_names, databases)], count)
+
+    # Pairs never take the fast way.
+    pairs = [_split(name) for name in names]
+    assert read(names) == read(pairs)
 
 
 def test_a_listed_code_with_a_colon_can_be_fetched(library, tmp_path):
