@@ -2,6 +2,7 @@
 
 import calendar
 import datetime
+import functools
 import re
 import warnings
 
@@ -48,16 +49,13 @@ def offset_of(code):
     return FREQUENCIES[code][1]
 
 
+@functools.lru_cache(maxsize=None)
 def alias_of(code):
-    """Pandas' alias of a frequency code, as this pandas spells it."""
+    """Pandas' alias of a frequency code, as this pandas spells it; asked of
+    pandas once per code."""
     if code not in FREQUENCIES:
         return None
-    if code not in _ALIASES_OF:
-        _ALIASES_OF[code] = pd.Period("2000-01-03", freq=FREQUENCIES[code][1]).freqstr
-    return _ALIASES_OF[code]
-
-
-_ALIASES_OF = {}  # code -> alias, asked of pandas once
+    return pd.Period("2000-01-03", freq=FREQUENCIES[code][1]).freqstr
 
 
 def _code_of_offset(offset):

@@ -7,6 +7,7 @@
 #define KOVRAP_CODELIST_H
 
 #include "Kovrap.h"
+#include "binding/moves.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -104,16 +105,6 @@ class CodeList {
             copyEnds<std::uint32_t>(to, from, n);
         else
             std::memcpy(to, from, n);
-    }
-    // The first and the last word of n bytes, sizeof(Word) <= n <= 2 words;
-    // both are loaded before either is stored.
-    template <class Word> static void copyEnds(char *to, const char *from, std::size_t n) noexcept {
-        Word head;
-        Word tail;
-        std::memcpy(&head, from, sizeof head);
-        std::memcpy(&tail, from + n - sizeof tail, sizeof tail);
-        std::memcpy(to, &head, sizeof head);
-        std::memcpy(to + n - sizeof tail, &tail, sizeof tail);
     }
     // Makes room for at least `needed` bytes, keeping the first `used`.
     void grow(std::size_t used, std::size_t needed);

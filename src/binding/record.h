@@ -4,6 +4,7 @@
 #define KOVRAP_RECORD_H
 
 #include "Kovrap.h"
+#include "binding/moves.h"
 #include "tqvlib.h"
 
 #include <cstddef>
@@ -69,15 +70,6 @@ class InfoRecord {
     static void copy16(char *to, const char *from) noexcept {
         _mm_storeu_si128(reinterpret_cast<__m128i *>(to),
                          _mm_loadu_si128(reinterpret_cast<const __m128i *>(from)));
-    }
-    // n bytes, sizeof(Word) <= n <= 2 words, as two overlapping moves.
-    template <class Word> static void copyEnds(char *to, const char *from, std::size_t n) noexcept {
-        Word head;
-        Word tail;
-        std::memcpy(&head, from, sizeof head);
-        std::memcpy(&tail, from + n - sizeof tail, sizeof tail);
-        std::memcpy(to, &head, sizeof head);
-        std::memcpy(to + n - sizeof tail, &tail, sizeof tail);
     }
     // n bytes, 0 to 15 (to 7 in a field of at most 8 bytes), as two
     // overlapping moves of the widest size that fits, or 1 to 3 bytes as the

@@ -19,7 +19,6 @@
 namespace {
 
 constexpr int kListCount = 7;
-constexpr int kSucceeded = -1;
 // The list of a series the library does not know (status 1), which also takes
 // a code that cannot travel in the direct library's code list.
 constexpr int kUnknownList = 0;
@@ -27,13 +26,10 @@ constexpr int kUnknownList = 0;
 // be asked because the direct path's code list could not be allocated.
 constexpr int kOtherList = 6;
 
-// The status list that an information status sends its request to, or
-// kSucceeded for status 0. Status 4 has a list of its own only on the direct
-// library.
+// The status list that a nonzero information status sends its request to.
+// Status 4 has a list of its own only on the direct library.
 int listOf(int status, bool direct) noexcept {
     switch (status) {
-    case 0:
-        return kSucceeded;
     case 1:
         return 0;
     case 2:
