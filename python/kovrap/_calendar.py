@@ -225,12 +225,6 @@ def period_of(ymd, code):
                      freq=FREQUENCIES[code][1])
 
 
-def period_index(first_ymd, count, code):
-    """count consecutive periods from the one holding first_ymd."""
-    return pd.period_range(start=period_of(first_ymd, code), periods=count,
-                           freq=FREQUENCIES[code][1])
-
-
 def day_ordinals(ymd):
     """Days since 1970-01-01 of YYYYMMDD ints, for whole arrays at once."""
     ymd = np.asarray(ymd, dtype=np.int64)
@@ -279,11 +273,6 @@ def period_ordinals(ymd, code):
                 months = (year.astype(np.int64) - 1970) * 12 + (month - 1)
                 return months // _MONTHS[code] if code != 40 else months
     return periods_of(ymd, code).asi8
-
-
-def index_from_dates(dates, code):
-    """A PeriodIndex from calendar dates, one Period per date."""
-    return pd.PeriodIndex(periods_of(dates, code))
 
 
 def last_day(period):

@@ -278,6 +278,12 @@ def _objects(items):
         return column
 
 
+def text_index(items, name=None):
+    """An Index of texts as they are: made as an object array, which pandas
+    takes without looking at every label for a type."""
+    return pd.Index(_objects(items), dtype=object, copy=False, name=name)
+
+
 def _ascii_compatible(encoding):
     try:
         return "az09 ".encode(encoding) == b"az09 "
@@ -387,5 +393,4 @@ def _info_frame(host, requests, answer):
             texts[failed] = None
         columns[name] = texts
     # The columns in one go: each is one block of its own, nothing to insert.
-    return pd.DataFrame(columns, index=pd.Index(_objects(requests.names), name="series"),
-                        copy=False)
+    return pd.DataFrame(columns, index=text_index(requests.names, "series"), copy=False)

@@ -10,7 +10,7 @@ import pandas as pd
 from . import _calendar as cal
 from . import _native as native
 from . import _operations as operations
-from ._catalogue import query, status_text
+from ._catalogue import query, status_text, text_index
 from ._errors import KovrapArgumentError, KovrapError
 from ._names import shown
 from ._session import calling
@@ -115,8 +115,7 @@ def common_range(host, requests, freq, start, end):
 
 
 def _labels(requests):
-    codes = requests.codes
-    return codes if len(set(codes)) == len(codes) else requests.names
+    return requests.codes if requests.codes_differ() else requests.names
 
 
 def _rebase_slot(lib, op, window):
@@ -230,16 +229,17 @@ def _get_data(host, lib, requests, ops, window):
 
 def _frame(requests, labels, ops, window, values, count_status, dates, used):
     frequency, count = window.frequency, window.count
-    index = cal.period_index(int(dates[0]), count, frequency)
-    if cal.last_day(index[-1]) != dates[-1]:
-        index = cal.index_from_dates(dates, frequency)
+    # One period per date, each the period that holds it.
+    index = pd.PeriodIndex(pd.arrays.PeriodArray(cal.period_ordinals(dates, frequency),
+                                                 freq=cal.offset_of(frequency)))
     # As kovra shows them: the missing value and anything not finite.
     # A database holds finite numbers only: the infinities come from a
     # transformation, and only then are they looked for.
     hidden = values == native.MISSING
     if ops.count(None) != len(ops):
         hidden |= ~np.isfinite(values)
-    np.copyto(values, np.nan, where=hidden)
+    if hidden.any():
+        np.copyto(values, np.nan, where=hidden)
     failed = {}
     notes = ["left out: " + reason for reason in window.set_aside.values()]
     notes += window.notes
@@ -256,7 +256,7 @@ def _frame(requests, labels, ops, window, values, count_status, dates, used):
     else:
         data = np.full((count, len(requests)), np.nan)
         data[:, used] = values.T
-    frame = pd.DataFrame(data, index=index, columns=labels, copy=False)
+    frame = pd.DataFrame(data, index=index, columns=text_index(labels), copy=False)
     frame.attrs.update(
         frequency=frequency, freq=window.freq, start=window.start, end=window.end,
         count=count, set_aside=window.set_aside, failed=failed, notes=notes)

@@ -57,8 +57,7 @@ class Requests:
         series = list(series)
         if not series:
             raise KovrapArgumentError(None, "no series given")
-        texts = set(map(type, series)) == {str}
-        fast = _one_database(series, encoding) if texts else None
+        fast = _one_database(series, encoding)
         if fast is not None:
             database, block = fast
             self.names, self.databases, self._code_list = series, [database] * len(series), None
@@ -69,7 +68,7 @@ class Requests:
             if not direct or b"," not in block.block:
                 return
         self._codes = self._unique = None
-        if texts:
+        if set(map(type, series)) == {str}:
             names = series
             # Mostly plain names: split in C, and again only those with a drive.
             parts = list(map(str.partition, names, itertools.repeat(":")))
@@ -128,6 +127,12 @@ class Requests:
     def __len__(self):
         return len(self.names)
 
+    def codes_differ(self):
+        """Whether no code is given twice. Names of one database differ where
+        their codes do, and the names' hashes are kept from call to call."""
+        items = self.names if self._unique is not None else self.codes
+        return len(set(items)) == len(items)
+
     def take(self, indices):
         """The requests at these indices, as a Requests of their own."""
         other = object.__new__(Requests)
@@ -159,15 +164,17 @@ def _one_database(names, encoding):
     bytes, without control characters. Gives (database, code Texts), or
     None for anything else, which the general path reads (and refuses)."""
     first = names[0]
-    if _DRIVE.match(first):
+    if not isinstance(first, str) or _DRIVE.match(first):
         return None
     database, colon, _ = first.partition(":")
     if not colon or not database:
         return None
     try:
+        # Only texts join: a tuple anywhere in the list leaves it to the
+        # general path.
         joined = ("\0".join(names) + "\0").encode(encoding)
         prefix = (database + ":").encode(encoding)
-    except UnicodeError:
+    except (TypeError, UnicodeError):
         return None
     view = np.frombuffer(joined, dtype=np.uint8)
     ends = np.flatnonzero(view == 0)

@@ -177,6 +177,7 @@ NAME_LISTS = [
     (["C:\\x:A", "C:\\x:B"], False),
     (["ODD:A,B", "ODD:C"], False),
     (["ODD:A,B", "ODD:C"], True),
+    (["ODD:A", ("ODD", "B")], False),
 ]
 
 
@@ -197,6 +198,24 @@ def test_a_list_of_one_database_reads_as_its_names_one_by_one(names, direct):
     # Pairs never take the fast way.
     pairs = [_split(name) for name in names]
     assert read(names) == read(pairs)
+
+
+@pytest.mark.parametrize("names,differ", [
+    (["ODD:A", "ODD:B"], True),
+    (["ODD:A", "ODD:A"], False),
+    (["ODD:A", "ODE:A"], False),
+    (["ODD:A", "ODE:B"], True),
+    ([("ODD", "A"), ("ODE", "A")], False),
+    (["ODD:A,B", "ODD:A,B"], False),
+])
+def test_codes_differ_whichever_way_the_names_are_read(names, differ):
+    from kovrap._names import Requests
+    for direct in (False, True):
+        try:
+            requests = Requests(names, direct, "utf-8", lambda database: database)
+        except kovrap.KovrapArgumentError:
+            continue  # a comma in a direct code
+        assert requests.codes_differ() == differ
 
 
 def test_a_listed_code_with_a_colon_can_be_fetched(library, tmp_path):
