@@ -245,8 +245,11 @@ def periods_of(ymd, code):
     return days.asfreq(FREQUENCIES[code][1])
 
 
-# The longest each month can be, February of a leap year.
-_MONTH_DAYS = np.array([31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31], dtype=np.intc)
+# The month, 0 to 11, of every MMDD of a real day (February 29 included),
+# and -1 for every other number below 10000.
+_MONTH_OF_MMDD = np.full(10000, -1, dtype=np.int64)
+for _month, _days in enumerate((31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31)):
+    _MONTH_OF_MMDD[(_month + 1) * 100 + 1:(_month + 1) * 100 + _days + 1] = _month
 # Months per period of the frequencies whose periods are whole months.
 _MONTHS = {10: 12, 30: 3, 40: 1}
 
@@ -264,13 +267,11 @@ def period_ordinals(ymd, code):
     ymd = np.asarray(ymd)
     if code in _MONTHS and ymd.size:
         year, rest = np.divmod(ymd, 10000)
-        month, day = np.divmod(rest, 100)
-        if year.min() >= 1 and year.max() <= 9999 and month.min() >= 1 and \
-                month.max() <= 12 and day.min() >= 1 and \
-                not (day > _MONTH_DAYS.take(month - 1)).any():
-            february_29 = (day == 29) & (month == 2)
+        month = _MONTH_OF_MMDD.take(rest)
+        if year.min() >= 1 and year.max() <= 9999 and month.min() >= 0:
+            february_29 = rest == 229
             if not february_29.any() or _leap(year[february_29]).all():
-                months = (year.astype(np.int64) - 1970) * 12 + (month - 1)
+                months = year * 12 + month - 1970 * 12
                 return months // _MONTHS[code] if code != 40 else months
     return periods_of(ymd, code).asi8
 
