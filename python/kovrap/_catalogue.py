@@ -148,16 +148,19 @@ def query(host, requests, full, range_request=None, text_columns=None):
     columns = native.SeriesInfoColumns(
         pointer(code_column), _ints(first), _ints(last), pointer(attributes[0]), _ints(frequency),
         *[pointer(a) for a in attributes[1:]], *[pointer(t) for t in texts])
-    cells = [c_int(v) for v in (range_request or (0, -1, -1))] + [c_int(0)]
-    common = native.CommonRange(1 if range_request else 0, *[ctypes.pointer(c) for c in cells])
-    exclusion_counts = _int_column(3)
-    exclusion_lists = [_int_column(n, -1) for _ in range(3)]
-    exclusions = native.RangeExclusions(0, _ints(exclusion_counts),
-                                        *[_ints(a) for a in exclusion_lists])
+    # Without a range request the library is given no range records at all.
+    common = exclusions = None
+    if range_request:
+        cells = [c_int(v) for v in range_request] + [c_int(0)]
+        common = byref(native.CommonRange(1, *[ctypes.pointer(c) for c in cells]))
+        exclusion_counts = _int_column(3)
+        exclusion_lists = [_int_column(n, -1) for _ in range(3)]
+        exclusions = byref(native.RangeExclusions(0, _ints(exclusion_counts),
+                                                  *[_ints(a) for a in exclusion_lists]))
     with calling(host) as lib:
         lib.c_kovraSeriesInfo(
             host.direct, byref(status), byref(columns), codes_.argument, db_names.argument,
-            databases.argument, database_count, n, 0, 0, byref(common), byref(exclusions))
+            databases.argument, database_count, n, 0, 0, common, exclusions)
 
     def entries(array, listed):
         listed = min(max(int(listed), 0), n)
