@@ -214,7 +214,10 @@ class TextColumn:
         text on its own terms, only the rows that hold a text are decoded."""
         n = self.bytes.shape[0]
         column = _filled(n, "")
-        rows = np.flatnonzero(self.bytes[:, 0])
+        starts = self.bytes[:, 0]
+        if not starts.any():
+            return column
+        rows = np.flatnonzero(starts)
         if rows.size == n or (rows.size and not _stateless(encoding)):
             column[:] = _decoded(self.bytes, encoding)
         elif rows.size:
@@ -347,6 +350,9 @@ def _info_frame(host, requests, answer):
     periods = np.zeros(n, dtype=np.int64)
     aliases = _filled(n, None)
     one = len(known) == 1 and known[0] in cal.FREQUENCIES
+    # Every series answered, all of one frequency: the common case, made of
+    # whole columns without row lists.
+    alone = one and all_ok
     if one:
         # One frequency: the first and last periods as a column of its own dtype.
         first = np.full(n, pd.NaT.value, dtype=np.int64)
@@ -356,19 +362,26 @@ def _info_frame(host, requests, answer):
     for code in known:
         if code not in cal.FREQUENCIES:
             continue
-        member = ok & (frequency == code)
-        aliases[member] = cal.alias_of(code)
-        member &= has_range
-        # Every row alike, the common case: whole columns, no row lists.
-        rows = slice(None) if member.all() else np.flatnonzero(member)
+        if alone:
+            aliases = _filled(n, cal.alias_of(code))
+            member = has_range
+        else:
+            member = ok & (frequency == code)
+            aliases[member] = cal.alias_of(code)
+            member &= has_range
+        whole = bool(member.all())
+        rows = slice(None) if whole else np.flatnonzero(member)
         starts, ends = first_dates[rows], last_dates[rows]
         if not starts.size:
             continue
-        beyond = (starts > cal.LAST_DAY) | (ends > cal.LAST_DAY)
-        if beyond.any():
+        if max(starts.max(), ends.max()) > cal.LAST_DAY:
+            beyond = (starts > cal.LAST_DAY) | (ends > cal.LAST_DAY)
             raise KovrapArgumentError(None, "%s has a period date beyond the year 9999" % (
                 shown(requests.names[np.flatnonzero(member)[np.argmax(beyond)]]),))
         starts, ends = cal.period_ordinals(starts, code), cal.period_ordinals(ends, code)
+        if one and whole:
+            first, last, periods = starts, ends, ends - starts + 1
+            continue
         if one:
             first[rows], last[rows] = starts, ends
         else:
