@@ -245,11 +245,17 @@ def periods_of(ymd, code):
     return days.asfreq(FREQUENCIES[code][1])
 
 
-# The month, 0 to 11, of every MMDD of a real day (February 29 included),
-# and -1 for every other number below 10000.
-_MONTH_OF_MMDD = np.full(10000, -1, dtype=np.int64)
-for _month, _days in enumerate((31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31)):
-    _MONTH_OF_MMDD[(_month + 1) * 100 + 1:(_month + 1) * 100 + _days + 1] = _month
+def _months_of_mmdd():
+    """The month, 0 to 11, of every MMDD of a real day, and -1 for every
+    other number below 10000. A leap year's months: February 29 is a real
+    day in some years, which the caller checks."""
+    table = np.full(10000, -1, dtype=np.int64)
+    for month in range(1, 13):
+        table[month * 100 + 1:month * 100 + _month_end(2000, month) + 1] = month - 1
+    return table
+
+
+_MONTH_OF_MMDD = _months_of_mmdd()
 # Months per period of the frequencies whose periods are whole months.
 _MONTHS = {10: 12, 30: 3, 40: 1}
 
