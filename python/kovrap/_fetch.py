@@ -235,11 +235,15 @@ def _frame(requests, labels, ops, window, values, count_status, dates, used):
     # As kovra shows them: the missing value and anything not finite.
     # A database holds finite numbers only: the infinities come from a
     # transformation, and only then are they looked for.
-    hidden = values == native.MISSING
     if ops.count(None) != len(ops):
-        hidden |= ~np.isfinite(values)
-    if hidden.any():
-        np.copyto(values, np.nan, where=hidden)
+        hidden = (values == native.MISSING) | ~np.isfinite(values)
+        if hidden.any():
+            np.copyto(values, np.nan, where=hidden)
+    elif not values.max(initial=-np.inf) < native.MISSING:
+        # Without a transformation, a maximum below the missing value (one
+        # pass that writes nothing) says there is none to hide; NaN makes
+        # the comparison false, and the exact search follows.
+        np.copyto(values, np.nan, where=values == native.MISSING)
     failed = {}
     notes = ["left out: " + reason for reason in window.set_aside.values()]
     notes += window.notes
