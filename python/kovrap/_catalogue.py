@@ -33,8 +33,7 @@ def _int_column(n, fill=0):
     return np.full(n, fill, dtype=np.intc)
 
 
-def _ints(array):
-    return array.ctypes.data_as(native.IntArray)
+_ints = native.int_array
 
 
 def _readable_size(path):
@@ -206,7 +205,7 @@ class TextColumn:
 
     @property
     def argument(self):
-        return self.pointers.ctypes.data_as(native.TextArray)
+        return native.text_array(self.pointers)
 
     def texts(self, encoding):
         """The column's texts, each up to its first NUL, as an object array.

@@ -2,7 +2,7 @@
 observations over it as a DataFrame."""
 
 import warnings
-from ctypes import POINTER, byref, c_double, c_int
+from ctypes import byref, c_int
 
 import numpy as np
 import pandas as pd
@@ -43,8 +43,7 @@ class CommonRange:
                                    self.used, self.set_aside))
 
 
-def _ints(array):
-    return array.ctypes.data_as(native.IntArray)
+_ints = native.int_array
 
 
 def _text(value):
@@ -212,7 +211,7 @@ def _get_data(host, lib, requests, ops, window):
     values = np.full((rows, count), native.MISSING, dtype=np.float64)
     error = c_int(0)
     lib.c_kovraGetData(
-        host.direct, values.ctypes.data_as(POINTER(c_double)), codes.argument, db_names.argument,
+        host.direct, native.double_array(values), codes.argument, db_names.argument,
         databases.argument, database_count, rows, first, last, frequency, 0, count,
         byref(transforms), byref(windows), byref(error))
     if error.value != 0:

@@ -38,6 +38,30 @@ IntArray = POINTER(c_int)
 TextArray = POINTER(c_char_p)  # a column of char * buffers, or a request list
 
 
+def _first(array, item):
+    """A pointer to a numpy array's first item, which holds the array for
+    as long as the pointer lives. Made in C, where the array's own ctypes
+    view takes a dozen Python calls a pointer."""
+    if array.size:
+        return ctypes.pointer(item.from_buffer(array))
+    return array.ctypes.data_as(POINTER(item))
+
+
+def int_array(array):
+    """An IntArray over a C-contiguous numpy intc array."""
+    return _first(array, c_int)
+
+
+def text_array(pointers):
+    """A TextArray over a numpy uintp array of char * addresses."""
+    return _first(pointers, c_char_p)
+
+
+def double_array(array):
+    """A pointer to double over a C-contiguous numpy float64 array."""
+    return _first(array, c_double)
+
+
 class InfoStatusLists(Structure):
     _fields_ = [
         ("classifyOnly", c_int),
