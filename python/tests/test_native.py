@@ -1,11 +1,14 @@
 """The ctypes declarations against include/Kovrap.h, and finding the library."""
 
 import ctypes
+import gc
 import os
 import re
 import shutil
 import subprocess
+import weakref
 
+import numpy as np
 import pytest
 
 import kovrap
@@ -111,3 +114,31 @@ def test_constants_are_the_headers(tmp_path):
     assert native.TEXT_WIDTHS == tuple(native.HEADER_CONSTANTS["KOVRAP_TEXT%d_WIDTH" % k]
                                        for k in range(1, 8))
     assert kovrap.MISSING == native.HEADER_CONSTANTS["KOVRAP_MISSING"]
+
+
+
+@pytest.mark.parametrize("make,dtype,values", [
+    (native.int_array, "intc", [7, -1, 2147483647]),
+    (native.double_array, "float64", [1.5, 1e9, -0.0]),
+    (native.int_array, "intc", []),
+])
+def test_array_pointers_read_the_array_and_hold_it(make, dtype, values):
+    array = np.array(values, dtype=dtype)
+    address, held = array.ctypes.data, weakref.ref(array)
+    pointer = make(array)
+    del array
+    gc.collect()
+    # The pointer is at the array's first item and keeps the array alive.
+    assert held() is not None
+    assert ctypes.cast(pointer, ctypes.c_void_p).value == address
+    assert [pointer[k] for k in range(len(values))] == values
+    del pointer
+    gc.collect()
+    assert held() is None
+
+
+def test_text_pointers_point_at_each_text():
+    block = ctypes.create_string_buffer(b"AB\0CDE\0")
+    base = ctypes.addressof(block)
+    pointers = native.text_array(np.array([base, base + 3], dtype=np.uintp))
+    assert [pointers[0], pointers[1]] == [b"AB", b"CDE"]
