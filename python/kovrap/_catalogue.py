@@ -217,9 +217,9 @@ class TextColumn:
         if not starts.any():
             return column
         rows = np.flatnonzero(starts)
-        if rows.size == n or (rows.size and not _stateless(encoding)):
+        if rows.size == n or not _stateless(encoding):
             column[:] = _decoded(self.bytes, encoding)
-        elif rows.size:
+        else:
             column[rows] = _decoded(self.bytes[rows], encoding)
         return column
 
