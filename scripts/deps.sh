@@ -4,7 +4,12 @@
 #   scripts/deps.sh --all      also clang, the MinGW-w64 cross compiler, Wine, valgrind,
 #                              LLVM's tools, and Python with pandas and R with zoo for
 #                              the two language packages
+# With KOVRAP_NO_INSTALL=1 nothing is installed: for a machine that already
+# has everything, or that is not Debian.
 set -euo pipefail
+if [[ "${KOVRAP_NO_INSTALL:-0}" == 1 ]]; then
+    exit 0
+fi
 
 packages=(cmake ninja-build g++ make libgtest-dev libgmock-dev python3 pkg-config)
 if [[ "${1:-}" == "--all" ]]; then

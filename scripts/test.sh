@@ -3,8 +3,21 @@
 # under Wine (each a CMake workflow preset, see CMakePresets.json), then short
 # fuzzing runs, the suites under valgrind memcheck and the performance guard,
 # and last the Python and R packages against the native build.
+#
+#   scripts/test.sh                 installs what is missing, then tests
+#   scripts/test.sh --no-install    tests only (also KOVRAP_NO_INSTALL=1): for
+#                                   a machine that has everything already, or
+#                                   that is not Debian
 set -uo pipefail
 cd "$(dirname "$0")/.."
+case "${1:-}" in
+"") ;;
+--no-install) export KOVRAP_NO_INSTALL=1 ;;
+*)
+    echo "usage: scripts/test.sh [--no-install]" >&2
+    exit 2
+    ;;
+esac
 scripts/deps.sh --all || exit 1
 
 export WINEDEBUG=-all
@@ -33,11 +46,18 @@ workflow() {
     fi
 }
 
-# A script that checks one thing as a whole.
+# A script that checks one thing as a whole. A suite whose script is missing
+# or has lost its execute bit fails: it is never skipped in silence.
 check() {
     local name=$1
     shift
     echo "=== ${name}"
+    if [[ $1 == scripts/* && ! -x $1 ]]; then
+        echo "${name}: $1 is missing or not executable" >&2
+        failed=$((failed + 1))
+        summary+=("${name}: FAILED ($1 is missing or not executable)")
+        return
+    fi
     if "$@" 2>&1 | tee "build/${name}.log"; [[ ${PIPESTATUS[0]} -eq 0 ]]; then
         passed=$((passed + 1))
         summary+=("${name}: passed")
@@ -52,9 +72,9 @@ workflow sanitize
 workflow mingw
 check fuzz scripts/fuzz.sh
 check memcheck env MEMCHECK_BUILD_DIR=build/native scripts/memcheck.sh
-[[ -x scripts/perf-guard.sh ]] && check perf-guard scripts/perf-guard.sh
-[[ -x scripts/test-python.sh ]] && check python scripts/test-python.sh build/native
-[[ -x scripts/test-r.sh ]] && check r scripts/test-r.sh build/native
+check perf-guard scripts/perf-guard.sh
+check python scripts/test-python.sh build/native
+check r scripts/test-r.sh build/native
 
 echo
 echo "=== summary"
