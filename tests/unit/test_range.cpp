@@ -10,6 +10,7 @@
 
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -53,20 +54,51 @@ std::vector<std::string> store(const std::vector<Stored> &series) {
     return codes;
 }
 
+// One common-range case, written as it reads: the stored series, what the
+// host asks (frequency code, start and end as calendar dates or -1, merge
+// flag), what the query chooses, and which requests it sets aside.
 struct RangeCase {
     const char *name;
     std::vector<Stored> series;
-    int requested;
-    int start; // calendar date, or -1
-    int end;
-    int merge;
-    // Expected outputs.
-    int chosen;
-    int startPeriod;
-    int endPeriod;
+    int requested = 0;
+    int start = -1;
+    int end = -1;
+    int merge = 0;
+    int chosen = 0;
+    int startPeriod = 0;
+    int endPeriod = 0;
     std::vector<int> empty;
     std::vector<int> higher;
     std::vector<int> lower;
+
+    RangeCase(const char *caseName, std::vector<Stored> stored)
+        : name(caseName), series(std::move(stored)) {}
+
+    RangeCase asking(int frequency, int startDate, int endDate, int mergeFlag) const {
+        RangeCase c = *this;
+        c.requested = frequency;
+        c.start = startDate;
+        c.end = endDate;
+        c.merge = mergeFlag;
+        return c;
+    }
+    RangeCase chooses(int frequency, int first, int last) const {
+        RangeCase c = *this;
+        c.chosen = frequency;
+        c.startPeriod = first;
+        c.endPeriod = last;
+        return c;
+    }
+    // Requests set aside as empty, as higher than the chosen frequency, and
+    // as lower than it.
+    RangeCase setsAside(std::vector<int> emptyOnes, std::vector<int> higherOnes,
+                        std::vector<int> lowerOnes) const {
+        RangeCase c = *this;
+        c.empty = std::move(emptyOnes);
+        c.higher = std::move(higherOnes);
+        c.lower = std::move(lowerOnes);
+        return c;
+    }
 };
 
 // Failures name the case rather than dump its bytes.
@@ -75,218 +107,105 @@ void PrintTo(const RangeCase &c, std::ostream *os) {
 }
 
 const RangeCase kRangeCases[] = {
-    {"LowestCodeTenSetsAsideHigherCodesByAttributeSix",
-     {{10, 2000, 2010, 1, 1},
-      {30, 19991, 20204, 1, 0},
-      {40, 199001, 202512, 1, 9},
-      {30, 20011, 20154, 1, 2},
-      {40, 200503, 202012, 1, 5}},
-     1000,
-     -1,
-     -1,
-     0,
-     10,
-     2000,
-     2020,
-     {},
-     {1, 2},
-     {}},
-    {"LowestCodeInTheGroupTakesTheMemberFromADailySeries",
-     {{60, 20200106, 20201231, 1, 3},
-      {53, 20200103, 20210101, 1, 0},
-      {60, 20190101, 20221231, 1, 9}},
-     1000,
-     -1,
-     -1,
-     0,
-     55,
-     20200103,
-     20210101,
-     {},
-     {2},
-     {}},
-    {"GroupFirstUsableDaily",
-     {{60, 20180101, 20181231, 1, 9},
-      {60, 20180102, 20181228, 1, 4},
-      {52, 20180105, 20190104, 1, 0}},
-     57,
-     -1,
-     -1,
-     0,
-     55,
-     20180102,
-     20190104,
-     {},
-     {0},
-     {}},
-    {"GroupFirstUsableBusinessDaily",
-     {{61, 20200102, 20200630, 1, 3}, {53, 20200103, 20200626, 1, 9}, {40, 202001, 202012, 1, 1}},
-     57,
-     -1,
-     -1,
-     0,
-     57,
-     20200102,
-     20200630,
-     {},
-     {},
-     {2}},
-    {"GroupFirstUsableWeekly",
-     {{60, 20180101, 20181231, 1, 0},
-      {54, 20180105, 20190104, 1, 0},
-      {60, 20170101, 20200101, 1, 4}},
-     57,
-     -1,
-     -1,
-     0,
-     54,
-     20170101,
-     20200101,
-     {},
-     {0},
-     {}},
-    {"MonthlyRequestedSetsAsideLowerAndHigher",
-     {{30, 20191, 20204, 1, 1},
-      {60, 20190101, 20221231, 1, 9},
-      {60, 20200115, 20210320, 1, 3},
-      {40, 202003, 202012, 1, 0}},
-     40,
-     -1,
-     -1,
-     0,
-     40,
-     202001,
-     202103,
-     {},
-     {1},
-     {0}},
-    {"DailyWithMergeSetsAsideEveryBusinessDaily",
-     {{61, 20200101, 20200301, 1, 3},
-      {61, 20200101, 20200301, 1, 0},
-      {60, 20200201, 20200401, 1, 0}},
-     60,
-     -1,
-     -1,
-     1,
-     60,
-     20200201,
-     20200401,
-     {},
-     {0, 1},
-     {}},
-    {"DailyWithEvenMergeSetsAsideEveryBusinessDaily",
-     {{61, 20200101, 20200301, 1, 3},
-      {61, 20200101, 20200301, 1, 0},
-      {60, 20200201, 20200401, 1, 0}},
-     60,
-     -1,
-     -1,
-     2,
-     60,
-     20200201,
-     20200401,
-     {},
-     {0, 1},
-     {}},
-    {"DailyWithoutMergeGoesByAttributeSix",
-     {{61, 20200101, 20200301, 1, 3},
-      {61, 20200101, 20200301, 1, 0},
-      {60, 20200201, 20200401, 1, 0}},
-     60,
-     -1,
-     -1,
-     0,
-     60,
-     20200101,
-     20200401,
-     {},
-     {1},
-     {}},
-    {"AboveAnyFixedCodeHasNoFloor",
-     {{10, 2000, 2001, 1, 0}, {61, 20200101, 20200301, 1, 1}},
-     1001,
-     -1,
-     -1,
-     0,
-     1001,
-     -1,
-     -1,
-     {},
-     {},
-     {}},
-    {"HostDatesPassThrough",
-     {{40, 202001, 202012, 1, 1}},
-     40,
-     19991115,
-     20300105,
-     0,
-     40,
-     199911,
-     203001,
-     {},
-     {},
-     {}},
-    {"HostEndWithSeriesStart",
-     {{30, 20194, 20221, 1, 1}, {30, 20182, 20231, 1, 1}},
-     30,
-     -1,
-     20250515,
-     0,
-     30,
-     20182,
-     20252,
-     {},
-     {},
-     {}},
-    {"NoRequests", {}, 1000, -1, -1, 0, 100, -1, -1, {}, {}, {}},
-    {"OnlyEmptySeries",
-     {{10, 2000, 2010, 0, 1}, {40, 200001, 200012, 0, 9}},
-     1000,
-     -1,
-     -1,
-     0,
-     100,
-     -1,
-     -1,
-     {0, 1},
-     {},
-     {}},
-    {"GroupWithoutUsableSeriesKeepsTheSentinels",
-     {{60, 20200101, 20201231, 1, 9}, {61, 20200101, 20201231, 1, 0}},
-     57,
-     -1,
-     -1,
-     0,
-     57,
-     99999999,
-     -99999999,
-     {},
-     {0, 1},
-     {}},
-    {"EmptySeriesBelowTheFloorIsOnlyEmpty",
-     {{10, 1990, 1995, 0, 1}, {10, 1990, 2000, 1, 1}, {40, 200001, 200012, 1, 1}},
-     40,
-     -1,
-     -1,
-     0,
-     40,
-     200001,
-     200012,
-     {0},
-     {},
-     {1}},
-    {"EmptySeriesDoesNotLowerTheLowestCode",
-     {{10, 1990, 1995, 0, 1}, {40, 200001, 200012, 1, 1}, {30, 19991, 20004, 1, 7}},
-     1000,
-     -1,
-     -1,
-     0,
-     30,
-     19991,
-     20004,
-     {0},
-     {},
-     {}},
+    RangeCase{"LowestCodeTenSetsAsideHigherCodesByAttributeSix",
+              {{10, 2000, 2010, 1, 1},
+               {30, 19991, 20204, 1, 0},
+               {40, 199001, 202512, 1, 9},
+               {30, 20011, 20154, 1, 2},
+               {40, 200503, 202012, 1, 5}}}
+        .asking(1000, -1, -1, 0)
+        .chooses(10, 2000, 2020)
+        .setsAside({}, {1, 2}, {}),
+    RangeCase{"LowestCodeInTheGroupTakesTheMemberFromADailySeries",
+              {{60, 20200106, 20201231, 1, 3},
+               {53, 20200103, 20210101, 1, 0},
+               {60, 20190101, 20221231, 1, 9}}}
+        .asking(1000, -1, -1, 0)
+        .chooses(55, 20200103, 20210101)
+        .setsAside({}, {2}, {}),
+    RangeCase{"GroupFirstUsableDaily",
+              {{60, 20180101, 20181231, 1, 9},
+               {60, 20180102, 20181228, 1, 4},
+               {52, 20180105, 20190104, 1, 0}}}
+        .asking(57, -1, -1, 0)
+        .chooses(55, 20180102, 20190104)
+        .setsAside({}, {0}, {}),
+    RangeCase{"GroupFirstUsableBusinessDaily",
+              {{61, 20200102, 20200630, 1, 3},
+               {53, 20200103, 20200626, 1, 9},
+               {40, 202001, 202012, 1, 1}}}
+        .asking(57, -1, -1, 0)
+        .chooses(57, 20200102, 20200630)
+        .setsAside({}, {}, {2}),
+    RangeCase{"GroupFirstUsableWeekly",
+              {{60, 20180101, 20181231, 1, 0},
+               {54, 20180105, 20190104, 1, 0},
+               {60, 20170101, 20200101, 1, 4}}}
+        .asking(57, -1, -1, 0)
+        .chooses(54, 20170101, 20200101)
+        .setsAside({}, {0}, {}),
+    RangeCase{"MonthlyRequestedSetsAsideLowerAndHigher",
+              {{30, 20191, 20204, 1, 1},
+               {60, 20190101, 20221231, 1, 9},
+               {60, 20200115, 20210320, 1, 3},
+               {40, 202003, 202012, 1, 0}}}
+        .asking(40, -1, -1, 0)
+        .chooses(40, 202001, 202103)
+        .setsAside({}, {1}, {0}),
+    RangeCase{"DailyWithMergeSetsAsideEveryBusinessDaily",
+              {{61, 20200101, 20200301, 1, 3},
+               {61, 20200101, 20200301, 1, 0},
+               {60, 20200201, 20200401, 1, 0}}}
+        .asking(60, -1, -1, 1)
+        .chooses(60, 20200201, 20200401)
+        .setsAside({}, {0, 1}, {}),
+    RangeCase{"DailyWithEvenMergeSetsAsideEveryBusinessDaily",
+              {{61, 20200101, 20200301, 1, 3},
+               {61, 20200101, 20200301, 1, 0},
+               {60, 20200201, 20200401, 1, 0}}}
+        .asking(60, -1, -1, 2)
+        .chooses(60, 20200201, 20200401)
+        .setsAside({}, {0, 1}, {}),
+    RangeCase{"DailyWithoutMergeGoesByAttributeSix",
+              {{61, 20200101, 20200301, 1, 3},
+               {61, 20200101, 20200301, 1, 0},
+               {60, 20200201, 20200401, 1, 0}}}
+        .asking(60, -1, -1, 0)
+        .chooses(60, 20200101, 20200401)
+        .setsAside({}, {1}, {}),
+    RangeCase{"AboveAnyFixedCodeHasNoFloor",
+              {{10, 2000, 2001, 1, 0}, {61, 20200101, 20200301, 1, 1}}}
+        .asking(1001, -1, -1, 0)
+        .chooses(1001, -1, -1)
+        .setsAside({}, {}, {}),
+    RangeCase{"HostDatesPassThrough", {{40, 202001, 202012, 1, 1}}}
+        .asking(40, 19991115, 20300105, 0)
+        .chooses(40, 199911, 203001)
+        .setsAside({}, {}, {}),
+    RangeCase{"HostEndWithSeriesStart", {{30, 20194, 20221, 1, 1}, {30, 20182, 20231, 1, 1}}}
+        .asking(30, -1, 20250515, 0)
+        .chooses(30, 20182, 20252)
+        .setsAside({}, {}, {}),
+    RangeCase{"NoRequests", {}}.asking(1000, -1, -1, 0).chooses(100, -1, -1).setsAside({}, {}, {}),
+    RangeCase{"OnlyEmptySeries", {{10, 2000, 2010, 0, 1}, {40, 200001, 200012, 0, 9}}}
+        .asking(1000, -1, -1, 0)
+        .chooses(100, -1, -1)
+        .setsAside({0, 1}, {}, {}),
+    RangeCase{"GroupWithoutUsableSeriesKeepsTheSentinels",
+              {{60, 20200101, 20201231, 1, 9}, {61, 20200101, 20201231, 1, 0}}}
+        .asking(57, -1, -1, 0)
+        .chooses(57, 99999999, -99999999)
+        .setsAside({}, {0, 1}, {}),
+    RangeCase{"EmptySeriesBelowTheFloorIsOnlyEmpty",
+              {{10, 1990, 1995, 0, 1}, {10, 1990, 2000, 1, 1}, {40, 200001, 200012, 1, 1}}}
+        .asking(40, -1, -1, 0)
+        .chooses(40, 200001, 200012)
+        .setsAside({0}, {}, {1}),
+    RangeCase{"EmptySeriesDoesNotLowerTheLowestCode",
+              {{10, 1990, 1995, 0, 1}, {40, 200001, 200012, 1, 1}, {30, 19991, 20004, 1, 7}}}
+        .asking(1000, -1, -1, 0)
+        .chooses(30, 19991, 20004)
+        .setsAside({0}, {}, {}),
 };
 
 class CommonRangeCase : public kovrap_test::StandinTest,
