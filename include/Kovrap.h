@@ -77,6 +77,33 @@ extern KOVRAP_API const int TQVDchunk;
 #define KOVRAP_STATUS_SEGMENTS_MISMATCH 835 /**< the aligned parts do not fill the row */
 #define KOVRAP_STATUS_NO_MEMORY 836         /**< Kovrap could not allocate what it needed */
 
+/* Frequency codes of the libraries. A period date has the form its code
+ * gives: YYYY, YYYYQ, YYYYMM, or YYYYMMDD for the weekly, daily and
+ * business-day codes. */
+#define KOVRAP_FREQ_ANNUAL 10
+#define KOVRAP_FREQ_QUARTERLY 30
+#define KOVRAP_FREQ_MONTHLY 40
+#define KOVRAP_FREQ_WEEKLY_MON 51 /**< weeks ending on Monday */
+#define KOVRAP_FREQ_WEEKLY_TUE 52
+#define KOVRAP_FREQ_WEEKLY_WED 53
+#define KOVRAP_FREQ_WEEKLY_THU 54
+#define KOVRAP_FREQ_WEEKLY_FRI 55
+#define KOVRAP_FREQ_WEEKLY_SAT 56
+#define KOVRAP_FREQ_WEEKLY_SUN 57 /**< weeks ending on Sunday */
+#define KOVRAP_FREQ_DAILY 60
+#define KOVRAP_FREQ_BUSINESS 61
+/** Asked of the common range, 57 stands for the weekly group: the weekday is
+ *  taken from the first series that has one. */
+#define KOVRAP_FREQ_WEEKLY_GROUP KOVRAP_FREQ_WEEKLY_SUN
+/** Asked of the common range: the lowest code among the usable series. */
+#define KOVRAP_FREQ_LOWEST 1000
+
+/* Values of attribute 6 with which the common range sets aside a series
+ * finer than the chosen frequency instead of counting its dates. What they
+ * mean beyond that is the libraries'. */
+#define KOVRAP_ATTRIBUTE6_SET_ASIDE_0 0
+#define KOVRAP_ATTRIBUTE6_SET_ASIDE_9 9
+
 /* ------------------------------------------------------------------------ */
 /* Host records. Fields are in this order with the platform's natural       */
 /* alignment; on x64 a record that starts with an int has 4 bytes of        */

@@ -2,21 +2,24 @@
 #ifndef KOVRAP_CALENDAR_H
 #define KOVRAP_CALENDAR_H
 
+#include "Kovrap.h"
+
 namespace kovrap {
 
-constexpr int kAnnual = 10;
-constexpr int kQuarterly = 30;
-constexpr int kMonthly = 40;
+constexpr int kAnnual = KOVRAP_FREQ_ANNUAL;
+constexpr int kQuarterly = KOVRAP_FREQ_QUARTERLY;
+constexpr int kMonthly = KOVRAP_FREQ_MONTHLY;
 
-// Codes whose period date already is a calendar date: the weekly codes 51 to
-// 57, daily 60 and business-daily 61.
-constexpr bool isDailyForm(int frequency) noexcept {
-    return (frequency >= 51 && frequency <= 57) || frequency == 60 || frequency == 61;
+// The weekly codes, from weeks ending on Monday to weeks ending on Sunday.
+constexpr bool isWeekly(int frequency) noexcept {
+    return frequency >= KOVRAP_FREQ_WEEKLY_MON && frequency <= KOVRAP_FREQ_WEEKLY_SUN;
 }
 
-// The weekly codes 51 (weeks ending on Monday) to 57 (ending on Sunday).
-constexpr bool isWeekly(int frequency) noexcept {
-    return frequency >= 51 && frequency <= 57;
+// Codes whose period date already is a calendar date: the weekly codes,
+// daily and business-daily.
+constexpr bool isDailyForm(int frequency) noexcept {
+    return isWeekly(frequency) || frequency == KOVRAP_FREQ_DAILY ||
+           frequency == KOVRAP_FREQ_BUSINESS;
 }
 
 // The calendar date `days` days after `date` (before it for a negative

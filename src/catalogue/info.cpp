@@ -21,30 +21,27 @@ namespace {
 constexpr int kListCount = 7;
 // The list of a series the library does not know (status 1), which also takes
 // a code that cannot travel in the direct library's code list.
+constexpr int kUnknownStatus = 1;
 constexpr int kUnknownList = 0;
+// The information statuses 2 to 6 go to the lists 1 to 5 in turn: each list
+// is one below its status.
+constexpr int kFirstNumberedStatus = 2;
+constexpr int kLastNumberedStatus = 6;
+// Status 4 has a list of its own only on the direct library; the local
+// library's status 4 shares the list of status 3.
+constexpr int kDirectOnlyStatus = 4;
 // The list of any other status, which also takes the requests that could not
 // be asked because the direct path's code list could not be allocated.
 constexpr int kOtherList = 6;
 
 // The status list that a nonzero information status sends its request to.
-// Status 4 has a list of its own only on the direct library.
 int listOf(int status, bool direct) noexcept {
-    switch (status) {
-    case 1:
-        return 0;
-    case 2:
-        return 1;
-    case 3:
-        return 2;
-    case 4:
-        return direct ? 3 : 2;
-    case 5:
-        return 4;
-    case 6:
-        return 5;
-    default:
-        return 6;
-    }
+    if (status == kUnknownStatus)
+        return kUnknownList;
+    if (status < kFirstNumberedStatus || status > kLastNumberedStatus)
+        return kOtherList;
+    const int listedAs = (status == kDirectOnlyStatus && !direct) ? status - 1 : status;
+    return listedAs - 1;
 }
 
 // The host's seven status lists with their counts, kept here until the end of
@@ -73,11 +70,12 @@ class StatusLists {
         for (std::size_t n = 0; n < kListCount; ++n)
             out[n] = counts_[n];
     }
-    // Whether a request ended in lists 1 to 6; list 0 (open failed or status
-    // 1) does not keep the common range from running.
+    // Whether a request ended in a list other than the unknown one (open
+    // failed or status 1), which alone does not keep the common range from
+    // running.
     bool anyBeyondFirst() const noexcept {
-        for (std::size_t n = 1; n < kListCount; ++n)
-            if (counts_[n] != 0)
+        for (std::size_t n = 0; n < kListCount; ++n)
+            if (n != kUnknownList && counts_[n] != 0)
                 return true;
         return false;
     }
@@ -173,12 +171,12 @@ class ColumnCopy {
             c_.frequency[k] = frequency;
         int *const attributes[] = {c_.attribute2, c_.attribute3, c_.attribute4, c_.attribute5,
                                    c_.attribute6};
-        for (int n = 2; n <= 6; ++n)
-            if (attributes[n - 2] != nullptr)
-                attributes[n - 2][k] = record.attribute(n);
+        for (std::size_t n = 0; n < std::size(attributes); ++n)
+            if (attributes[n] != nullptr)
+                attributes[n][k] = record.attribute(static_cast<int>(n) + 2);
         char **const texts[] = {c_.text1, c_.text2, c_.text3, c_.text4,
                                 c_.text5, c_.text6, c_.text7};
-        for (std::size_t t = 0; t < 7; ++t)
+        for (std::size_t t = 0; t < std::size(texts); ++t)
             if (texts[t] != nullptr)
                 record.copyText(InfoRecord::kTexts[t], texts[t][k]);
     }

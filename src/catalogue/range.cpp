@@ -6,20 +6,27 @@ namespace kovrap {
 
 namespace {
 
-constexpr int kLowestRequested = 1000; // take the lowest code of the usable series
-constexpr int kHighestFixed = 999;     // the floor applies only to codes up to here
-constexpr int kNoSeries = 100;         // lowest code when no usable series remains
-constexpr int kGroup = 57;             // stands for the codes 51 to 57
-constexpr int kGroupFloor = 51;
-constexpr int kDaily = 60;
-constexpr int kBusinessDaily = 61;
-constexpr int kDailyGroupMember = 55; // the group member for a daily series
-constexpr int kFromSeries = -1;       // requested start or end: take it from the series
+constexpr int kLowestRequested = KOVRAP_FREQ_LOWEST; // take the lowest code of the usable series
+constexpr int kHighestFixed = 999;                   // the floor applies only to codes up to here
+constexpr int kNoSeries = 100;                       // lowest code when no usable series remains
+constexpr int kGroup = KOVRAP_FREQ_WEEKLY_GROUP;     // stands for every weekly code
+constexpr int kGroupFloor = KOVRAP_FREQ_WEEKLY_MON;
+constexpr int kDaily = KOVRAP_FREQ_DAILY;
+constexpr int kBusinessDaily = KOVRAP_FREQ_BUSINESS;
+constexpr int kDailyGroupMember = KOVRAP_FREQ_WEEKLY_FRI; // the group member for a daily series
+constexpr int kFromSeries = -1; // requested start or end: take it from the series
 constexpr int kNoStart = 99999999;
 constexpr int kNoEnd = -99999999;
 
 bool inGroup(int frequency) noexcept {
     return frequency >= kGroupFloor && frequency <= kGroup;
+}
+
+// A series finer than the chosen code is set aside rather than counted when
+// its attribute 6 says so.
+bool setAsideWhenFiner(int attribute6) noexcept {
+    return attribute6 == KOVRAP_ATTRIBUTE6_SET_ASIDE_0 ||
+           attribute6 == KOVRAP_ATTRIBUTE6_SET_ASIDE_9;
 }
 
 // Appends request indices to one host list and counts them; a host that
@@ -89,9 +96,9 @@ void computeCommonRange(const Library &library, const SeriesInfoColumns &columns
         const int frequency = frequencies[k];
         const int attribute6 = attributes6[k];
         // With merging on, a daily range takes no business-daily series; any
-        // series above the chosen code goes when its attribute 6 is 0 or 9.
+        // series above the chosen code goes when its attribute 6 says so.
         const bool above = (mergeOn && frequency == kBusinessDaily && chosen == kDaily) ||
-                           ((attribute6 == 0 || attribute6 == 9) && frequency > chosen);
+                           (setAsideWhenFiner(attribute6) && frequency > chosen);
         if (above) {
             higher.append(k);
         } else if (floorApplies && frequency < frequencyFloor) {
