@@ -240,7 +240,13 @@ std::string modeAnswer(int status, int mode) {
 
 void askAggregation(const Api &api, int direct, Report &report) {
     const std::string library = direct != 0 ? "direct library" : "local library";
+    // Read twice: the mode to put back is the one found, and a library whose
+    // read cannot be trusted cannot be left as it was.
+    const int found = api.getAggmode(direct);
     const int before = api.getAggmode(direct);
+    report.relied(library + ": aggregation mode read twice",
+                  std::to_string(found) + " " + std::to_string(before), "the same twice",
+                  found == before, kModeMeaning);
     // Another of the modes kovra names (0 to 3), so that the round trip is
     // seen to change something.
     const int other = before >= 0 && before < 3 ? before + 1 : 0;
