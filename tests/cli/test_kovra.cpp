@@ -949,6 +949,7 @@ TEST(KovraHelp, PrintsUsageAndSucceeds) {
     const Result run = kovra({"--help"});
     EXPECT_EQ(0, run.status);
     EXPECT_EQ(0u, run.out.rfind("usage: kovra", 0));
+    EXPECT_NE(std::string::npos, run.out.find("\n  kovra check [--database DATABASE]\n"));
     EXPECT_EQ("", run.err);
 }
 
