@@ -76,7 +76,7 @@ Answer answerFromEnvironment() {
     const std::string number = entry.substr(at + arrow.size());
     char *end = nullptr;
     errno = 0;
-    const long value = std::strtol(number.c_str(), &end, 10);
+    const long long value = std::strtoll(number.c_str(), &end, 10);
     if (number.empty() || *end != '\0' || errno != 0 || value < INT_MIN || value > INT_MAX)
         return answer;
     answer.set = true;
