@@ -54,6 +54,7 @@ step() {
 
 tour() {
     step "The library and both database libraries" ok version
+    step "Every answer of the database libraries that Kovrap relies on, asked of the ones it loaded" ok check
     step "The codes of a database" ok codes MARKETS
     step "Series information, with a common range across mixed frequencies" ok \
         info --range ECON:AUSTRES ECON:CO2 ECON:UKGAS ECON:NILE ECON:GDP MARKETS:DAX

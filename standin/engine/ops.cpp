@@ -8,6 +8,9 @@
 #include "state.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -47,6 +50,46 @@ class Args {
     std::string text_;
 };
 
+// One call that a whole process answers differently: the environment
+// variable TQVS_ANSWER holds a journal entry, `TQVGetObsNum(202312, 202400,
+// 40) -> 5`, and every call that the journal would show as its left side
+// answers the int on its right instead of doing its work, as an injection
+// does. It is how a test makes the libraries of another process (kovra)
+// differ from what Kovrap relies on. Read once, at the first call; a value
+// that is not such an entry changes nothing.
+struct Answer {
+    bool set = false;
+    std::string call;
+    int result = 0;
+};
+
+Answer answerFromEnvironment() {
+    Answer answer;
+    const char *text = std::getenv("TQVS_ANSWER");
+    if (text == nullptr)
+        return answer;
+    const std::string entry(text);
+    const std::string arrow = " -> ";
+    const std::size_t at = entry.rfind(arrow);
+    if (at == std::string::npos || at == 0)
+        return answer;
+    const std::string number = entry.substr(at + arrow.size());
+    char *end = nullptr;
+    errno = 0;
+    const long long value = std::strtoll(number.c_str(), &end, 10);
+    if (number.empty() || *end != '\0' || errno != 0 || value < INT_MIN || value > INT_MAX)
+        return answer;
+    answer.set = true;
+    answer.call = entry.substr(0, at);
+    answer.result = static_cast<int>(value);
+    return answer;
+}
+
+const Answer &answerOfProcess() {
+    static const Answer answer = answerFromEnvironment();
+    return answer;
+}
+
 // One operation call: holds the engine for its whole duration, decides on
 // entry whether a fault is injected, and journals the final result.
 class Call {
@@ -74,6 +117,11 @@ class Call {
                 injected_ = true;
                 result_ = injection.result;
             }
+        }
+        const Answer &answer = answerOfProcess();
+        if (!injected_ && answer.set && answer.call == name_ + "(" + args.text() + ")") {
+            injected_ = true;
+            result_ = answer.result;
         }
     }
 

@@ -949,6 +949,7 @@ TEST(KovraHelp, PrintsUsageAndSucceeds) {
     const Result run = kovra({"--help"});
     EXPECT_EQ(0, run.status);
     EXPECT_EQ(0u, run.out.rfind("usage: kovra", 0));
+    EXPECT_NE(std::string::npos, run.out.find("\n  kovra check [--database DATABASE]\n"));
     EXPECT_EQ("", run.err);
 }
 
@@ -1124,6 +1125,20 @@ const BadInput kBadInputs[] = {
      "cannot open database 'NOSUCH' (status 10)"},
     {"UnknownDirectCode", concat(kLogin, {"fetch", "ECON:UKGAS", "ECON:NOSUCH"}), 1,
      "unknown series ECON:NOSUCH"},
+    // check reads a database only when one is named, and only after a log-in
+    // through the direct library.
+    {"CheckOperand", {"check", "ECON"}, 2, "check takes no operand"},
+    {"CheckDirectWithoutDatabase",
+     {"check", "--direct"},
+     2,
+     "--direct on check goes with --database"},
+    {"CheckUnknownDatabase", {"check", "--database", "NOSUCH"}, 1, noDatabase("NOSUCH")},
+    {"CheckDirectWithoutLogIn",
+     {"check", "--direct", "--database", "ECON"},
+     1,
+     "cannot open database 'ECON' (status 3): log in first, with --user and --password-file"},
+    {"CheckUnknownDirectDatabase", concat(kLogin, {"check", "--database", "NOSUCH"}), 1,
+     "cannot open database 'NOSUCH' (status 10)"},
     {"UnwritableChart",
      {"fetch", "ECON.tqvdb:UKGAS", "--plot", "no-such-folder/chart.svg"},
      1,

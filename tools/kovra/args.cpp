@@ -18,9 +18,10 @@ enum CommandBit : unsigned {
     kFetch = 1u << 2,
     kVersion = 1u << 3,
     kCalendar = 1u << 4,
+    kCheck = 1u << 5,
 };
 constexpr unsigned kReading = kCodes | kInfo | kFetch; // commands that open databases
-constexpr unsigned kAll = kReading | kVersion | kCalendar;
+constexpr unsigned kAll = kReading | kVersion | kCalendar | kCheck;
 
 struct OptionRule {
     const char *name;
@@ -32,10 +33,11 @@ struct OptionRule {
 
 const OptionRule kOptions[] = {
     {"--library", Kind::Value, kAll, nullptr, nullptr}, // a plain string, handled below
-    {"--direct", Kind::Flag, kReading, &Options::direct, nullptr},
-    {"--user", Kind::Value, kReading, nullptr, &Options::user},
-    {"--password-file", Kind::Value, kReading, nullptr, &Options::passwordFile},
-    {"--service", Kind::Value, kReading, nullptr, &Options::service},
+    {"--direct", Kind::Flag, kReading | kCheck, &Options::direct, nullptr},
+    {"--user", Kind::Value, kReading | kCheck, nullptr, &Options::user},
+    {"--password-file", Kind::Value, kReading | kCheck, nullptr, &Options::passwordFile},
+    {"--service", Kind::Value, kReading | kCheck, nullptr, &Options::service},
+    {"--database", Kind::Value, kCheck, nullptr, &Options::database},
     {"--range", Kind::Flag, kInfo, &Options::range, nullptr},
     {"--wide", Kind::Flag, kInfo, &Options::wide, nullptr},
     {"--freq", Kind::Value, kInfo | kFetch, nullptr, &Options::freq},
@@ -63,6 +65,7 @@ const CommandRule kCommands[] = {
     {"fetch", kFetch, 1, static_cast<std::size_t>(-1), "at least one DATABASE:CODE"},
     {"version", kVersion, 0, 0, "no operand"},
     {"calendar", kCalendar, 0, 0, "no operand"},
+    {"check", kCheck, 0, 0, "no operand"},
 };
 
 const OptionRule *findOption(const std::string &name) {
@@ -163,6 +166,10 @@ Options parseArgs(const std::vector<std::string> &args) {
         usageError("--user needs --password-file");
     if (!options.user && (options.passwordFile || options.service))
         usageError("--password-file and --service go with --user");
+    // check asks the direct library its mode and version without a log-in;
+    // only a database is read through it.
+    if (options.command == "check" && options.direct && !options.database)
+        usageError("--direct on check goes with --database");
     if (options.command == "info" && !options.range && (options.freq || options.from || options.to))
         usageError("--freq, --from and --to on info go with --range");
     if (options.math && options.advanced)
@@ -201,6 +208,11 @@ Reads time-series databases through Kovrap, loaded at run time.
       the interface version and both libraries' version texts
   kovra calendar
       a few conversions of the calendar exports
+  kovra check [--database DATABASE]
+      asks the database libraries that Kovrap loaded every question whose
+      answer it relies on, and says for each whether it holds; exit status 1
+      when one differs. --database also lists DATABASE and queries its first
+      series (with --direct, through the direct library, after a log-in)
 
 Reading through the direct library (a data service with a log-in):
   --direct --user USER --password-file FILE [--service NAME]

@@ -13,6 +13,7 @@ namespace kovra {
 struct Output {
     std::string out;   // standard output
     std::string notes; // standard error, for notes beside CSV output
+    int status = 0;    // the exit status once both are printed
 };
 
 Output runCodes(const Options &options);
@@ -20,6 +21,8 @@ Output runInfo(const Options &options);
 Output runFetch(const Options &options);
 Output runVersion(const Options &options);
 Output runCalendar(const Options &options);
+// check.cpp: exit status 1 when an answer differs from what Kovrap relies on.
+Output runCheck(const Options &options);
 
 } // namespace kovra
 

@@ -31,11 +31,13 @@ int run(const std::vector<std::string> &args) {
         output = kovra::runFetch(options);
     else if (options.command == "version")
         output = kovra::runVersion(options);
+    else if (options.command == "check")
+        output = kovra::runCheck(options);
     else
         output = kovra::runCalendar(options);
     write(stdout, output.out);
     write(stderr, output.notes);
-    return kovra::kExitOk;
+    return output.status;
 }
 
 } // namespace
