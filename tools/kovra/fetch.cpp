@@ -339,6 +339,9 @@ Output runFetch(const Options &options) {
             }
             output.out += "\n";
         }
+        // No header in CSV: the weekly group's day is a note there.
+        if (!info.groupDay.empty())
+            shownNotes.push_back(info.groupDay);
         for (const std::string &note : shownNotes)
             output.notes += "kovra: note: " + note + "\n";
     } else {
