@@ -138,8 +138,9 @@ def common_range(host, requests, freq, start, end):
             notes.append("%s is %s, shown on %s weeks" % (
                 requests.names[k], cal.frequency_name(int(own[k])), cal.frequency_name(chosen)))
         # The group's day comes from the first series that takes part: say
-        # which, so that a reordering that changes it does not go unseen.
-        if request[0] == cal.LOWEST or cal.names_weekly_group(freq):
+        # which, when the group was asked for or the order of several series
+        # decided it, so that a reordering that changes it is seen.
+        if (request[0] == cal.LOWEST and (role == 0).sum() > 1) or cal.names_weekly_group(freq):
             k = int(np.flatnonzero(role == 0)[0])
             notes.append("the weekly group took weeks ending %s from %s" % (
                 cal.weekday_of(chosen), requests.names[k]))

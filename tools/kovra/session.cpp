@@ -479,8 +479,9 @@ InfoResult querySeries(const Session &session, const std::vector<SeriesRef> &ser
     result.end = end;
     result.count = count;
     // The weekly group's day comes from the first series that takes part:
-    // say which, so that a reordering that changes it does not go unseen.
-    const bool group = range->frequency == kLowestFrequency ||
+    // say which, when the group was asked for or the order of several
+    // series decided it, so that a reordering that changes it is seen.
+    const bool group = (range->frequency == kLowestFrequency && result.used > 1) ||
                        (range->frequency == kWeeklyGroup && !range->weeklyDay);
     if (group && isWeekly(chosenFrequency))
         for (std::size_t j = 0; j < n; ++j)
