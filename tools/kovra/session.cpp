@@ -548,13 +548,11 @@ void requireUsableRange(const Api &api, const std::vector<SeriesRef> &series,
     };
     // Both ends given and in the wrong order: refused even where they fall
     // in one period, which the library would show.
-    if (info.count <= 0 ||
-        (request.start != -1 && request.end != -1 && request.start > request.end))
+    const bool reversed = request.start != -1 && request.end != -1 && request.start > request.end;
+    if (info.count <= 0 || reversed)
         usageError("no " + frequencyName(info.frequency) + " period from " +
                    end(request.startText, info.start) + " to " + end(request.endText, info.end) +
-                   (request.start != -1 && request.end != -1 && request.start > request.end
-                        ? ": the start is after the end"
-                        : ""));
+                   (reversed ? ": the start is after the end" : ""));
     // A week can end in the year 10000 (the week of 9999-12-31 read at
     // another weekday): no date of that year can be shown or read back.
     const int last =
