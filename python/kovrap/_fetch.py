@@ -23,7 +23,8 @@ class CommonRange:
     and last period as pandas Periods; count: the periods from start to end;
     used: the series that take part; set_aside: {series: reason}; notes:
     what the user should know of the window (a weekly series shown on another
-    weekday); series: the series it was chosen for, in order.
+    weekday, the day the weekly group took); series: the series it was
+    chosen for, in order.
     fetch(series, window=...) reuses it instead of asking the library again."""
 
     __slots__ = ("frequency", "freq", "start", "end", "count", "used", "set_aside", "notes",
