@@ -97,6 +97,7 @@ def test_weekly_member_comes_from_the_first_usable_series(kv, series, member, no
         frame = kv.fetch(series, freq="weekly")
     assert frame.attrs["notes"] == notes
     assert [str(w.message) for w in caught if w.category is UserWarning] == notes
+    assert frame.attrs["weekday"] == {55: "Friday", 57: "Sunday"}[member]
 
 
 def test_weekly_member_of_a_daily_series_is_friday(library, tmp_path):
