@@ -107,7 +107,12 @@ class Kovrap:
         with the reason. start, end: Periods, datetimes or text such as
         "1991Q3" (default: the span of the series that take part); freq: a
         name, pandas alias or code ("lowest": the lowest frequency among the
-        series)."""
+        series). A named weekday ("weekly-sun", "W-SUN", 57) gives weeks
+        ending that day, made from daily, business-day or same-day series; a
+        weekly series of another day is set aside with the reason. "weekly"
+        or "W" is the weekly group: the first series that takes part decides
+        the day, and the notes say which. A start after the end is refused,
+        also inside one period."""
         return _fetch.common_range(self, self._requests(series), freq, start, end)
 
     # -- data ----------------------------------------------------------------
@@ -120,19 +125,36 @@ class Kovrap:
         series: DATABASE:CODE, a (database, code) tuple, or a list of them.
         The window is the series' common range, as common_range() chooses it
         from start, end and freq. math: a math operation (level, diff, pct,
-        apct, yoy, log or a code); advanced: an advanced count (seasonal,
-        ma:SPAN, rebase:DATE, CODE[:SECOND]). Each is one value for all
-        series, a list in their order, or a dict by column or series name.
-        aggregate: how finer periods combine into a coarser one: "mean",
-        "sum", "first" or "last" (default: the library's mode as it is).
+        apct, yoy, log or their codes 0 to 5); advanced: an advanced count
+        (seasonal, ma:SPAN, rebase:DATE, or CODE[:SECOND] with the codes
+        1792, 1 and 2); any other code, -1 included, is refused. Each is one
+        value for all series, a list in their order, or a dict by column or
+        series name. aggregate: how finer periods combine into a coarser
+        one: "mean", "sum", "first" or "last" (default: the library's mode
+        as it is). Numbers are written in ASCII digits.
+
+        How periods are made: an aggregate skips missing values, and a
+        period only partly inside the series at either end of the window
+        counts as whole: ECON:PRES starts in 1945Q2, so its annual mean for
+        1945 is the mean of 3 quarters, and "sum" gives a partial total for
+        1945 (pandas' resample would do the same; R's aggregate() gives NA).
+        A day that is no period of the frequency (a Saturday for business
+        days) reads as a start as the next period, as an end as the period
+        before, and as a rebase date as the period before (a business-day
+        rebase on a Saturday uses the Friday). A weekly start or end takes
+        the week that holds the day; a rebase date may be any day of the
+        first or last shown period. A rebase on a period without a value
+        leaves the column empty and says so in a warning.
 
         window: a CommonRange that common_range() gave for the same series,
         in place of freq, start and end.
 
         df.attrs holds the window ("frequency", "freq", "start", "end",
-        "count"), the series set aside ("set_aside": {series: reason}) with
+        "count"), the day weekly periods end on ("weekday": "Friday", or
+        None), the series set aside ("set_aside": {series: reason}) with
         empty columns, the advanced counts that failed ("failed": {series:
-        status}) with empty columns, and kovra's notes ("notes"), each of
-        which is also given as a UserWarning."""
+        status}, 0 for a rebase without a base value) with empty columns,
+        and kovra's notes ("notes"), each of which is also given as a
+        UserWarning; the weekly group's day is among them."""
         return _fetch.fetch(self, self._requests(series), start, end, freq, math, advanced,
                             aggregate, window)

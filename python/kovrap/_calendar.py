@@ -100,6 +100,21 @@ def _unknown(freq):
               "code)" % (freq,))
 
 
+WEEKDAYS = ("Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday")
+
+
+def weekday_of(code):
+    """The day a weekly code's weeks end on: "Friday"."""
+    return WEEKDAYS[code - 51] if 51 <= code <= 57 else frequency_name(code)
+
+
+def names_weekly_group(freq):
+    """Whether freq names the weekly group ("weekly", "W"), whose day the
+    series decide, rather than one weekday (57 is both to the library)."""
+    return isinstance(freq, str) and (freq.strip().lower() == "weekly" or
+                                      freq.strip().upper() == "W")
+
+
 def parse_frequency(freq, known_code):
     """A frequency code from a name in any case ("Quarterly", "weekly-sun",
     "lowest"), a pandas alias or offset the library can honour ("Q", "W-FRI",
@@ -116,7 +131,7 @@ def parse_frequency(freq, known_code):
         text = freq.strip()
         if text.lower() in _NAMES:
             return _NAMES[text.lower()]
-        if text.isdigit() and len(text) <= 4:
+        if re.match(r"^[0-9]{1,4}$", text):
             return parse_frequency(int(text), known_code)
         if text.upper() in _ALIASES:
             return _ALIASES[text.upper()]
@@ -149,9 +164,12 @@ def _bad_date(value):
               "2001-07, 2001-07-15 or a period date such as 20013; years 1 to 9999)" % (value,))
 
 
-_QUARTER = re.compile(r"^(\d{4})[Qq]?([1-4])$")
-_MONTH = re.compile(r"^(\d{4})-?(\d{2})$")
-_DAY = re.compile(r"^(\d{4})-?(\d{2})-?(\d{2})$")
+# Digits are ASCII digits: str.isdigit() and \d take fullwidth and
+# Arabic-Indic ones too, which no other host reads.
+_QUARTER = re.compile(r"^([0-9]{4})[Qq]?([1-4])$")
+_MONTH = re.compile(r"^([0-9]{4})-?([0-9]{2})$")
+_DAY = re.compile(r"^([0-9]{4})-?([0-9]{2})-?([0-9]{2})$")
+_DIGITS = re.compile(r"^[0-9]+$")
 _EPOCH = datetime.date(1970, 1, 1).toordinal()
 
 
@@ -192,7 +210,7 @@ def date_span(value):
     if not isinstance(value, str):
         _bad_date(value)
     text = value.strip()
-    if len(text) < 4 or not text[:4].isdigit() or text[:4] == "0000":
+    if len(text) < 4 or not _DIGITS.match(text[:4]) or text[:4] == "0000":
         _bad_date(value)
     year = int(text[:4])
     if len(text) == 4:

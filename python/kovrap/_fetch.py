@@ -23,7 +23,8 @@ class CommonRange:
     and last period as pandas Periods; count: the periods from start to end;
     used: the series that take part; set_aside: {series: reason}; notes:
     what the user should know of the window (a weekly series shown on another
-    weekday); series: the series it was chosen for, in order.
+    weekday, the day the weekly group took); series: the series it was
+    chosen for, in order.
     fetch(series, window=...) reuses it instead of asking the library again."""
 
     __slots__ = ("frequency", "freq", "start", "end", "count", "used", "set_aside", "notes",
@@ -64,7 +65,34 @@ def _set_aside_reason(name, role, own, chosen):
     if role == 2:
         return "%s is %s, finer than %s and not to be aggregated" % (
             name, cal.frequency_name(own), cal.frequency_name(chosen))
+    if role == 4:
+        return "%s holds %s weeks; weeks ending %s cannot be made from them" % (
+            name, cal.weekday_of(own), cal.weekday_of(chosen))
     return "%s is %s, coarser than %s" % (name, cal.frequency_name(own), cal.frequency_name(chosen))
+
+
+def _keep_to_weekday(host, answer, request):
+    """A weekday that was named (weekly-sun, W-SUN, 57): the weeks end on it.
+    The common range reads 57 as the weekly group and takes its day from the
+    first series, and at another weekday sets weekly series apart as finer
+    or coarser; so weekly series of another day are set aside here (their
+    weeks cannot be remade on another day), and the window is counted again,
+    as the library counts it, at the day named over the series that remain."""
+    day, first, last = request
+    role, own = answer["role"], answer["frequency"]
+    role[(role != 1) & (own >= 51) & (own <= 57) & (own != day)] = 4
+    answer["chosen"] = day
+    used = np.flatnonzero(role == 0)
+    if not used.size:
+        return
+    if first == -1:
+        first = min(99999999, int(answer["first"][used].min()))
+    if last == -1:
+        last = max(-99999999, int(answer["last"][used].max()))
+    with calling(host) as lib:
+        answer["start"] = lib.ymdToTqvdate(first, day)
+        answer["end"] = lib.ymdToTqvdate(last, day)
+        answer["count"] = lib.c_kovraGetObsNum(answer["start"], answer["end"], day)
 
 
 def common_range(host, requests, freq, start, end):
@@ -75,6 +103,8 @@ def common_range(host, requests, freq, start, end):
         k = others[0]
         raise KovrapError(None, "no common range: %s answered %s" % (
             shown(requests.names[k]), status_text(host, int(answer["status_list"][k]))))
+    if 51 <= request[0] <= 57 and not cal.names_weekly_group(freq):
+        _keep_to_weekday(host, answer, request)
     chosen, role, own = answer["chosen"], answer["role"], answer["frequency"]
     set_aside = {}
     for k in np.flatnonzero(role).tolist():
@@ -84,11 +114,15 @@ def common_range(host, requests, freq, start, end):
         raise KovrapError(None, "no series left for a common range: " +
                           "; ".join(set_aside.values()))
     count = answer["count"]
-    if count <= 0 or chosen not in cal.FREQUENCIES:
+    # Both ends given and in the wrong order: refused even where they fall
+    # in one period, which the library would show.
+    reversed_ = request[1] != -1 and request[2] != -1 and request[1] > request[2]
+    if count <= 0 or chosen not in cal.FREQUENCIES or reversed_:
         name = cal.frequency_name(chosen) if chosen in cal.FREQUENCIES else "common"
-        raise KovrapArgumentError(None, "no %s period from %s to %s" % (
+        raise KovrapArgumentError(None, "no %s period from %s to %s%s" % (
             name, _text(start) if start is not None else "the first observation",
-            _text(end) if end is not None else "the last observation"))
+            _text(end) if end is not None else "the last observation",
+            ": the start is after the end" if reversed_ else ""))
     with calling(host) as lib:
         # A weekly window from a Monday starts at that week's end.
         first = lib.tqvdateToYmd(lib.c_kovraGetDate(answer["start"], 1, chosen), chosen)
@@ -104,6 +138,13 @@ def common_range(host, requests, freq, start, end):
         for k in weekly.tolist():
             notes.append("%s is %s, shown on %s weeks" % (
                 requests.names[k], cal.frequency_name(int(own[k])), cal.frequency_name(chosen)))
+        # The group's day comes from the first series that takes part: say
+        # which, when the group was asked for or the order of several series
+        # decided it, so that a reordering that changes it is seen.
+        if (request[0] == cal.LOWEST and (role == 0).sum() > 1) or cal.names_weekly_group(freq):
+            k = int(np.flatnonzero(role == 0)[0])
+            notes.append("the weekly group took weeks ending %s from %s" % (
+                cal.weekday_of(chosen), requests.names[k]))
     return CommonRange(
         frequency=chosen, freq=cal.alias_of(chosen), start=cal.period_of(first, chosen),
         end=cal.period_of(last, chosen), count=count,
@@ -183,11 +224,12 @@ def fetch(host, requests, start, end, freq, math, advanced, aggregate, window):
         try:
             if window is None:
                 window = common_range(host, requests, freq, start, end)
-            values, count_status, dates, used = _get_data(host, lib, requests, ops, window)
+            values, count_status, dates, used, transforms = _get_data(host, lib, requests, ops,
+                                                                      window)
         finally:
             if previous is not None:
                 lib.c_setAggmode(host.direct, previous)
-    return _frame(requests, labels, ops, window, values, count_status, dates, used)
+    return _frame(requests, labels, ops, window, values, count_status, dates, used, transforms)
 
 
 def _get_data(host, lib, requests, ops, window):
@@ -223,10 +265,10 @@ def _get_data(host, lib, requests, ops, window):
     if count and dates[-1] > cal.LAST_DAY:
         raise KovrapArgumentError(None, "the %s window ends after 9999-12-31, which cannot be "
                                         "shown" % cal.frequency_name(frequency))
-    return values, count_status, dates, used
+    return values, count_status, dates, used, (transform, second, flag)
 
 
-def _frame(requests, labels, ops, window, values, count_status, dates, used):
+def _frame(requests, labels, ops, window, values, count_status, dates, used, transforms):
     frequency, count = window.frequency, window.count
     # One period per date, each the period that holds it.
     index = pd.PeriodIndex(pd.arrays.PeriodArray(cal.period_ordinals(dates, frequency),
@@ -246,6 +288,19 @@ def _frame(requests, labels, ops, window, values, count_status, dates, used):
     failed = {}
     notes = ["left out: " + reason for reason in window.set_aside.values()]
     notes += window.notes
+    transform, second, flag = transforms
+    # The library rebases on a missing (or zero) base to a row of missing
+    # values, without a status: say why the column is empty.
+    rebased = (flag != 0) & (transform == operations.REBASE) & (count_status == 0)
+    for r in np.flatnonzero(rebased).tolist():
+        slot = int(second[r])
+        if 0 <= slot < count and np.isnan(values[r, slot]):
+            k = int(used[r])
+            failed[requests.names[k]] = 0
+            shown_base = str(index[slot]) if frequency in (10, 30, 40) else \
+                cal.shown_date(int(dates[slot]))
+            notes.append("%s failed for %s: its base period %s has no value (or 0), so nothing "
+                         "can be rebased on it" % (ops[k].label, requests.names[k], shown_base))
     for r in np.flatnonzero(count_status).tolist():
         k = int(used[r])
         name, op, status = requests.names[k], ops[k], int(count_status[r])
@@ -262,7 +317,8 @@ def _frame(requests, labels, ops, window, values, count_status, dates, used):
     frame = pd.DataFrame(data, index=index, columns=text_index(labels), copy=False)
     frame.attrs.update(
         frequency=frequency, freq=window.freq, start=window.start, end=window.end,
-        count=count, set_aside=window.set_aside, failed=failed, notes=notes)
+        count=count, set_aside=window.set_aside, failed=failed, notes=notes,
+        weekday=cal.weekday_of(frequency) if 51 <= frequency <= 57 else None)
     for note in notes:
         warnings.warn(note, UserWarning, stacklevel=4)
     return frame

@@ -100,7 +100,7 @@ class Requests:
             for k, code in enumerate(codes):
                 if len(code) > MAX_CODE or len(code.encode(encoding, "replace")) > MAX_CODE:
                     raise KovrapArgumentError(
-                        None, "'%s' has a code longer than %d characters" % (names[k], MAX_CODE))
+                        None, "'%s' has a code longer than %d bytes" % (names[k], MAX_CODE))
         if direct and "," in "".join(codes):
             k = next(k for k, code in enumerate(codes) if "," in code)
             raise KovrapArgumentError(

@@ -26,7 +26,7 @@ COUNT_REASONS = {
 
 Operation = collections.namedtuple("Operation", "advanced code second rebase label")
 
-_INTEGER = re.compile(r"^[+-]?\d+$")
+_INTEGER = re.compile(r"^[+-]?[0-9]+$")  # ASCII digits, as every host reads them
 
 
 def parse_int(text, whole):
@@ -55,16 +55,23 @@ def parse(value, advanced):
         code = parse_int(text, text)
         if code is None:
             raise KovrapArgumentError(None, "unknown math operation %r (use level, diff, pct, "
-                                            "apct, yoy, log or a code)" % (value,))
+                                            "apct, yoy, log or their codes 0 to 5)" % (value,))
         names = {c: n for n, c in MATH.items()}
-        return Operation(False, code, 0, None, names.get(code, "code %d" % code))
+        # Another code would reach the library unchecked; -1 even turns the
+        # operation off without a word.
+        if code not in names:
+            raise KovrapArgumentError(None, "math code %d is no operation kovrap knows (use "
+                                            "level, diff, pct, apct, yoy, log or their codes "
+                                            "0 to 5)" % code)
+        return Operation(False, code, 0, None, names[code])
     name, colon, parameter = text.partition(":")
     if name.lower() == "seasonal" and not colon:
         return Operation(True, native.ADVANCED_WINDOWED, 0, None, text)
     if name.lower() == "ma" and colon:
         span = parse_int(parameter, text)
         if span is None or span < 1:
-            raise KovrapArgumentError(None, "ma takes a span of at least one period, as in ma:4")
+            raise KovrapArgumentError(None, "ma takes a span of at least one period, as in "
+                                            "ma:4, not %r" % (text,))
         return Operation(True, MOVING_AVERAGE, span, None, text)
     if name.lower() == "rebase" and colon:
         cal.date_span(parameter)  # a bad date fails before anything is read
@@ -76,10 +83,13 @@ def parse(value, advanced):
     second = parse_int(parameter, text) if colon else 0
     if second is None:
         raise KovrapArgumentError(None, "bad parameter in %r (use CODE or CODE:SECOND)" % (value,))
-    # Code 0 in the first request turns every transformation off.
-    if code == 0:
-        raise KovrapArgumentError(None, "advanced code 0 is no operation: it turns "
-                                        "transformations off")
+    # Only the codes of the named operations: code 0 in the first request
+    # turns every transformation off, and -1 read as "no operation" would
+    # leave the values untransformed and looking transformed.
+    if code not in (native.ADVANCED_WINDOWED, MOVING_AVERAGE, REBASE):
+        raise KovrapArgumentError(None, "advanced code %d is no operation kovrap knows (use "
+                                        "seasonal, ma:SPAN, rebase:DATE, or the codes 1792, 1 "
+                                        "or 2, as in 1:4)" % code)
     return Operation(True, code, second, None, "code " + text)
 
 

@@ -75,12 +75,15 @@ def test_business_days_at_daily_frequency_keep_their_days_and_leave_weekends_emp
 # series gives its own weekday, a daily one weekly-fri, a business one weekly-sun.
 # (series, member, the weekly series shown on another weekday)
 MEMBERS = [
-    (["MARKETS:DAXW", "MARKETS:DAX"], 55, []),
+    (["MARKETS:DAXW", "MARKETS:DAX"], 55,
+     ["the weekly group took weeks ending Friday from MARKETS:DAXW"]),
     (["MARKETS:DAX", "MARKETS:DAXW"], 57,
-     ["MARKETS:DAXW is weekly-fri, shown on weekly-sun weeks"]),
+     ["MARKETS:DAXW is weekly-fri, shown on weekly-sun weeks",
+      "the weekly group took weeks ending Sunday from MARKETS:DAX"]),
     (["MARKETS:DAX", "MARKETS:FTSEW", "MARKETS:DAXW"], 57,
      ["MARKETS:FTSEW is weekly-fri, shown on weekly-sun weeks",
-      "MARKETS:DAXW is weekly-fri, shown on weekly-sun weeks"]),
+      "MARKETS:DAXW is weekly-fri, shown on weekly-sun weeks",
+      "the weekly group took weeks ending Sunday from MARKETS:DAX"]),
 ]
 
 
@@ -94,6 +97,7 @@ def test_weekly_member_comes_from_the_first_usable_series(kv, series, member, no
         frame = kv.fetch(series, freq="weekly")
     assert frame.attrs["notes"] == notes
     assert [str(w.message) for w in caught if w.category is UserWarning] == notes
+    assert frame.attrs["weekday"] == {55: "Friday", 57: "Sunday"}[member]
 
 
 def test_weekly_member_of_a_daily_series_is_friday(library, tmp_path):

@@ -129,7 +129,8 @@ def test_host_case(hosts, data_dir, row):
         assert escaped(text).lower() in escaped(str(error)).lower(), str(error)
         return
     assert expect[0] == "ok", "unknown expect form %r" % expect[0]
-    words = field(row, "expect", data_dir).split()[1:]
+    # Split at the blanks first: \x20 is a blank inside one check.
+    words = [unescape(w) for w in row["expect"].replace("{data}", str(data_dir)).split()[1:]]
     freq, first, last, rows, checks = words[0], words[1], words[2], int(words[3]), words[4:]
     with warnings.catch_warnings(record=True) as caught:
         warnings.simplefilter("always")

@@ -53,7 +53,7 @@ TEST(KovraNames, RefusedWithTheNameAsWritten) {
         {"ECON:", false, "'ECON:' is not DATABASE:CODE"},
         {":UKGAS", false, "':UKGAS' is not DATABASE:CODE"},
         {"C:\\data\\ECON.tqvdb", false, "'C:\\data\\ECON.tqvdb' is not DATABASE:CODE"},
-        {"ECON:ABCDEFGHIJ", false, "'ECON:ABCDEFGHIJ' has a code longer than 9 characters"},
+        {"ECON:ABCDEFGHIJ", false, "'ECON:ABCDEFGHIJ' has a code longer than 9 bytes"},
         {"ECON:A\x01"
          "B",
          false, "'ECON:A\\x01B' holds a control character"},

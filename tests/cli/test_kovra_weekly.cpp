@@ -139,6 +139,7 @@ Fetched readFetch(const std::string &out) {
         f.last = span[1];
     }
     f.rows = std::atoi(range[2].c_str());
+    f.notes.push_back(text[0]); // the range line says the weekly group's day
 
     const std::string &heading = text[2];
     std::vector<std::size_t> ends; // where each value column ends

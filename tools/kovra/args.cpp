@@ -220,16 +220,26 @@ Reading through the direct library (a data service with a log-in):
   DATABASE:CODE is split at the first colon after a drive (C:\ or C:/), so a
   code may hold colons.
 
-Frequencies: annual, quarterly, monthly, weekly (any weekday; the series
-decide), weekly-mon ... weekly-sun, daily, business, lowest, or a code
-(10, 30, 40, 51-57, 60, 61, 1000).
+Frequencies: annual, quarterly, monthly, weekly-mon ... weekly-sun (weeks
+ending that day, made from daily, business-day or same-day series), weekly
+(the weekly group: the first series decides the day, and the first line
+says which), daily, business, lowest, or a code (10, 30, 40, 51-57 for
+Monday to Sunday, 60, 61, 1000).
 Dates: 2001, 2001Q3, 2001-07, 2001-07-15, or a period date (2001, 20013,
-200107, 20010715), years 0001 to 9999. --from takes the first day of the
-period, --to the last.
-Math (--math): level, diff, pct, apct, yoy, log, or a code.
-Advanced (--advanced): seasonal, ma:SPAN, rebase:DATE, or CODE[:SECOND].
+200107, 20010715), years 0001 to 9999, ASCII digits. --from takes the first
+day of the period, --to the last; a day no period holds (a Saturday for
+business days) starts at the next period and ends at the one before. A
+start after the end is refused, also inside one period.
+Math (--math): level, diff, pct, apct, yoy, log, or their codes 0 to 5.
+Advanced (--advanced): seasonal, ma:SPAN, rebase:DATE, or CODE[:SECOND]
+with the codes 1792, 1 and 2. rebase:DATE takes the period holding DATE
+(any day of the first or last shown period; a business-day Saturday takes
+the Friday); a base without a value is noted.
 Aggregation (--aggregate), how finer periods combine into coarser ones:
 mean, sum, first or last; without it the library's mode stays as it is.
+An aggregate skips missing values and counts a partial period at either end
+of the window as whole: ECON:PRES, from 1945Q2, has 1945 as the mean of 3
+quarters, and its sum a partial total.
 )";
 }
 

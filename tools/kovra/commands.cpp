@@ -11,7 +11,7 @@ namespace kovra {
 
 namespace {
 
-const char *const kRoleNames[] = {"used", "empty", "finer", "coarser"};
+const char *const kRoleNames[] = {"used", "empty", "finer", "coarser", "weekday"};
 
 std::string attributesText(const std::array<int, 6> &a) {
     std::string text;
@@ -122,6 +122,10 @@ Output runInfo(const Options &options) {
     if (!coarser.empty())
         output.out +=
             "set aside, coarser than " + frequencyName(info.frequency) + ": " + coarser + "\n";
+    for (std::size_t j = 0; j < series.size(); ++j)
+        if (info.series[j].role == RangeRole::OtherWeekday)
+            output.out +=
+                "set aside, " + setAsideReason(series[j], info.series[j], info.frequency) + "\n";
     return output;
 }
 

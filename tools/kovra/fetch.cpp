@@ -22,7 +22,6 @@ namespace {
 constexpr int kSeasonal = KOVRAP_ADVANCED_WINDOWED;
 constexpr int kMovingAverage = 1; // advanced: trailing mean of `second` periods
 constexpr int kRebase = 2;        // advanced: the period `second` slots in becomes 100
-constexpr int kNoMath = -1;       // math code for no transformation
 // Larger fetches are refused rather than allocated: rows times periods.
 constexpr long long kMaxValues = 10'000'000;
 
@@ -93,16 +92,18 @@ Operation parseMath(const std::string &text) {
         }
     if (!parseInt(text, text, op.code))
         usageError("unknown math operation '" + text +
-                   "' (use level, diff, pct, apct, yoy, log or a code)");
+                   "' (use level, diff, pct, apct, yoy, log or their codes 0 to 5)");
     for (const Named &m : kMath)
         if (op.code == m.code) {
             op.scale = m.scale;
             op.label = m.name;
             return op;
         }
-    op.scale = op.code == kNoMath ? Scale::Own : Scale::Other;
-    op.label = "code " + text;
-    return op;
+    // Another code would reach the library unchecked (-1 even turns the
+    // operation off without a word): only the codes of the names are taken.
+    usageError("math code " + text +
+               " is no operation kovra knows (use level, diff, pct, apct, yoy, log or their "
+               "codes 0 to 5)");
 }
 
 Operation parseAdvanced(const std::string &text) {
@@ -129,13 +130,14 @@ Operation parseAdvanced(const std::string &text) {
     } else if (parseInt(name, text, op.code)) {
         if (hasParameter && !parseInt(parameter, text, op.second))
             usageError("bad parameter in '" + text + "' (use CODE or CODE:SECOND)");
-        // Code 0 in the first request turns every transformation off: the
-        // values would come back untransformed and look transformed.
-        if (op.code == 0)
-            usageError("advanced code 0 is no operation: it turns transformations off");
-        op.scale = op.code == kSeasonal || op.code == kMovingAverage ? Scale::Own
-                   : op.code == kRebase                              ? Scale::Percent
-                                                                     : Scale::Other;
+        // Only the codes of the named operations: code 0 in the first
+        // request turns every transformation off, -1 reads as no operation
+        // in some hosts' hands, and neither may come back looking transformed.
+        if (op.code != kSeasonal && op.code != kMovingAverage && op.code != kRebase)
+            usageError("advanced code " + std::to_string(op.code) +
+                       " is no operation kovra knows (use seasonal, ma:SPAN, rebase:DATE, or "
+                       "the codes 1792, 1 or 2, as in 1:4)");
+        op.scale = op.code == kRebase ? Scale::Percent : Scale::Own;
         op.label = "code " + text;
     } else {
         usageError("unknown advanced operation '" + text +
@@ -287,6 +289,15 @@ Output runFetch(const Options &options) {
             notes.push_back(op.label + " failed for " + series[used[r]].name +
                             statusReason(countStatus[r]) + " (status " +
                             std::to_string(countStatus[r]) + ")");
+        } else if (op.code == kRebase && op.advanced && op.second >= 0 && op.second < count &&
+                   isMissing(values[r * rowLength + static_cast<std::size_t>(op.second)])) {
+            // The library rebases on a missing (or zero) base to a row of
+            // missing values, without a status: say why the column is empty.
+            failed[r] = true;
+            notes.push_back(op.label + " failed for " + series[used[r]].name +
+                            ": its base period " +
+                            periodLabel(dates[static_cast<std::size_t>(op.second)], frequency) +
+                            " has no value (or 0), so nothing can be rebased on it");
         }
 
     // A weekly series on another weekday than its own: each of its weeks is
@@ -328,6 +339,9 @@ Output runFetch(const Options &options) {
             }
             output.out += "\n";
         }
+        // No header in CSV: the weekly group's day is a note there.
+        if (!info.groupDay.empty())
+            shownNotes.push_back(info.groupDay);
         for (const std::string &note : shownNotes)
             output.notes += "kovra: note: " + note + "\n";
     } else {

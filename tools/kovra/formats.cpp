@@ -86,6 +86,16 @@ std::string frequencyName(int code) {
     return "code " + std::to_string(code);
 }
 
+bool isWeekly(int code) {
+    return code >= 51 && code <= 57;
+}
+
+std::string weekdayOf(int code) {
+    static const char *const kDays[] = {"Monday", "Tuesday",  "Wednesday", "Thursday",
+                                        "Friday", "Saturday", "Sunday"};
+    return isWeekly(code) ? kDays[code - 51] : frequencyName(code);
+}
+
 DaySpan parseDate(const Api &api, const std::string &text) {
     if (!allDigits(text, 0, 4))
         badDate(text);

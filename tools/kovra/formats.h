@@ -26,6 +26,11 @@ int parseFrequency(const Api &api, const std::string &text);
 // `annual` ... `business`, or `code N` for a code without a name.
 std::string frequencyName(int code);
 
+// Whether a code is one of the weekly codes 51 (weeks ending Monday) to 57
+// (Sunday), and the day its weeks end on: "Friday".
+bool isWeekly(int code);
+std::string weekdayOf(int code);
+
 // The calendar dates of the first and the last day of what a date names: a
 // year, a quarter, a month or a day.
 struct DaySpan {

@@ -103,6 +103,43 @@ std::vector<const char *> pointersOf(const std::vector<std::string> &texts) {
     return pointers;
 }
 
+// A weekday named for the weeks: they end on that day. The common range
+// reads 57 as the weekly group and takes its day from the first series, and
+// at another weekday sets weekly series apart as finer or coarser; so the
+// weekly series of other days are set aside here (their weeks cannot be
+// remade on another day), and the window is counted again, as the library
+// counts it, at the day named and over the series that remain.
+void keepToWeekday(const Api &api, const RangeRequest &range, std::vector<SeriesInfo> &series,
+                   int &chosen, int &start, int &end, int &count) {
+    const int day = range.frequency;
+    chosen = day;
+    int first = range.start;
+    int last = range.end;
+    bool any = false;
+    int earliest = 99999999;
+    int latest = -99999999;
+    for (SeriesInfo &info : series) {
+        if (info.role == RangeRole::Empty)
+            continue;
+        if (isWeekly(info.frequency) && info.frequency != day)
+            info.role = RangeRole::OtherWeekday;
+        if (info.role != RangeRole::Used)
+            continue;
+        any = true;
+        earliest = std::min(earliest, info.firstDate);
+        latest = std::max(latest, info.lastDate);
+    }
+    if (!any)
+        return;
+    if (first == -1)
+        first = earliest;
+    if (last == -1)
+        last = latest;
+    start = api.ymdToTqvdate(first, day);
+    end = api.ymdToTqvdate(last, day);
+    count = api.getObsNum(start, end, day);
+}
+
 } // namespace
 
 std::string shownName(const std::string &name) {
@@ -139,8 +176,7 @@ std::vector<SeriesRef> parseSeriesRefs(const std::vector<std::string> &operands,
             usageError(shown + " is not DATABASE:CODE");
         SeriesRef ref{operand.substr(0, colon), operand.substr(colon + 1), operand};
         if (ref.code.size() > kMaxCode)
-            usageError(shown + " has a code longer than " + std::to_string(kMaxCode) +
-                       " characters");
+            usageError(shown + " has a code longer than " + std::to_string(kMaxCode) + " bytes");
         // The direct library takes its codes as one comma-joined list, where
         // a code with a comma would read as two and shift every later answer.
         if (direct && ref.code.find(',') != std::string::npos)
@@ -433,6 +469,8 @@ InfoResult querySeries(const Session &session, const std::vector<SeriesRef> &ser
     for (std::size_t k = 0; k < 3; ++k)
         for (std::size_t j : entries(exclusionLists[k], exclusionCounts[k]))
             result.series[j].role = roles[k];
+    if (range->weeklyDay)
+        keepToWeekday(session.api(), *range, result.series, chosenFrequency, start, end, count);
     for (const SeriesInfo &info : result.series)
         result.used += info.role == RangeRole::Used ? 1 : 0;
     result.ranged = true;
@@ -440,13 +478,30 @@ InfoResult querySeries(const Session &session, const std::vector<SeriesRef> &ser
     result.start = start;
     result.end = end;
     result.count = count;
+    // The weekly group's day comes from the first series that takes part:
+    // say which, when the group was asked for or the order of several
+    // series decided it, so that a reordering that changes it is seen.
+    const bool group = (range->frequency == kLowestFrequency && result.used > 1) ||
+                       (range->frequency == kWeeklyGroup && !range->weeklyDay);
+    if (group && isWeekly(chosenFrequency))
+        for (std::size_t j = 0; j < n; ++j)
+            if (result.series[j].role == RangeRole::Used) {
+                result.groupDay = "the weekly group took weeks ending " +
+                                  weekdayOf(chosenFrequency) + " from " + series[j].name;
+                break;
+            }
     return result;
 }
 
 RangeRequest rangeRequest(const Api &api, const Options &options) {
     RangeRequest request;
-    if (options.freq)
+    if (options.freq) {
         request.frequency = parseFrequency(api, *options.freq);
+        std::string lower = *options.freq;
+        for (char &c : lower)
+            c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        request.weeklyDay = isWeekly(request.frequency) && lower != "weekly";
+    }
     if (options.from) {
         request.start = parseDate(api, *options.from).first;
         request.startText = *options.from;
@@ -468,6 +523,9 @@ std::string setAsideReason(const SeriesRef &series, const SeriesInfo &info, int 
     case RangeRole::Coarser:
         return series.name + " is " + frequencyName(info.frequency) + ", coarser than " +
                frequencyName(frequency);
+    case RangeRole::OtherWeekday:
+        return series.name + " holds " + weekdayOf(info.frequency) + " weeks; weeks ending " +
+               weekdayOf(frequency) + " cannot be made from them";
     case RangeRole::Used:
         break;
     }
@@ -488,9 +546,13 @@ void requireUsableRange(const Api &api, const std::vector<SeriesRef> &series,
         return given.empty() ? periodLabel(api.tqvdateToYmd(date, info.frequency), info.frequency)
                              : given;
     };
-    if (info.count <= 0)
+    // Both ends given and in the wrong order: refused even where they fall
+    // in one period, which the library would show.
+    const bool reversed = request.start != -1 && request.end != -1 && request.start > request.end;
+    if (info.count <= 0 || reversed)
         usageError("no " + frequencyName(info.frequency) + " period from " +
-                   end(request.startText, info.start) + " to " + end(request.endText, info.end));
+                   end(request.startText, info.start) + " to " + end(request.endText, info.end) +
+                   (reversed ? ": the start is after the end" : ""));
     // A week can end in the year 10000 (the week of 9999-12-31 read at
     // another weekday): no date of that year can be shown or read back.
     const int last =
@@ -508,7 +570,8 @@ std::string rangeLine(const Api &api, const InfoResult &info) {
     const int last = info.count > 0 ? api.getDate(info.start, info.count, f) : info.end;
     return frequencyName(f) + ", " + periodLabel(api.tqvdateToYmd(first, f), f) + " to " +
            periodLabel(api.tqvdateToYmd(last, f), f) + ", " + std::to_string(info.count) +
-           (info.count == 1 ? " observation" : " observations");
+           (info.count == 1 ? " observation" : " observations") +
+           (info.groupDay.empty() ? "" : "; " + info.groupDay);
 }
 
 } // namespace kovra

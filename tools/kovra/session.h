@@ -27,7 +27,7 @@ struct SeriesRef {
 // a colon and a slash or backslash), so that a Windows path keeps its drive
 // and a code may hold colons: ODD:A:B is code A:B of ODD. Throws a usage
 // Failure, naming the operand with its control characters as \xHH, for an
-// operand without a database or a code, a code longer than 9 characters, a
+// operand without a database or a code, a code longer than 9 bytes, a
 // control character anywhere, or, for the direct library, a comma in the code.
 std::vector<SeriesRef> parseSeriesRefs(const std::vector<std::string> &operands,
                                        bool direct = false);
@@ -83,8 +83,9 @@ class Session {
     bool loggedIn_ = false;
 };
 
-// Where the common range put a series.
-enum class RangeRole { Used, Empty, Finer, Coarser };
+// Where the common range put a series. OtherWeekday: a weekly series of
+// another weekday than the one named, whose weeks cannot be remade.
+enum class RangeRole { Used, Empty, Finer, Coarser, OtherWeekday };
 
 struct SeriesInfo {
     int statusList = -1; // -1: information status 0; else the status list it entered
@@ -105,6 +106,9 @@ struct RangeRequest {
     int end = -1;
     std::string startText; // --from and --to as written, for messages
     std::string endText;
+    // A weekday was named (weekly-sun, 57, ...), not the weekly group: the
+    // weeks end on that day, whatever the series' order.
+    bool weeklyDay = false;
 };
 
 struct InfoResult {
@@ -115,6 +119,9 @@ struct InfoResult {
     int end = 0;
     int count = 0;
     std::size_t used = 0; // series that take part in the range
+    // The weekly group's day and the series it was taken from, when the
+    // group (or the lowest frequency) settled on a week.
+    std::string groupDay;
 };
 
 // c_kovraSeriesInfo over the series, with the common range when `range` is
@@ -131,11 +138,13 @@ RangeRequest rangeRequest(const Api &api, const Options &options);
 std::string setAsideReason(const SeriesRef &series, const SeriesInfo &info, int frequency);
 
 // Fails when no series takes part in the common range, or (a usage Failure)
-// when its window holds no period, naming the ends as the user wrote them.
+// when its window holds no period or starts after it ends, naming the ends
+// as the user wrote them.
 void requireUsableRange(const Api &api, const std::vector<SeriesRef> &series,
                         const InfoResult &info, const RangeRequest &request);
 
-// "quarterly, 1960Q1 to 1986Q4, 108 observations"
+// "quarterly, 1960Q1 to 1986Q4, 108 observations"; for the weekly group
+// with "; the weekly group took weeks ending Friday from MARKETS:DAXW" after it.
 std::string rangeLine(const Api &api, const InfoResult &info);
 
 // "status 2" and so on for a status list other than 0.

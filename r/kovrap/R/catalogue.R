@@ -76,7 +76,7 @@ parse_series <- function(con, series) {
   if (any(control)) refuse(control, "'%s' holds a control character")
   code_bytes <- nchar(to_library(con, refs$code), type = "bytes")
   if (any(code_bytes > 9L)) {
-    refuse(code_bytes > 9L, "'%s' has a code longer than 9 characters")
+    refuse(code_bytes > 9L, "'%s' has a code longer than 9 bytes")
   }
   comma <- grepl(",", refs$code, fixed = TRUE)
   if (con$direct && any(comma)) {
@@ -319,6 +319,10 @@ kv_info <- function(con, series) {
 # the common range without a window names it first.
 range_request <- function(con, refs, freq, start, end) {
   frequency <- parse_frequency(con, freq)
+  # A weekday that was named, not the weekly group, whose day the series
+  # decide (57 is both to the library).
+  weekly_day <- frequency %in% 51:57 && !isTRUE(attr(frequency, "group"))
+  frequency <- as.integer(frequency)
   f <- frequency
   if ((needs_frequency(start) || needs_frequency(end)) && !(f %in% c(10L, 30L, 40L))) {
     f <- query_series(con, refs, list(frequency = frequency, start = -1L, end = -1L))$frequency
@@ -327,7 +331,35 @@ range_request <- function(con, refs, freq, start, end) {
        start = if (is.null(start)) -1L else parse_date(con, start, f)[[1L]],
        end = if (is.null(end)) -1L else parse_date(con, end, f)[[2L]],
        start_text = if (!is.null(start)) date_text(start),
-       end_text = if (!is.null(end)) date_text(end))
+       end_text = if (!is.null(end)) date_text(end),
+       weekly_day = weekly_day)
+}
+
+weekdays_of <- c("Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday")
+
+weekday_of <- function(code) {
+  ifelse(code %in% 51:57, weekdays_of[pmin(pmax(code - 50L, 1L), 7L)], frequency_name(code))
+}
+
+# A weekday that was named: the weeks end on it. The common range reads 57
+# as the weekly group and takes its day from the first series, and at
+# another weekday sets weekly series apart as finer or coarser; so weekly
+# series of another day are set aside here (their weeks cannot be remade on
+# another day), and the window is counted again, as the library counts it,
+# at the day named over the series that remain.
+keep_to_weekday <- function(con, q, request) {
+  day <- request$frequency
+  own <- q$info$frequency_code
+  q$role[q$role != "empty" & !is.na(own) & own %in% 51:57 & own != day] <- "weekday"
+  q$frequency <- day
+  used <- which(q$role == "used")
+  if (length(used) == 0L) return(q)
+  first <- if (request$start == -1L) min(99999999L, q$info$first_ymd[used]) else request$start
+  last <- if (request$end == -1L) max(-99999999L, q$info$last_ymd[used]) else request$end
+  q$start <- .Call(C_kv_c_convert, con$ptr, 1L, as.integer(first), day)
+  q$end <- .Call(C_kv_c_convert, con$ptr, 1L, as.integer(last), day)
+  q$count <- .Call(C_kv_c_obs_num, con$ptr, q$start, q$end, day)
+  q
 }
 
 set_aside_reasons <- function(names, role, frequency, chosen) {
@@ -340,6 +372,9 @@ set_aside_reasons <- function(names, role, frequency, chosen) {
   co <- role == "coarser"
   out[co] <- sprintf("%s is %s, coarser than %s", names[co], frequency_name(frequency[co]),
                      frequency_name(chosen))
+  wd <- role == "weekday"
+  out[wd] <- sprintf("%s holds %s weeks; weeks ending %s cannot be made from them", names[wd],
+                     weekday_of(frequency[wd]), weekday_of(chosen))
   out
 }
 
@@ -347,12 +382,16 @@ set_aside_reasons <- function(names, role, frequency, chosen) {
 # holds at least one period.
 usable_range <- function(con, refs, request) {
   q <- query_series(con, refs, request)
+  if (isTRUE(request$weekly_day)) q <- keep_to_weekday(con, q, request)
   q$reason <- set_aside_reasons(refs$name, q$role, q$info$frequency_code, q$frequency)
   if (!any(q$role == "used")) {
     kv_abort(sprintf("no series left for a common range: %s",
                      paste(q$reason, collapse = "; ")), "range")
   }
-  if (q$count <= 0L) {
+  # Both ends given and in the wrong order: refused even where they fall in
+  # one period, which the library would show.
+  reversed <- request$start != -1L && request$end != -1L && request$start > request$end
+  if (q$count <= 0L || reversed) {
     f <- q$frequency
     from <- if (is.null(request$start_text)) {
       period_label(.Call(C_kv_c_convert, con$ptr, 0L, q$start, f), f)
@@ -360,7 +399,18 @@ usable_range <- function(con, refs, request) {
     to <- if (is.null(request$end_text)) {
       period_label(.Call(C_kv_c_convert, con$ptr, 0L, q$end, f), f)
     } else request$end_text
-    kv_abort(sprintf("no %s period from %s to %s", frequency_name(f), from, to), "range")
+    kv_abort(sprintf("no %s period from %s to %s%s", frequency_name(f), from, to,
+                     if (reversed) ": the start is after the end" else ""), "range")
+  }
+  # The weekly group's day comes from the first series that takes part: say
+  # which, when the group was asked for or the order of several series
+  # decided it, so that a reordering that changes it is seen.
+  used <- which(q$role == "used")
+  group <- (request$frequency == kv_frequencies[["lowest"]] && length(used) > 1L) ||
+    (request$frequency == 57L && !isTRUE(request$weekly_day))
+  q$group_day <- if (group && q$frequency %in% 51:57) {
+    sprintf("the weekly group took weeks ending %s from %s", weekday_of(q$frequency),
+            refs$name[[used[[1L]]]])
   }
   q
 }
@@ -398,7 +448,9 @@ kv_range <- function(con, series, freq = "lowest", start = NULL, end = NULL) {
     end_period = period_label(dates[[2L]], f),
     observations = q$count,
     series = data.frame(series = refs$name, role = q$role, reason = q$reason,
-                        stringsAsFactors = FALSE)
+                        stringsAsFactors = FALSE),
+    weekday = if (f %in% 51:57) weekday_of(f),
+    notes = q$group_day
   ), class = "kovrap_range")
 }
 
@@ -407,5 +459,6 @@ print.kovrap_range <- function(x, ...) {
               x$end_period, x$observations, if (x$observations == 1L) "" else "s"))
   aside <- x$series[x$series$role != "used", , drop = FALSE]
   for (reason in aside$reason) cat(sprintf("set aside: %s\n", reason))
+  for (note in x$notes) cat(sprintf("note: %s\n", note))
   invisible(x)
 }

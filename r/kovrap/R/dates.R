@@ -5,8 +5,9 @@ kv_frequencies <- c(
   "weekly-fri" = 55L, "weekly-sat" = 56L, "weekly-sun" = 57L,
   daily = 60L, business = 61L, weekly = 57L, lowest = 1000L
 )
-# ts() frequencies: periods per year.
-ts_frequencies <- c("1" = 10L, "4" = 30L, "12" = 40L)
+# ts() frequencies: periods per year. 52 is also the library's code of
+# Tuesday weeks; read as ts() reads it, it is weekly, the group.
+ts_frequencies <- c("1" = 10L, "4" = 30L, "12" = 40L, "52" = 57L)
 periods_per_year <- c("10" = 1L, "30" = 4L, "40" = 12L)
 
 frequency_name <- function(code) {
@@ -29,10 +30,12 @@ parse_frequency <- function(con, freq) {
   }
   text <- if (is.numeric(freq)) format(freq, scientific = FALSE) else freq
   if (tolower(text) %in% names(kv_frequencies)) {
-    return(kv_frequencies[[tolower(text)]])
+    code <- kv_frequencies[[tolower(text)]]
+    return(if (tolower(text) == "weekly") structure(code, group = TRUE) else code)
   }
   if (text %in% names(ts_frequencies)) {
-    return(ts_frequencies[[text]])
+    code <- ts_frequencies[[text]]
+    return(if (text == "52") structure(code, group = TRUE) else code)
   }
   if (grepl("^[0-9]{1,9}$", text)) {
     code <- as.integer(text)
@@ -42,7 +45,7 @@ parse_frequency <- function(con, freq) {
   }
   kv_abort(sprintf(paste0("unknown frequency '%s' (use annual, quarterly, monthly, weekly, ",
                           "weekly-mon .. weekly-sun, daily, business, lowest, a code, ",
-                          "or 1, 4, 12 as ts() takes them)"), shown(text)), "argument")
+                          "or 1, 4, 12, 52 as ts() takes them)"), shown(text)), "argument")
 }
 
 # A date as the user wrote it, for messages.

@@ -29,10 +29,17 @@ parse_math <- function(math) {
     return(list(code = kv_math[[text]], advanced = FALSE, second = 0L, label = text))
   }
   if (!grepl("^[+-]?[0-9]+$", text)) {
-    kv_abort(sprintf("unknown math operation '%s' (use level, diff, pct, apct, yoy, log or a code)",
-                     shown(text)), "argument")
+    kv_abort(sprintf(paste("unknown math operation '%s' (use level, diff, pct, apct, yoy, log",
+                           "or their codes 0 to 5)"), shown(text)), "argument")
   }
-  list(code = parse_int(text, text), advanced = FALSE, second = 0L, label = paste("code", text))
+  code <- parse_int(text, text)
+  # Another code would reach the library unchecked; -1 even turns the
+  # operation off without a word.
+  if (is.na(code) || !(code %in% kv_math)) {
+    kv_abort(sprintf(paste("math code %s is no operation kovrap knows (use level, diff, pct,",
+                           "apct, yoy, log or their codes 0 to 5)"), shown(text)), "argument")
+  }
+  list(code = code, advanced = FALSE, second = 0L, label = names(kv_math)[match(code, kv_math)])
 }
 
 parse_advanced <- function(advanced) {
@@ -57,10 +64,14 @@ parse_advanced <- function(advanced) {
   } else if (grepl("^[+-]?[0-9]+$", name)) {
     op$code <- parse_int(name, text)
     if (!is.null(parameter)) op$second <- parse_int(parameter, text)
-    # Code 0 in the first request turns every transformation off: the values
-    # would come back untransformed and look transformed.
-    if (identical(op$code, 0L)) {
-      kv_abort("advanced code 0 is no operation: it turns transformations off", "argument")
+    # Only the codes of the named operations: code 0 in the first request
+    # turns every transformation off, and -1 read as "no operation" would
+    # leave the values untransformed and looking transformed.
+    known <- c(kovrap_constants$KOVRAP_ADVANCED_WINDOWED, kv_moving_average, kv_rebase)
+    if (is.na(op$code) || !(op$code %in% known)) {
+      kv_abort(sprintf(paste("advanced code %s is no operation kovrap knows (use seasonal,",
+                             "ma:SPAN, rebase:DATE, or the codes 1792, 1 or 2, as in 1:4)"),
+                       if (is.na(op$code)) "-2147483648" else op$code), "argument")
     }
     op$label <- paste("code", text)
   } else {
@@ -146,7 +157,13 @@ kv_get <- function(con, series, start = NULL, end = NULL, freq = NULL, math = NU
   dates <- window_dates(con, q)
   if (!is.null(op$rebase)) {
     # The period that holds the date's first day; its slot in the window.
-    base <- .Call(C_kv_c_convert, con$ptr, 1L, parse_date(con, op$rebase, f)[[1L]], f)
+    # A week is counted by its last day, so that a day of the first shown
+    # week before the window's start day still belongs to it.
+    day <- parse_date(con, op$rebase, f)[[1L]]
+    if (f %in% 51:57) {
+      day <- .Call(C_kv_c_get_date, con$ptr, .Call(C_kv_c_convert, con$ptr, 1L, day, f), 1L, f)
+    }
+    base <- .Call(C_kv_c_convert, con$ptr, 1L, day, f)
     slot <- .Call(C_kv_c_obs_num, con$ptr, q$start, base, f) - 1L
     if (base < q$start || slot < 0L || slot >= count) {
       kv_abort(sprintf("rebase date %s lies outside the window (%s to %s)", shown(op$rebase),
@@ -202,7 +219,22 @@ kv_get <- function(con, series, start = NULL, end = NULL, freq = NULL, math = NU
     kv_warn(sprintf("%s failed for %s (status %d%s)", op$label, refs$name[[used[[r]]]],
                     status, count_reason(status, op)), "count", refs$name[[used[[r]]]], status)
   }
+  # The library rebases on a missing (or zero) base to a row of missing
+  # values, without a status: say why the column is empty.
+  if (!is.null(op) && op$advanced && identical(op$code, kv_rebase) && op$second >= 0L &&
+      op$second < count) {
+    rebased <- used[answer$count_status == 0L]
+    base_values <- if (is.matrix(values)) values[op$second + 1L, rebased] else
+      values[op$second + 1L]
+    for (j in rebased[is.na(base_values)]) {
+      base_day <- .Call(C_kv_c_date_seq, con$ptr, q$start, op$second + 1L, f)[[op$second + 1L]]
+      kv_warn(sprintf(paste("%s failed for %s: its base period %s has no value (or 0), so",
+                            "nothing can be rebased on it"), op$label, refs$name[[j]],
+                      period_label(base_day, f)), "count", refs$name[[j]])
+    }
+  }
   warn_weekday(refs, q, used)
+  if (!is.null(q$group_day)) kv_warn(q$group_day, "weekly_group", refs$name[used[[1L]]])
 
   named <- !identical(refs$label, refs$code) || anyDuplicated(refs$code) > 0L
   if (nrow(refs) == 1L && !named) {
@@ -211,6 +243,8 @@ kv_get <- function(con, series, start = NULL, end = NULL, freq = NULL, math = NU
     colnames(values) <- refs$label
   }
   attr(values, "kovrap_info") <- info_frame(con, q$info)
+  # The day the weeks end on, for a weekly result.
+  if (f %in% 51:57) attr(values, "kovrap_weekday") <- weekday_of(f)
   if (f %in% c(10L, 30L, 40L)) {
     year <- dates[[1L]] %/% 10000L
     month <- dates[[1L]] %/% 100L %% 100L

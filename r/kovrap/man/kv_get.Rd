@@ -16,23 +16,33 @@ kv_get(con, series, start = NULL, end = NULL, freq = NULL, math = NULL,
   \item{start, end}{the window, in any form \code{\link{kv_range}} takes:
     \code{Date}, \code{POSIXct}, \code{yearqtr}, \code{yearmon}, a year,
     \code{c(year, period)}, decimal time or text; by default the common
-    range of the series.}
-  \item{freq}{the frequency, as in \code{\link{kv_range}} (1, 4 and 12 as
-    \code{ts()} takes them included); by default the lowest among the
+    range of the series. A start after the end is refused, also when both
+    fall in one period. A day that no period holds (a Saturday for business
+    days) reads as a start as the next period and as an end as the period
+    before.}
+  \item{freq}{the frequency, as in \code{\link{kv_range}} (1, 4, 12 and 52 as
+    \code{ts()} takes them included: 52 is weekly, the group, never the
+    library's code of Tuesday weeks); by default the lowest among the
     series. Series of a higher frequency are aggregated by the library.}
   \item{math}{a math operation: \code{"level"}, \code{"diff"}, \code{"pct"}
     (percent change), \code{"apct"} (annualised), \code{"yoy"} (year on
-    year), \code{"log"}, or a code (a 32-bit integer).}
+    year), \code{"log"}, or their codes 0 to 5; any other code, -1
+    included, is refused.}
   \item{advanced}{an advanced operation: \code{"seasonal"} (the windowed
     seasonal adjustment over the window), \code{"ma:SPAN"} (a trailing
     moving average of SPAN periods, at least 1), \code{"rebase:DATE"} (the
     period that holds the first day of DATE becomes 100: \code{"rebase:1985"}
     on quarterly data rebases on 1985Q1, \code{"rebase:1992-04-30"} on
-    weekly data on the week that holds 30 April; the period must lie in the
-    window), or \code{"CODE"} / \code{"CODE:SECOND"}. Every number is a
-    32-bit integer; anything beyond is refused, never wrapped. Code 0 is
-    refused: it would turn every transformation off. Give either
-    \code{math} or \code{advanced}.}
+    weekly data on the week that holds 30 April, any day of the first or the
+    last shown period included; on business days a Saturday or Sunday rebases
+    on the Friday before; the period must lie in the window), or
+    \code{"CODE"} / \code{"CODE:SECOND"} with the codes 1792, 1 and 2.
+    Every number is written in ASCII digits and is a 32-bit integer;
+    anything beyond is refused, never wrapped. Any other code is refused, 0
+    and -1 included: 0 would turn every transformation off. A rebase on a
+    period without a value leaves the column \code{NA} with a
+    \code{kovrap_count_warning} that says so. Give either \code{math} or
+    \code{advanced}.}
   \item{aggregate}{how the periods of a finer series combine into a coarser
     one: \code{"mean"}, \code{"sum"}, \code{"first"} or \code{"last"} (any
     case), or the functions \code{mean} and \code{sum} as
@@ -54,7 +64,9 @@ The attribute \code{"kovrap_info"} holds what \code{\link{kv_info}} answers
 for the series, one row each in the order asked (units, descriptions,
 frequency, span). Like any attribute that is not a \code{ts}' or
 \code{zoo}'s own, \code{\link[stats]{window}}, subsetting and arithmetic
-drop it; take it first with \code{attr(x, "kovrap_info")}.
+drop it; take it first with \code{attr(x, "kovrap_info")}. A weekly
+result has the attribute \code{"kovrap_weekday"}, the day its weeks end on
+(\code{"Friday"}).
 }
 \details{
 Every operation runs on the fetched window only: a percent change has no
@@ -65,11 +77,24 @@ every value of exactly 1e9 reads as \code{NA}: a computed result of exactly
 1e9 (a sum, say) is missing too, since the interface cannot tell the two
 apart.
 
-The weekly group (\code{freq = "weekly"}, or the lowest frequency of
-series among which the lowest is weekly) takes its weekday from the first
-usable series: a weekly series gives its own, a daily series Fridays, a
-business-day series Sundays. A weekly series then shown on another weekday
-gets a warning of class \code{kovrap_weekday_warning}.
+How periods are made: an aggregate skips missing values, and a period
+that the series covers only in part at either end of the window counts as
+whole. \code{ECON:PRES} starts in 1945Q2, so at \code{freq = "annual"} its
+1945 is the mean of 3 quarters (81.33), and with \code{aggregate = "sum"}
+a partial total (244), where \code{\link[stats]{aggregate}} on the
+quarterly series gives \code{NA}.
+
+A named weekday (\code{"weekly-sun"}, 57, and so on) gives weeks ending
+that day, made from daily, business-day or same-day series; a weekly series
+of another day is set aside with the reason (\code{"MARKETS:DAXW holds
+Friday weeks; weeks ending Sunday cannot be made from them"}), and alone it
+is refused with it. The weekly group (\code{freq = "weekly"} or 52, or the
+lowest frequency of series among which the lowest is weekly) takes its
+weekday from the first usable series: a weekly series gives its own, a
+daily series Fridays, a business-day series Sundays. The day taken is said
+in a warning of class \code{kovrap_weekly_group_warning} (for the lowest
+frequency, when several series take part). A weekly series then shown on
+another weekday gets a warning of class \code{kovrap_weekday_warning}.
 
 The fetch runs on a worker thread while R waits for it: an interrupt
 (Ctrl-C) or a time limit (\code{\link{setTimeLimit}}) stops the wait at

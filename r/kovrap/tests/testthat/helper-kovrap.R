@@ -64,6 +64,7 @@ condition_of <- function(code) {
 # A value without the series information that kv_get attaches.
 bare <- function(x) {
   attr(x, "kovrap_info") <- NULL
+  attr(x, "kovrap_weekday") <- NULL
   x
 }
 

@@ -18,7 +18,7 @@ test_that("failures are R conditions with a class, a sentence and the status", {
     list(call = quote(kv_get(con, "ECONUKGAS")), class = "kovrap_argument_error",
          status = NA_integer_, message = "not DATABASE:CODE"),
     list(call = quote(kv_get(con, "ECON:TOOLONGCODE")), class = "kovrap_argument_error",
-         status = NA_integer_, message = "has a code longer than 9 characters"),
+         status = NA_integer_, message = "has a code longer than 9 bytes"),
     list(call = quote(kv_get(con, "ECON:UKGAS", freq = "hourly")),
          class = "kovrap_argument_error", status = NA_integer_, message = "unknown frequency"),
     list(call = quote(kv_get(con, "ECON:UKGAS", math = "pct", advanced = "seasonal")),

@@ -75,9 +75,10 @@ test_that("a failed advanced count gives an NA column and a warning", {
   expect_warning(kv_get(con, "ECON:NILE", advanced = "seasonal"),
                  "status 21: the seasonal adjustment needs quarterly or monthly data",
                  class = "kovrap_count_warning")
+  # A code of no listed operation never reaches the library.
   failed <- condition_of(kv_get(con, "ECON:NILE", math = 7777))
-  expect_s3_class(failed, "kovrap_fetch_error")
-  expect_match(conditionMessage(failed), "in database 'ECON' (status 30: an unknown operation)",
+  expect_s3_class(failed, "kovrap_argument_error")
+  expect_match(conditionMessage(failed), "math code 7777 is no operation kovrap knows",
                fixed = TRUE)
 
   # A window long enough adjusts the series: no warning, no NA.
@@ -187,14 +188,28 @@ test_that("a weekly window takes whole weeks, and a moved weekday is said", {
   con <- local_connection()
   daxw <- kv_get(con, "MARKETS:DAXW", start = "1992-04", end = "1992-04-30")
   expect_identical(zoo::index(daxw)[[length(daxw)]], as.Date("1992-05-01"))
-  expect_warning(mixed <- kv_get(con, c("MARKETS:DAX", "MARKETS:DAXW"), start = "1992-04-01",
-                                 end = "1992-04-30"),
-                 "MARKETS:DAXW is weekly-fri: its weeks are shown as weekly-sun",
-                 class = "kovrap_weekday_warning")
+  warned <- list()
+  mixed <- withCallingHandlers(
+    kv_get(con, c("MARKETS:DAX", "MARKETS:DAXW"), start = "1992-04-01", end = "1992-04-30"),
+    warning = function(w) {
+      warned[[length(warned) + 1L]] <<- w
+      invokeRestart("muffleWarning")
+    })
+  expect_length(warned, 2L)
+  expect_s3_class(warned[[1L]], "kovrap_weekday_warning")
+  expect_match(conditionMessage(warned[[1L]]),
+               "MARKETS:DAXW is weekly-fri: its weeks are shown as weekly-sun")
+  # The order of the series decided the day: said.
+  expect_s3_class(warned[[2L]], "kovrap_weekly_group_warning")
+  expect_identical(conditionMessage(warned[[2L]]),
+                   "the weekly group took weeks ending Sunday from MARKETS:DAX")
   expect_true(all(format(zoo::index(mixed), "%u") == "7"))
-  # The other way round, DAXW decides: Fridays, no warning.
-  swapped <- expect_silent(kv_get(con, c("MARKETS:DAXW", "MARKETS:DAX"), start = "1992-04-01",
-                                  end = "1992-04-30"))
+  expect_identical(attr(mixed, "kovrap_weekday"), "Sunday")
+  # The other way round, DAXW decides: Fridays, and only that is said.
+  expect_warning(swapped <- kv_get(con, c("MARKETS:DAXW", "MARKETS:DAX"), start = "1992-04-01",
+                                   end = "1992-04-30"),
+                 "^the weekly group took weeks ending Friday from MARKETS:DAXW$",
+                 class = "kovrap_weekly_group_warning")
   expect_true(all(format(zoo::index(swapped), "%u") == "5"))
   # A rebase date takes the week that holds it.
   rebased <- kv_get(con, "MARKETS:DAXW", start = "1992-04", end = "1992-05",
@@ -209,15 +224,15 @@ test_that("a week past the year 9999 is refused, not shown without a date", {
   on.exit(unlink(folder, recursive = TRUE))
   # 31 December 9999 is a Friday.
   write_database(file.path(folder, "LATE.tqvdb"), list(
-    list(code = "W", frequency = 55L, first = 99991224, last = 99991231, values = c(1, 2),
+    list(code = "D", frequency = 60L, first = 99991230, last = 99991231, values = c(1, 2),
          aggregate = TRUE)))
   con <- kv_connect(where$library, data_dir = folder)
-  expect_identical(as.numeric(kv_get(con, "LATE:W")), c(1, 2))
-  # Seen on Mondays, its last week ends on 3 January 10000.
-  late <- condition_of(kv_get(con, "LATE:W", freq = "weekly-mon"))
+  expect_identical(as.numeric(kv_get(con, "LATE:D")), c(1, 2))
+  # In Sunday weeks, its last week ends on 2 January 10000.
+  late <- condition_of(kv_get(con, "LATE:D", freq = "weekly-sun"))
   expect_s3_class(late, "kovrap_error")
   expect_match(conditionMessage(late), "past the year 9999")
-  expect_s3_class(condition_of(kv_range(con, "LATE:W", freq = "weekly-mon")), "kovrap_error")
+  expect_s3_class(condition_of(kv_range(con, "LATE:D", freq = "weekly-sun")), "kovrap_error")
 })
 
 test_that("texts are read in the connection's encoding and marked", {

@@ -47,7 +47,7 @@ test_that("names that cannot travel are refused before the library is called", {
     list("EC\x1fON:UKGAS", "'EC\\x1fON:UKGAS' holds a control character"),
     list("ECON:UK\x7fGAS", "holds a control character"),
     list(kv_series("ECON", "A\tB"), "'ECON:A\\x09B' holds a control character"),
-    list("ECON:ABCDEFGHIJ", "'ECON:ABCDEFGHIJ' has a code longer than 9 characters"),
+    list("ECON:ABCDEFGHIJ", "'ECON:ABCDEFGHIJ' has a code longer than 9 bytes"),
     list("ECON:", "'ECON:' is not DATABASE:CODE"),
     list(kv_series("", "UKGAS"), "':UKGAS' is not DATABASE:CODE"),
     list(NA_character_, "must be a character vector"))
