@@ -9,6 +9,7 @@
 #include "failure.h"
 #include "kovra_session.h"
 #include "session.h"
+#include "statuses.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,7 @@
 #if defined(_WIN32)
 #include <process.h>
 #else
+#include <dlfcn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -231,10 +233,75 @@ TEST(KovraCodeListBytes, ADatabaseThatDoesNotOpenIsReportedWithTheLibrarysStatus
     ASSERT_NE(nullptr, session);
     Scratch scratch;
     scratch.write("BROKEN.tqvdb", "not a database\n");
-    EXPECT_EQ("1: cannot open database '" + scratch.at("BROKEN.tqvdb") +
-                  "' (status 11: the file is malformed; 'tqvconvert check FILE.tqvdb' shows where)",
-              failureOf([&] { session->codes(scratch.at("BROKEN.tqvdb")); }));
+    scratch.write("EMPTY.tqvdb", "");
+    for (const char *name : {"BROKEN.tqvdb", "EMPTY.tqvdb"})
+        EXPECT_EQ("1: cannot open database '" + scratch.at(name) +
+                      "': not a database (status 11 from the database library); 'tqvconvert "
+                      "check FILE.tqvdb' shows where",
+                  failureOf([&] { session->codes(scratch.at(name)); }))
+            << name;
 }
+
+// ---- statuses in words ------------------------------------------------------
+
+TEST(KovraStatuses, KovrapsOwnAlwaysAndTheStandinsOnlyWhenItIsLoaded) {
+    struct Case {
+        int status;
+        bool standin;
+        const char *phrase;
+    };
+    const Case cases[] = {
+        {834, false, "too few periods in the window (status 834)"},
+        {835, true, "the window does not fill the row (status 835)"},
+        {836, false, "out of memory (status 836)"},
+        {11, true, "not a database (status 11 from the database library)"},
+        {11, false, "status 11 from the database library"},
+        {31, true, "too few observations for the operation (status 31 from the database library)"},
+        {31, false, "status 31 from the database library"},
+        {30, true,
+         "an operation code the library does not know (status 30 from the database library)"},
+        // A status the stand-in does not document has no words.
+        {12, true, "status 12 from the database library"},
+        {-7, true, "status -7 from the database library"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(c.phrase, kovra::statusPhrase(c.status, c.standin)) << c.status;
+    // In the fetch's error cell 1 is also Kovrap's own: a database that did not open.
+    EXPECT_EQ("a database did not open or a series was not found (status 1)",
+              kovra::fetchStatusPhrase(1, false));
+
+    EXPECT_TRUE(kovra::isStandinVersion("tqvapi64 standin 1", false));
+    EXPECT_TRUE(kovra::isStandinVersion("tqvdapi64 standin 1", true));
+    EXPECT_FALSE(kovra::isStandinVersion("tqvapi64 standin 1", true));
+    EXPECT_FALSE(kovra::isStandinVersion("tqvapi64 7.2", false));
+    EXPECT_FALSE(kovra::isStandinVersion("", false));
+}
+
+#if !defined(_WIN32)
+// Another library version: the status keeps its number and loses the
+// stand-in's words, since a real library's 11 may mean anything.
+TEST(KovraStatuses, AnotherLibraryVersionIsSaidByNumberOnly) {
+    void *standin = dlopen(OTHER_LIBRARY_PATH, RTLD_NOW);
+    ASSERT_NE(nullptr, standin) << dlerror();
+    using SetVersion = void (*)(int, const char *);
+    const auto setVersion = reinterpret_cast<SetVersion>(dlsym(standin, "tqvs_set_version"));
+    ASSERT_NE(nullptr, setVersion);
+    Scratch scratch;
+    scratch.write("BROKEN.tqvdb", "not a database\n");
+    setVersion(0, "tqvapi64 7.2");
+    std::string said;
+    {
+        const std::unique_ptr<kovra::Session> session = openSession();
+        if (session)
+            said = failureOf([&] { session->codes(scratch.at("BROKEN.tqvdb")); });
+    }
+    setVersion(0, "tqvapi64 standin 1");
+    dlclose(standin);
+    EXPECT_EQ("1: cannot open database '" + scratch.at("BROKEN.tqvdb") +
+                  "': status 11 from the database library",
+              said);
+}
+#endif
 
 // ---- the direct library ---------------------------------------------------
 

@@ -26,6 +26,7 @@ struct Options {
     std::optional<std::string> aggregate; // mean, sum, first or last
     std::optional<std::string> plot;
     std::optional<std::string> plotLayout; // auto, single or panels
+    std::vector<std::string> databases;    // find --db, each given once or more
     bool csv = false;
     bool range = false;
     bool wide = false;

@@ -20,6 +20,7 @@ Output runInfo(const Options &options);
 Output runFetch(const Options &options);
 Output runVersion(const Options &options);
 Output runCalendar(const Options &options);
+Output runFind(const Options &options);
 
 } // namespace kovra
 

@@ -8,6 +8,7 @@
 #include "formats.h"
 #include "output_file.h"
 #include "session.h"
+#include "statuses.h"
 #include "svg.h"
 
 #include <cstdio>
@@ -37,6 +38,7 @@ struct Operation {
     int second = 0;         // second parameter of an advanced count
     std::string rebaseDate; // rebase:DATE, turned into a slot once the window is known
     std::string label;      // as shown: "pct", "seasonal", "ma:4", "code 7"
+    std::string written;    // as the user wrote it, for messages: "math pct", "ma:4"
     Scale scale = Scale::Own;
 };
 
@@ -85,6 +87,7 @@ Operation parseMath(const std::string &text) {
     Operation op;
     op.present = true;
     op.label = text;
+    op.written = "math " + text;
     for (const Named &m : kMath)
         if (text == m.name) {
             op.code = m.code;
@@ -110,6 +113,7 @@ Operation parseAdvanced(const std::string &text) {
     op.present = true;
     op.advanced = true;
     op.label = text;
+    op.written = text;
     const std::size_t colon = text.find(':');
     const std::string name = text.substr(0, colon);
     const bool hasParameter = colon != std::string::npos;
@@ -137,6 +141,7 @@ Operation parseAdvanced(const std::string &text) {
                    : op.code == kRebase                              ? Scale::Percent
                                                                      : Scale::Other;
         op.label = "code " + text;
+        op.written = "advanced " + text;
     } else {
         usageError("unknown advanced operation '" + text +
                    "' (use seasonal, ma:SPAN, rebase:DATE or CODE[:SECOND])");
@@ -144,18 +149,15 @@ Operation parseAdvanced(const std::string &text) {
     return op;
 }
 
-// Kovrap's own statuses of the windowed count, as words.
-std::string statusReason(int status) {
-    switch (status) {
-    case KOVRAP_STATUS_TOO_FEW_PERIODS:
-        return ": too few periods in the window";
-    case KOVRAP_STATUS_SEGMENTS_MISMATCH:
-        return ": the window does not fill the row";
-    case KOVRAP_STATUS_NO_MEMORY:
-        return ": out of memory";
-    default:
-        return ""; // the library's own status
-    }
+// The series of a failed fetch, by name: the first few, then how many more.
+std::string seriesNames(const std::vector<SeriesRef> &series) {
+    constexpr std::size_t kShown = 3;
+    std::string text;
+    for (std::size_t i = 0; i < series.size() && i < kShown; ++i)
+        text += (i > 0 ? ", " : "") + series[i].name;
+    if (series.size() > kShown)
+        text += " and " + std::to_string(series.size() - kShown) + " more";
+    return text;
 }
 
 // Column headings: the codes when they tell the series apart, else the
@@ -270,10 +272,13 @@ Output runFetch(const Options &options) {
                     static_cast<int>(rows), info.start, info.end, frequency, 0, count, &transforms,
                     &windows, &error);
     }
+    // The error cell does not say which series failed: all are named. With a
+    // math operation the status may be the fetch's or the operation's.
     if (error != 0)
-        fail(std::string(op.present && !op.advanced ? "the fetch or the math operation "
-                                                    : "the fetch ") +
-             "failed (status " + std::to_string(error) + ")");
+        fail((op.present && !op.advanced ? op.written : std::string("the fetch")) +
+             " failed for " + seriesNames(usedRefs) +
+             (op.advanced ? ", before " + op.written : std::string()) + ": " +
+             fetchStatusPhrase(error, session.standin()));
 
     // Notes: series left out of the range, failed advanced counts.
     std::vector<std::string> notes;
@@ -284,9 +289,8 @@ Output runFetch(const Options &options) {
     for (std::size_t r = 0; r < rows; ++r)
         if (countStatus[r] != 0) {
             failed[r] = true;
-            notes.push_back(op.label + " failed for " + series[used[r]].name +
-                            statusReason(countStatus[r]) + " (status " +
-                            std::to_string(countStatus[r]) + ")");
+            notes.push_back(op.written + " failed for " + series[used[r]].name + ": " +
+                            statusPhrase(countStatus[r], session.standin()));
         }
 
     // A weekly series on another weekday than its own: each of its weeks is

@@ -1,0 +1,163 @@
+"""find(): series by their words, across databases, through one listing and
+one information query per database."""
+
+import os
+
+import numpy as np
+import pandas as pd
+
+from . import _calendar as cal
+from . import _catalogue as catalogue
+from ._errors import KovrapArgumentError
+from ._names import shown
+from ._session import calling
+
+# Texts 1 to 5 are searched: unit, short name, area, what a period holds and
+# the description. Texts 6 and 7 say where the data came from.
+SEARCHED = 5
+WEEKLY = range(51, 58)
+_UPPER = bytes(range(ord("A"), ord("Z") + 1))
+_FOLD = bytes.maketrans(_UPPER, _UPPER.lower())
+
+
+def _words(host, words):
+    """The words as bytes of the databases' encoding, letters A to Z folded
+    to lower case: the only letters every host folds alike."""
+    if isinstance(words, str):
+        words = [words]
+    try:
+        words = list(words)
+    except TypeError:
+        words = [words]
+    if not words or not all(isinstance(w, str) for w in words):
+        raise KovrapArgumentError(None, "words must be text or a list of texts, not %r" % (words,))
+    found = []
+    for text in words:
+        if shown(text) != text:
+            raise KovrapArgumentError(None, "'%s' holds a control character" % shown(text))
+        for word in text.split(" "):
+            if not word:
+                continue
+            try:
+                found.append(word.encode(host.encoding).translate(_FOLD))
+            except UnicodeEncodeError:
+                raise KovrapArgumentError(None, "the word '%s' cannot be written in %s" % (
+                    word, host.encoding)) from None
+    if not found:
+        raise KovrapArgumentError(None, "find takes at least one word")
+    return found
+
+
+def _databases(host, databases):
+    if databases is not None:
+        if isinstance(databases, str):
+            databases = [databases]
+        databases = list(databases)
+        if not databases or not all(isinstance(d, str) and d for d in databases):
+            raise KovrapArgumentError(None, "databases must be a database name or a list of "
+                                            "them, not %r" % (databases,))
+        return databases
+    if host.direct:
+        raise KovrapArgumentError(None, "the direct library cannot list its databases: name "
+                                        "them with databases=")
+    folder = host.data_dir if host.data_dir is not None else os.getcwd()
+    names = sorted(entry.name[:-len(".tqvdb")] for entry in os.scandir(folder)
+                   if entry.name.endswith(".tqvdb") and entry.is_file())
+    if not names:
+        raise KovrapArgumentError(None, "no database file (*.tqvdb) in %s: name the databases "
+                                        "with databases=" % folder)
+    return names
+
+
+def _frequency_filter(host, freq):
+    """The codes to keep, or None for every frequency."""
+    if freq is None:
+        return None
+    if isinstance(freq, str) and freq.strip().lower() == "weekly":
+        return WEEKLY
+    with calling(host) as lib:
+        code = cal.parse_frequency(freq, lambda c: lib.ymdToTqvdate(20000101, c) != -1)
+    if code == cal.LOWEST:
+        raise KovrapArgumentError(None, "find keeps one frequency, and 'lowest' names none")
+    return (code,)
+
+
+def _holding(column, word):
+    """Rows of a text column that hold the word, letters A to Z in either
+    case: the bytes of every row compared at every place the word fits."""
+    rows, width = column.bytes.shape
+    size = len(word)
+    places = width - size
+    if places <= 0:
+        return np.zeros(rows, dtype=bool)
+    folded = column.bytes
+    upper = (folded >= ord("A")) & (folded <= ord("Z"))
+    if upper.any():
+        folded = folded | (upper.astype(np.uint8) << 5)
+    hit = folded[:, :places] == word[0]
+    for i in range(1, size):
+        if not hit.any():
+            break
+        hit &= folded[:, i:places + i] == word[i]
+    return hit.any(axis=1)
+
+
+def _search(host, database, words, keep, position):
+    """The matches in one database, as rows of the answer."""
+    listed = catalogue.codes(host, database)
+    if not listed:
+        return []
+    requests = host._requests([database + ":" + code for code in listed])
+    n = len(requests)
+    columns = [catalogue.TextColumn(n, w) for w in catalogue.TEXT_COLUMN_WIDTHS]
+    answer = catalogue.query(host, requests, True, None, columns)
+    frequency = answer["frequency"]
+    chosen = answer["status_list"] < 0
+    if keep is not None:
+        chosen &= np.isin(frequency, list(keep))
+    searched = [columns[0]] + list(columns[1:1 + SEARCHED])
+    in_code = np.zeros(n, dtype=bool)
+    for word in words:
+        if not chosen.any():
+            return []
+        here = _holding(searched[0], word)
+        in_code |= here
+        for column in searched[1:]:
+            here |= _holding(column, word)
+        chosen &= here
+    rows = []
+    first, last, held = answer["first"], answer["last"], answer["attributes"][0]
+    for k in np.flatnonzero(chosen).tolist():
+        code = int(frequency[k])
+        empty = held[k] == 0
+        start = None if empty else cal.period_of(int(first[k]), code)
+        end = None if empty else cal.period_of(int(last[k]), code)
+        periods = pd.NA if start is None or end is None else \
+            int(cal.period_ordinals([int(last[k])], code)[0] -
+                cal.period_ordinals([int(first[k])], code)[0]) + 1
+        texts = [bytes(columns[t].bytes[k]).split(b"\0", 1)[0].decode(host.encoding, "replace")
+                 for t in range(1 + SEARCHED)]
+        rows.append((0 if in_code[k] else 1, texts[0], position, {
+            "name": requests.names[k], "code": texts[0],
+            "frequency": cal.frequency_name(code) if code in cal.FREQUENCIES else "code %d" % code,
+            "first": start, "last": end, "periods": periods,
+            **{"text%d" % (t + 1): texts[t + 1] for t in range(SEARCHED)}}))
+    return rows
+
+
+COLUMNS = ("name", "code", "frequency", "first", "last", "periods") + tuple(
+    "text%d" % (t + 1) for t in range(SEARCHED))
+
+
+def find(host, words, databases, freq):
+    words = _words(host, words)
+    databases = _databases(host, databases)
+    keep = _frequency_filter(host, freq)
+    rows = []
+    for position, database in enumerate(databases):
+        rows += _search(host, database, words, keep, position)
+    # Code matches first, then by code; the order of the databases breaks ties.
+    rows.sort(key=lambda row: row[:3])
+    frame = pd.DataFrame([row[3] for row in rows], columns=list(COLUMNS))
+    frame["periods"] = frame["periods"].astype("Int64")
+    return frame
