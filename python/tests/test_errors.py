@@ -59,7 +59,9 @@ FETCH_ERRORS = [
     ("ECON:UKGAS", {"math": {"ECON:JNJ": "pct"}}, A, None, r"operation for a series not fetched"),
     ("ECON:UKGAS", {"aggregate": "median"}, A, None, r"^unknown aggregation 'median'"),
     # Hard failures of the library end the whole fetch.
-    ("ECON:UKGAS", {"math": 99}, F, 30, r"^the fetch or the math operation failed \(status 30\)$"),
+    ("ECON:UKGAS", {"math": 99}, F, 30, r"^math 99 failed for ECON:UKGAS: an operation code the "
+                                        r"library does not know \(status 30 from the database "
+                                        r"library\)$"),
 ]
 
 
