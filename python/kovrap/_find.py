@@ -125,24 +125,40 @@ def _search(host, database, words, keep, position):
         for column in searched[1:]:
             here |= _holding(column, word)
         chosen &= here
-    rows = []
-    first, last, held = answer["first"], answer["last"], answer["attributes"][0]
-    for k in np.flatnonzero(chosen).tolist():
-        code = int(frequency[k])
-        empty = held[k] == 0
-        start = None if empty else cal.period_of(int(first[k]), code)
-        end = None if empty else cal.period_of(int(last[k]), code)
-        periods = pd.NA if start is None or end is None else \
-            int(cal.period_ordinals([int(last[k])], code)[0] -
-                cal.period_ordinals([int(first[k])], code)[0]) + 1
-        texts = [bytes(columns[t].bytes[k]).split(b"\0", 1)[0].decode(host.encoding, "replace")
-                 for t in range(1 + SEARCHED)]
-        rows.append((0 if in_code[k] else 1, texts[0], position, {
-            "name": requests.names[k], "code": texts[0],
-            "frequency": cal.frequency_name(code) if code in cal.FREQUENCIES else "code %d" % code,
-            "first": start, "last": end, "periods": periods,
-            **{"text%d" % (t + 1): texts[t + 1] for t in range(SEARCHED)}}))
-    return rows
+    rows = np.flatnonzero(chosen)
+    if not rows.size:
+        return []
+    # The answer's columns for the matched rows only, one frequency at a time.
+    codes = frequency[rows]
+    held = answer["attributes"][0][rows] != 0
+    first_ymd, last_ymd = answer["first"][rows], answer["last"][rows]
+    first = np.full(rows.size, None, dtype=object)
+    last = first.copy()
+    periods = np.zeros(rows.size, dtype=np.int64)
+    dated = np.zeros(rows.size, dtype=bool)
+    for code in np.unique(codes).tolist():
+        if code not in cal.FREQUENCIES:
+            continue
+        member = np.flatnonzero((codes == code) & held)
+        if not member.size:
+            continue
+        starts = cal.period_ordinals(first_ymd[member], code)
+        ends = cal.period_ordinals(last_ymd[member], code)
+        offset = cal.offset_of(code)
+        first[member] = pd.arrays.PeriodArray(starts, freq=offset).astype(object)
+        last[member] = pd.arrays.PeriodArray(ends, freq=offset).astype(object)
+        periods[member] = ends - starts + 1
+        dated[member] = True
+    texts = [catalogue._decoded(columns[t].bytes[rows], host.encoding)
+             for t in range(1 + SEARCHED)]
+    frequency_names = np.array([cal.frequency_name(c) if c in cal.FREQUENCIES else "code %d" % c
+                                for c in codes.tolist()], dtype=object)
+    return [{
+        "rank": np.where(in_code[rows], 0, 1), "position": np.full(rows.size, position),
+        "name": np.asarray(requests.names, dtype=object)[rows],
+        "code": texts[0], "frequency": frequency_names, "first": first, "last": last,
+        "periods": pd.arrays.IntegerArray(periods, ~dated),
+        **{"text%d" % (t + 1): texts[t + 1] for t in range(SEARCHED)}}]
 
 
 COLUMNS = ("name", "code", "frequency", "first", "last", "periods") + tuple(
@@ -153,11 +169,18 @@ def find(host, words, databases, freq):
     words = _words(host, words)
     databases = _databases(host, databases)
     keep = _frequency_filter(host, freq)
-    rows = []
+    parts = []
     for position, database in enumerate(databases):
-        rows += _search(host, database, words, keep, position)
+        parts += _search(host, database, words, keep, position)
+    if not parts:
+        frame = pd.DataFrame({c: pd.Series([], dtype=object) for c in COLUMNS})
+        frame["periods"] = frame["periods"].astype("Int64")
+        return frame
+    whole = {c: np.concatenate([p[c] for p in parts]) if c != "periods" else
+             pd.array(np.concatenate([p[c].to_numpy(dtype=object, na_value=pd.NA)
+                                      for p in parts]), dtype="Int64")
+             for c in COLUMNS + ("rank", "position")}
     # Code matches first, then by code; the order of the databases breaks ties.
-    rows.sort(key=lambda row: row[:3])
-    frame = pd.DataFrame([row[3] for row in rows], columns=list(COLUMNS))
-    frame["periods"] = frame["periods"].astype("Int64")
-    return frame
+    order = sorted(range(len(whole["code"])), key=lambda k: (
+        whole["rank"][k], whole["code"][k], whole["position"][k]))
+    return pd.DataFrame({c: whole[c][order] for c in COLUMNS})
