@@ -13,8 +13,10 @@ is not searched), and times alternately:
          bare c_kovraSeriesInfo with every column over the codes, arrays made
          beforehand: the listing and the information query that find makes;
   find:  kv.find("gas") -> DataFrame, which also reads the listing, makes the
-         requests and columns, matches and builds the answer.
-Prints the median of each and the ratio of find to its bare calls. Run it
+         requests and columns, matches and builds the answer;
+  kovra: kovra find gas --db BENCH, the demo host's find, a process of its
+         own (its start included), its table read to the end.
+Prints the median of each and the ratios of both finds to the bare calls. Run it
 with a Python that has numpy and pandas (Debian's /usr/bin/python3, or the
 test venv), from the repository, after the native build.
 """
@@ -23,6 +25,7 @@ import argparse
 import ctypes
 import os
 import statistics
+import subprocess
 import sys
 import tempfile
 import time
@@ -121,9 +124,18 @@ def measure(library, series, repetitions, between, data_dir, clock=time.perf_cou
         "gas" in t.lower() for t in series_texts(i)))
     assert list(found["code"]) == expected, (len(found), len(expected))
 
-    timings = {"bare": [], "find": []}
+    kovra = os.path.join(os.path.dirname(library), "kovra")
+
+    def host():
+        return subprocess.run([kovra, "--library", library, "find", "gas", "--db", opened],
+                              check=True, capture_output=True).stdout
+
+    # kovra's table: a heading, then the same series.
+    assert [line.split()[1] for line in host().decode().splitlines()[1:]] == expected
+
+    timings = {"bare": [], "find": [], "kovra": []}
     for _ in range(repetitions):
-        for name, call in (("bare", bare), ("find", find)):
+        for name, call in (("bare", bare), ("find", find), ("kovra", host)):
             between()
             began = clock()
             call()
@@ -137,7 +149,10 @@ def report(title, times, matches):
                                 times["bare"] * 1e3))
     print("  %-52s %9.1f ms" % ("kv.find('gas') -> DataFrame of %d rows" % matches,
                                 times["find"] * 1e3))
-    print("  %-52s %9.2f" % ("ratio find / its bare calls", times["find"] / times["bare"]))
+    print("  %-52s %9.1f ms" % ("kovra find gas (a process of its own)", times["kovra"] * 1e3))
+    print("  %-52s %9.2f" % ("ratio kv.find / its bare calls", times["find"] / times["bare"]))
+    print("  %-52s %9.2f" % ("ratio kovra find / the same bare calls",
+                             times["kovra"] / times["bare"]))
 
 
 def main():
