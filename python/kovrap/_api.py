@@ -99,9 +99,10 @@ class Kovrap:
 
     def find(self, words, databases=None, freq=None):
         """The series whose code or texts 1 to 5 hold every word: a DataFrame
-        of name (DATABASE:CODE), code, frequency, first, last (Periods, None
-        for an empty series), periods and text1 to text5, best matches
-        first: those with a word in the code, then the others, each by code.
+        of name (DATABASE:CODE), code, frequency, first, last (Periods,
+        missing for a series without observations), periods and text1 to
+        text5, best matches first: those with a word in the code, then the
+        others, each by code, then in the order of the databases.
 
         words: text (split at blanks) or a list of texts; letters A to Z
         match in either case, every other character as written. databases:
