@@ -432,7 +432,7 @@ TEST_P(KovraHostCase, FollowsTheHostRules) {
         const auto name = [&](std::size_t row) {
             const auto r = found.find(std::to_string(row));
             return r == found.end() || r->second.count("name") == 0 ? std::string("-")
-                                                                      : r->second.at("name");
+                                                                    : r->second.at("name");
         };
         range = {"-", n ? name(1) : "-", n ? name(n) : "-", std::to_string(n)};
     } else {

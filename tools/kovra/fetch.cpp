@@ -275,10 +275,9 @@ Output runFetch(const Options &options) {
     // The error cell does not say which series failed: all are named. With a
     // math operation the status may be the fetch's or the operation's.
     if (error != 0)
-        fail((op.present && !op.advanced ? op.written : std::string("the fetch")) +
-             " failed for " + seriesNames(usedRefs) +
-             (op.advanced ? ", before " + op.written : std::string()) + ": " +
-             fetchStatusPhrase(error, session.standin()));
+        fail((op.present && !op.advanced ? op.written : std::string("the fetch")) + " failed for " +
+             seriesNames(usedRefs) + (op.advanced ? ", before " + op.written : std::string()) +
+             ": " + fetchStatusPhrase(error, session.standin()));
 
     // Notes: series left out of the range, failed advanced counts.
     std::vector<std::string> notes;

@@ -109,8 +109,8 @@ Output runFind(const Options &options) {
             SeriesInfo &s = info.series[j];
             if (s.statusList >= 0)
                 continue; // the library gave no information for it
-            if (options.freq && !(anyWeek ? s.frequency >= 51 && s.frequency <= 57
-                                          : s.frequency == frequency))
+            if (options.freq &&
+                !(anyWeek ? s.frequency >= 51 && s.frequency <= 57 : s.frequency == frequency))
                 continue;
             const std::string code = folded(refs[j].code);
             std::vector<std::string> texts;
@@ -135,8 +135,8 @@ Output runFind(const Options &options) {
         return a.rank != b.rank ? a.rank < b.rank : a.info.code < b.info.code;
     });
 
-    Table table({"name", "code", "frequency", "first", "last", "periods", "text1", "text2",
-                 "text3", "text4", "text5"},
+    Table table({"name", "code", "frequency", "first", "last", "periods", "text1", "text2", "text3",
+                 "text4", "text5"},
                 {false, false, false, false, false, true, false, false, false, false, false});
     for (const Match &m : matches) {
         const SeriesInfo &s = m.info;
