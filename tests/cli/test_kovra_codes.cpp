@@ -6,6 +6,7 @@
 // comma is refused on the direct path. Also the log-in's password file, a
 // library that is not Kovrap, and periods past the year 9999.
 #include "args.h"
+#include "commands.h"
 #include "failure.h"
 #include "kovra_session.h"
 #include "session.h"
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -370,6 +372,30 @@ TEST(KovraDirectListing, SaysWhenItMayHaveBeenCutAtThirtyTwoCalls) {
         EXPECT_TRUE(std::equal(listing.codes.begin(), listing.codes.end(), codes.begin()))
             << c.series;
         EXPECT_EQ(c.mayBeCut, listing.mayBeCut) << c.series;
+    }
+}
+
+// find searches what the listing gives: a direct listing that may have been
+// cut is said beside the table, since the series after it are not searched.
+TEST(KovraDirectListing, FindSaysWhenTheListingMayHaveBeenCut) {
+    DirectFolder folder;
+    for (const int series : {3100, 3200}) {
+        const std::string name = "DB" + std::to_string(series);
+        folder.scratch.database(name + ".tqvdb", series, "D");
+        kovra::Options options = folder.options();
+        options.command = "find";
+        options.operands = {"d"};
+        options.databases = {name};
+        const kovra::Output found = kovra::runFind(options);
+        EXPECT_EQ(static_cast<std::size_t>(series) + 1,
+                  static_cast<std::size_t>(std::count(found.out.begin(), found.out.end(), '\n')))
+            << series;
+        EXPECT_EQ(series == 3200 ? "kovra: note: the listing of " + name +
+                                       " may be incomplete: the direct library was asked for "
+                                       "names 32 times, the most the interface asks; series "
+                                       "after them are not searched\n"
+                                 : std::string(),
+                  found.notes);
     }
 }
 

@@ -98,9 +98,18 @@ Output runFind(const Options &options) {
         options.databases.empty() ? databasesHere() : options.databases;
 
     std::vector<Match> matches;
+    Output output;
     for (const std::string &database : databases) {
+        CodeListing listing = session.listing(database);
+        // A direct listing stops at the interface's 32 calls for names: the
+        // series after them cannot be found, and the user is told so.
+        if (listing.mayBeCut)
+            output.notes += "kovra: note: the listing of " + database +
+                            " may be incomplete: the direct library was asked for names 32 "
+                            "times, the most the interface asks; series after them are not "
+                            "searched\n";
         std::vector<SeriesRef> refs;
-        for (std::string &code : session.listing(database).codes)
+        for (std::string &code : listing.codes)
             refs.push_back({database, code, database + ":" + code});
         if (refs.empty())
             continue;
@@ -146,7 +155,6 @@ Output runFind(const Options &options) {
                    empty ? "-" : periodLabel(s.lastDate, s.frequency), periodCount(api, s),
                    s.texts[0], s.texts[1], s.texts[2], s.texts[3], s.texts[4]});
     }
-    Output output;
     output.out = table.render();
     return output;
 }
