@@ -27,6 +27,11 @@ find_databases <- function(con, databases) {
         !all(nzchar(databases))) {
       kv_abort("'databases' must be a character vector of database names", "argument")
     }
+    control <- has_control(databases)
+    if (any(control)) {
+      kv_abort(sprintf("'%s' holds a control character", shown(databases[control][[1L]])),
+               "argument")
+    }
     return(databases)
   }
   if (con$direct) {
@@ -61,9 +66,6 @@ kv_find <- function(con, words, databases = NULL, freq = NULL) {
   found <- list()
   for (position in seq_along(databases)) {
     database <- databases[[position]]
-    for (d in database) {
-      if (has_control(d)) kv_abort(sprintf("'%s' holds a control character", shown(d)), "argument")
-    }
     codes <- list_codes(con, database_path(con, database), database)
     if (length(codes) == 0L) next
     refs <- parse_series(con, kv_series(database, codes))
