@@ -56,6 +56,7 @@ tour() {
     step "The library and both database libraries" ok version
     step "Every answer of the database libraries that Kovrap relies on, asked of the ones it loaded" ok check
     step "The codes of a database" ok codes MARKETS
+    step "Finding series by their words, in every database of the folder" ok find gas
     step "Series information, with a common range across mixed frequencies" ok \
         info --range ECON:AUSTRES ECON:CO2 ECON:UKGAS ECON:NILE ECON:GDP MARKETS:DAX
     step "A quarterly series, seasonally adjusted" ok \

@@ -7,6 +7,7 @@ from ctypes import byref, c_int
 
 from . import _catalogue as catalogue
 from . import _fetch
+from . import _find
 from . import _native as native
 from ._errors import KovrapArgumentError, KovrapLoginError
 from ._names import Requests, shown
@@ -95,6 +96,21 @@ class Kovrap:
     def codes(self, database):
         """Every series code of a database, in the library's order."""
         return catalogue.codes(self, database)
+
+    def find(self, words, databases=None, freq=None):
+        """The series whose code or texts 1 to 5 hold every word: a DataFrame
+        of name (DATABASE:CODE), code, frequency, first, last (Periods,
+        missing for a series without observations), periods and text1 to
+        text5, best matches first: those with a word in the code, then the
+        others, each by code, then in the order of the databases.
+
+        words: text (split at blanks) or a list of texts; letters A to Z
+        match in either case, every other character as written. databases:
+        a name or a list (default: every *.tqvdb file of data_dir, or of the
+        current folder; the direct library cannot list its databases, so
+        there they are named). freq: keep only this frequency (a name,
+        pandas alias or code; "weekly" keeps weeks of any day)."""
+        return _find.find(self, words, databases, freq)
 
     def info(self, series):
         """One row per series: its information status, frequency, first and

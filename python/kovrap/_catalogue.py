@@ -16,6 +16,7 @@ import pandas as pd
 
 from . import _calendar as cal
 from . import _native as native
+from . import _statuses as statuses
 from ._errors import KovrapArgumentError, KovrapLoginError, KovrapLookupError
 from ._names import shown
 from ._session import calling
@@ -80,8 +81,8 @@ def open_failure(host, database, status, path):
         where = " in the data folder %s" % host.data_dir if host.data_dir else ""
     else:
         where = " from %s" % path
-    return KovrapLookupError(status, "cannot open database '%s'%s (status %d)" % (
-        shown(database), where, status))
+    return KovrapLookupError(status, "cannot open database '%s'%s: %s" % (
+        shown(database), where, statuses.phrase(status, statuses.standin(host))))
 
 
 def codes(host, database):
@@ -112,13 +113,13 @@ def codes(host, database):
 
 
 def check_databases(host, requests, indices):
-    """Raises for the first database of these requests that does not open."""
+    """Raises for the first database of these requests that does not open:
+    one missing or not a database is named as such, not as unknown series."""
     for k in indices:
         database = requests.databases[k]
-        if host.direct:
-            codes(host, database)
-        else:
+        if not host.direct:
             listing_capacity(host, database, requests.paths[k])
+        codes(host, database)
     # Every database opens: the codes themselves are unknown.
 
 

@@ -10,6 +10,7 @@ import pandas as pd
 from . import _calendar as cal
 from . import _native as native
 from . import _operations as operations
+from . import _statuses as statuses
 from ._catalogue import query, status_text, text_index
 from ._errors import KovrapArgumentError, KovrapError
 from ._names import shown
@@ -229,7 +230,7 @@ def fetch(host, requests, start, end, freq, math, advanced, aggregate, window):
         finally:
             if previous is not None:
                 lib.c_setAggmode(host.direct, previous)
-    return _frame(requests, labels, ops, window, values, count_status, dates, used, transforms)
+    return _frame(host, requests, labels, ops, window, values, count_status, dates, used, transforms)
 
 
 def _get_data(host, lib, requests, ops, window):
@@ -257,9 +258,17 @@ def _get_data(host, lib, requests, ops, window):
         databases.argument, database_count, rows, first, last, frequency, 0, count,
         byref(transforms), byref(windows), byref(error))
     if error.value != 0:
-        what = "the fetch or the math operation" if any(
-            o is not None and not o.advanced for o in ops) else "the fetch"
-        raise KovrapError(error.value, "%s failed (status %d)" % (what, error.value))
+        # The error cell does not say which series failed: all are named.
+        # With a math operation the status may be the fetch's or its own.
+        taken_ops = [ops[k] for k in used.tolist()]
+        math = next((o for o in taken_ops if o is not None and not o.advanced), None)
+        advanced = next((o for o in taken_ops if o is not None and o.advanced), None)
+        names = list(taken.names)
+        who = ", ".join(names[:3]) + (" and %d more" % (len(names) - 3) if len(names) > 3 else "")
+        what = written(math) if math is not None else "the fetch"
+        before = ", before %s" % written(advanced) if advanced is not None and math is None else ""
+        raise KovrapError(error.value, "%s failed for %s%s: %s" % (
+            what, who, before, statuses.fetch_phrase(error.value, statuses.standin(host))))
     dates = np.zeros(count, dtype=np.intc)
     lib.c_kovraDateSeq(_ints(dates), first, count, frequency)
     if count and dates[-1] > cal.LAST_DAY:
@@ -268,7 +277,17 @@ def _get_data(host, lib, requests, ops, window):
     return values, count_status, dates, used, (transform, second, flag)
 
 
-def _frame(requests, labels, ops, window, values, count_status, dates, used, transforms):
+def written(op):
+    """An operation as the user wrote it, for messages: "math pct", "ma:10",
+    "seasonal", "advanced 7:2"."""
+    code = op.label.startswith("code ")
+    body = op.label[len("code "):] if code else op.label
+    if not op.advanced:
+        return "math " + body
+    return "advanced " + body if code else body
+
+
+def _frame(host, requests, labels, ops, window, values, count_status, dates, used, transforms):
     frequency, count = window.frequency, window.count
     # One period per date, each the period that holds it.
     index = pd.PeriodIndex(pd.arrays.PeriodArray(cal.period_ordinals(dates, frequency),
@@ -306,9 +325,8 @@ def _frame(requests, labels, ops, window, values, count_status, dates, used, tra
         name, op, status = requests.names[k], ops[k], int(count_status[r])
         values[r] = np.nan
         failed[name] = status
-        reason = operations.COUNT_REASONS.get(status)
-        notes.append("%s failed for %s%s (status %d)" % (
-            op.label, name, ": " + reason if reason else "", status))
+        notes.append("%s failed for %s: %s" % (
+            written(op), name, statuses.phrase(status, statuses.standin(host))))
     if used.size == len(requests):
         data = values.T
     else:

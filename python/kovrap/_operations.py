@@ -18,12 +18,6 @@ NO_MATH = -1
 # The library's aggregation modes, named as pandas' resample names them.
 AGGREGATE = {"mean": 0, "sum": 1, "first": 2, "last": 3}
 
-COUNT_REASONS = {
-    native.STATUS_TOO_FEW_PERIODS: "too few periods in the window",
-    native.STATUS_SEGMENTS_MISMATCH: "the window does not fill the row",
-    native.STATUS_NO_MEMORY: "out of memory",
-}
-
 Operation = collections.namedtuple("Operation", "advanced code second rebase label")
 
 _INTEGER = re.compile(r"^[+-]?[0-9]+$")  # ASCII digits, as every host reads them

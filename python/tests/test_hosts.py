@@ -1,6 +1,6 @@
-"""The shared table of host cases (tests/hosts/cases.tsv, and weekly.tsv
-beside it when present), every row for the hosts python or all, in the
-format docs/host-rules.md describes."""
+"""The shared tables of host cases (tests/hosts/cases.tsv, and every other
+*.tsv beside it), every row for the hosts python or all, in the format
+docs/host-rules.md describes."""
 
 import re
 import warnings
@@ -12,7 +12,8 @@ import pytest
 import kovrap
 from conftest import REPOSITORY
 
-TABLES = [REPOSITORY / "tests" / "hosts" / name for name in ("cases.tsv", "weekly.tsv")]
+HOSTS = REPOSITORY / "tests" / "hosts"
+TABLES = [HOSTS / "cases.tsv"] + sorted(p for p in HOSTS.glob("*.tsv") if p.name != "cases.tsv")
 KINDS = {"argument": kovrap.KovrapArgumentError, "lookup": kovrap.KovrapLookupError,
          "login": kovrap.KovrapLoginError, "failure": kovrap.KovrapError}
 FIELDS = ("series", "start", "end", "freq", "math", "advanced", "aggregate", "direct", "expect")
@@ -102,6 +103,10 @@ def run(kv, row, data_dir):
     names = [name.strip() for name in series.split(" | ")] if call != "codes" else series
     if call == "codes":
         return kv.codes(names), None
+    if call == "find":
+        databases = [name for name in names if name] or None
+        return kv.find(field(row, "words", data_dir) or "", databases=databases,
+                       freq=field(row, "freq", data_dir)), None
     if call == "info":
         return kv.info(names), None
     options = {k: field(row, k, data_dir) for k in ("start", "end", "freq")}
@@ -130,7 +135,7 @@ def test_host_case(hosts, data_dir, row):
         return
     assert expect[0] == "ok", "unknown expect form %r" % expect[0]
     # Split at the blanks first: \x20 is a blank inside one check.
-    words = [unescape(w) for w in row["expect"].replace("{data}", str(data_dir)).split()[1:]]
+    words = [unescape(w.replace("{data}", str(data_dir))) for w in row["expect"].split()[1:]]
     freq, first, last, rows, checks = words[0], words[1], words[2], int(words[3]), words[4:]
     with warnings.catch_warnings(record=True) as caught:
         warnings.simplefilter("always")
@@ -144,6 +149,22 @@ def test_host_case(hosts, data_dir, row):
         return
     if call == "info":
         assert len(result) == rows
+        return
+    if call == "find":
+        assert len(result) == rows, result
+        names = list(result["name"])
+        assert (names[0] if names else "-", names[-1] if names else "-") == (first, last)
+        for check in checks:
+            number, _, rest = check.partition("@")
+            column, _, value = rest.partition("=")
+            cell = result[column].iloc[int(number) - 1]
+            if cell is None or cell is pd.NA or (not isinstance(cell, str) and pd.isna(cell)):
+                got = "-"
+            elif isinstance(cell, pd.Period):
+                got = shown_period(cell)
+            else:
+                got = str(cell)
+            assert got == value, (check, got)
         return
     if call == "range":
         assert kovrap.frequency_name(result.frequency) == freq

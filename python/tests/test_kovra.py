@@ -87,7 +87,9 @@ def test_a_failed_advanced_count_empties_its_column_only(kv):
     # The approval ratings end in 1974: their adjustment has nothing to work on.
     frame = kv.fetch(["ECON:UKGAS", "ECON:PRES"], advanced="seasonal", start="1978", end="1983")
     assert frame.attrs["failed"] == {"ECON:PRES": 31}
-    assert frame.attrs["notes"] == ["seasonal failed for ECON:PRES (status 31)"]
+    assert frame.attrs["notes"] == [
+        "seasonal failed for ECON:PRES: too few observations for the operation (status 31 from "
+        "the database library)"]
     assert frame["PRES"].isna().all()
     assert frame["UKGAS"].notna().all() and len(frame) == 24
 

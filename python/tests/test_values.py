@@ -277,5 +277,7 @@ def test_set_aside_and_failed_series_warn(kv):
     with pytest.warns(UserWarning) as caught:
         kv.fetch(["ECON:NILE", "ECON:GDP"])
     assert [str(w.message) for w in caught] == ["left out: ECON:GDP has no observations"]
-    with pytest.warns(UserWarning, match=r"^seasonal failed for ECON:PRES \(status 31\)$"):
+    with pytest.warns(UserWarning, match=r"^seasonal failed for ECON:PRES: too few "
+                                          r"observations for the operation \(status 31 from the "
+                                          r"database library\)$"):
         kv.fetch(["ECON:UKGAS", "ECON:PRES"], advanced="seasonal", start="1978", end="1983")

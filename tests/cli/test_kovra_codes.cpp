@@ -6,12 +6,15 @@
 // comma is refused on the direct path. Also the log-in's password file, a
 // library that is not Kovrap, and periods past the year 9999.
 #include "args.h"
+#include "commands.h"
 #include "failure.h"
 #include "kovra_session.h"
 #include "session.h"
+#include "statuses.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -24,6 +27,7 @@
 #if defined(_WIN32)
 #include <process.h>
 #else
+#include <dlfcn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -231,10 +235,75 @@ TEST(KovraCodeListBytes, ADatabaseThatDoesNotOpenIsReportedWithTheLibrarysStatus
     ASSERT_NE(nullptr, session);
     Scratch scratch;
     scratch.write("BROKEN.tqvdb", "not a database\n");
-    EXPECT_EQ("1: cannot open database '" + scratch.at("BROKEN.tqvdb") +
-                  "' (status 11: the file is malformed; 'tqvconvert check FILE.tqvdb' shows where)",
-              failureOf([&] { session->codes(scratch.at("BROKEN.tqvdb")); }));
+    scratch.write("EMPTY.tqvdb", "");
+    for (const char *name : {"BROKEN.tqvdb", "EMPTY.tqvdb"})
+        EXPECT_EQ("1: cannot open database '" + scratch.at(name) +
+                      "': not a database (status 11 from the database library); 'tqvconvert "
+                      "check FILE.tqvdb' shows where",
+                  failureOf([&] { session->codes(scratch.at(name)); }))
+            << name;
 }
+
+// ---- statuses in words ------------------------------------------------------
+
+TEST(KovraStatuses, KovrapsOwnAlwaysAndTheStandinsOnlyWhenItIsLoaded) {
+    struct Case {
+        int status;
+        bool standin;
+        const char *phrase;
+    };
+    const Case cases[] = {
+        {834, false, "too few periods in the window (status 834)"},
+        {835, true, "the window does not fill the row (status 835)"},
+        {836, false, "out of memory (status 836)"},
+        {11, true, "not a database (status 11 from the database library)"},
+        {11, false, "status 11 from the database library"},
+        {31, true, "too few observations for the operation (status 31 from the database library)"},
+        {31, false, "status 31 from the database library"},
+        {30, true,
+         "an operation code the library does not know (status 30 from the database library)"},
+        // A status the stand-in does not document has no words.
+        {12, true, "status 12 from the database library"},
+        {-7, true, "status -7 from the database library"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(c.phrase, kovra::statusPhrase(c.status, c.standin)) << c.status;
+    // In the fetch's error cell 1 is also Kovrap's own: a database that did not open.
+    EXPECT_EQ("a database did not open or a series was not found (status 1)",
+              kovra::fetchStatusPhrase(1, false));
+
+    EXPECT_TRUE(kovra::isStandinVersion("tqvapi64 standin 1", false));
+    EXPECT_TRUE(kovra::isStandinVersion("tqvdapi64 standin 1", true));
+    EXPECT_FALSE(kovra::isStandinVersion("tqvapi64 standin 1", true));
+    EXPECT_FALSE(kovra::isStandinVersion("tqvapi64 7.2", false));
+    EXPECT_FALSE(kovra::isStandinVersion("", false));
+}
+
+#if !defined(_WIN32)
+// Another library version: the status keeps its number and loses the
+// stand-in's words, since a real library's 11 may mean anything.
+TEST(KovraStatuses, AnotherLibraryVersionIsSaidByNumberOnly) {
+    void *standin = dlopen(OTHER_LIBRARY_PATH, RTLD_NOW);
+    ASSERT_NE(nullptr, standin) << dlerror();
+    using SetVersion = void (*)(int, const char *);
+    const auto setVersion = reinterpret_cast<SetVersion>(dlsym(standin, "tqvs_set_version"));
+    ASSERT_NE(nullptr, setVersion);
+    Scratch scratch;
+    scratch.write("BROKEN.tqvdb", "not a database\n");
+    setVersion(0, "tqvapi64 7.2");
+    std::string said;
+    {
+        const std::unique_ptr<kovra::Session> session = openSession();
+        if (session)
+            said = failureOf([&] { session->codes(scratch.at("BROKEN.tqvdb")); });
+    }
+    setVersion(0, "tqvapi64 standin 1");
+    dlclose(standin);
+    EXPECT_EQ("1: cannot open database '" + scratch.at("BROKEN.tqvdb") +
+                  "': status 11 from the database library",
+              said);
+}
+#endif
 
 // ---- the direct library ---------------------------------------------------
 
@@ -303,6 +372,30 @@ TEST(KovraDirectListing, SaysWhenItMayHaveBeenCutAtThirtyTwoCalls) {
         EXPECT_TRUE(std::equal(listing.codes.begin(), listing.codes.end(), codes.begin()))
             << c.series;
         EXPECT_EQ(c.mayBeCut, listing.mayBeCut) << c.series;
+    }
+}
+
+// find searches what the listing gives: a direct listing that may have been
+// cut is said beside the table, since the series after it are not searched.
+TEST(KovraDirectListing, FindSaysWhenTheListingMayHaveBeenCut) {
+    DirectFolder folder;
+    for (const int series : {3100, 3200}) {
+        const std::string name = "DB" + std::to_string(series);
+        folder.scratch.database(name + ".tqvdb", series, "D");
+        kovra::Options options = folder.options();
+        options.command = "find";
+        options.operands = {"d"};
+        options.databases = {name};
+        const kovra::Output found = kovra::runFind(options);
+        EXPECT_EQ(static_cast<std::size_t>(series) + 1,
+                  static_cast<std::size_t>(std::count(found.out.begin(), found.out.end(), '\n')))
+            << series;
+        EXPECT_EQ(series == 3200 ? "kovra: note: the listing of " + name +
+                                       " may be incomplete: the direct library was asked for "
+                                       "names 32 times, the most the interface asks; series "
+                                       "after them are not searched\n"
+                                 : std::string(),
+                  found.notes);
     }
 }
 

@@ -168,7 +168,7 @@ std::vector<std::string> commandLine(const HostCase &c, std::string &problem) {
     const auto option = [&](const char *column, const char *name) {
         if (c[column].empty())
             return;
-        if (call == "fetch" ||
+        if (call == "fetch" || (call == "find" && std::string(column) == "freq") ||
             (call == "range" && std::string(column) != "math" &&
              std::string(column) != "advanced" && std::string(column) != "aggregate")) {
             args.push_back(name);
@@ -190,6 +190,15 @@ std::vector<std::string> commandLine(const HostCase &c, std::string &problem) {
         args.push_back("codes");
         if (names.size() != 1)
             problem = "codes takes one database";
+    } else if (call == "find") {
+        // The words as one operand, which kovra splits at blanks; the
+        // databases, if any, each with --db.
+        const auto words = c.fields.find("words");
+        args.insert(args.end(), {"find", decode(words == c.fields.end() ? "" : words->second)});
+        for (const std::string &name : names)
+            if (!name.empty())
+                args.insert(args.end(), {"--db", name});
+        names.clear();
     } else {
         problem = "unknown call '" + call + "'";
     }
@@ -279,6 +288,38 @@ Cells infoCells(const std::vector<std::string> &table) {
             if (beforePeriods)
                 cell = cell.substr(0, cell.find(' '));
             cells[code][name] = cell;
+        }
+    }
+    return cells;
+}
+
+// The find table: left-aligned columns starting where their heading starts,
+// but for `periods`, right-aligned; cells by row number (1 for the first
+// match) and heading.
+Cells findCells(const std::vector<std::string> &table) {
+    Cells cells;
+    if (table.empty())
+        return cells;
+    const std::vector<Words> header = wordsOf(table[0]);
+    for (std::size_t r = 1; r < table.size(); ++r) {
+        const std::string &line = table[r];
+        std::map<std::string, std::string> &row = cells[std::to_string(r)];
+        for (std::size_t c = 0; c < header.size(); ++c) {
+            const std::string &name = header[c].text;
+            const bool beforePeriods = c + 1 < header.size() && header[c + 1].text == "periods";
+            if (name == "periods") {
+                // Right-aligned: the last word before the heading's end.
+                const std::vector<Words> words =
+                    wordsOf(line.substr(0, std::min(line.size(), header[c].end)));
+                row[name] = words.empty() ? "" : words.back().text;
+                continue;
+            }
+            std::string cell = slice(line, header[c].begin,
+                                     c + 1 < header.size() && !beforePeriods ? header[c + 1].begin
+                                                                             : std::string::npos);
+            if (beforePeriods)
+                cell = cell.substr(0, cell.find(' '));
+            row[name] = cell;
         }
     }
     return cells;
@@ -384,11 +425,22 @@ TEST_P(KovraHostCase, FollowsTheHostRules) {
     } else if (call == "info") {
         table = out;
         range = {"-", "-", "-", std::to_string(out.empty() ? 0 : out.size() - 1)};
+    } else if (call == "find") {
+        // The names of the first and the last match.
+        table = out;
+        const Cells found = findCells(table);
+        const std::size_t n = out.empty() ? 0 : out.size() - 1;
+        const auto name = [&](std::size_t row) {
+            const auto r = found.find(std::to_string(row));
+            return r == found.end() || r->second.count("name") == 0 ? std::string("-")
+                                                                    : r->second.at("name");
+        };
+        range = {"-", n ? name(1) : "-", n ? name(n) : "-", std::to_string(n)};
     } else {
         range = {"-", "-", "-", std::to_string(out.size())};
     }
     EXPECT_EQ(expect[1], range.frequency) << where;
-    if (call == "fetch" || call == "range") {
+    if (call == "fetch" || call == "range" || call == "find") {
         EXPECT_EQ(decode(expect[2]), range.first) << where;
         EXPECT_EQ(decode(expect[3]), range.last) << where;
     }
@@ -398,7 +450,9 @@ TEST_P(KovraHostCase, FollowsTheHostRules) {
             << where << ": rows of the table";
     }
 
-    const Cells cells = call == "info" ? infoCells(table) : fetchCells(table);
+    const Cells cells = call == "info"   ? infoCells(table)
+                        : call == "find" ? findCells(table)
+                                         : fetchCells(table);
     for (std::size_t k = 5; k < expect.size(); ++k) {
         const std::string check = decode(expect[k]);
         if (check.rfind("note~", 0) == 0) {
@@ -422,7 +476,7 @@ TEST_P(KovraHostCase, FollowsTheHostRules) {
         ASSERT_TRUE(cell != found->second.end())
             << where << ": no " << row << " in " << column << "\n"
             << run.out;
-        if (call == "info")
+        if (call == "info" || call == "find")
             EXPECT_EQ(value, cell->second) << where << ": " << check;
         else
             expectValue(where + ": " + check, value, cell->second);

@@ -9,7 +9,7 @@ namespace kovra {
 
 namespace {
 
-enum class Kind { Flag, Value };
+enum class Kind { Flag, Value, List }; // a List option may be given again
 
 // Which commands take an option, as a set of bits.
 enum CommandBit : unsigned {
@@ -19,8 +19,9 @@ enum CommandBit : unsigned {
     kVersion = 1u << 3,
     kCalendar = 1u << 4,
     kCheck = 1u << 5,
+    kFind = 1u << 6,
 };
-constexpr unsigned kReading = kCodes | kInfo | kFetch; // commands that open databases
+constexpr unsigned kReading = kCodes | kInfo | kFetch | kFind; // commands that open databases
 constexpr unsigned kAll = kReading | kVersion | kCalendar | kCheck;
 
 struct OptionRule {
@@ -40,7 +41,8 @@ const OptionRule kOptions[] = {
     {"--database", Kind::Value, kCheck, nullptr, &Options::database},
     {"--range", Kind::Flag, kInfo, &Options::range, nullptr},
     {"--wide", Kind::Flag, kInfo, &Options::wide, nullptr},
-    {"--freq", Kind::Value, kInfo | kFetch, nullptr, &Options::freq},
+    {"--freq", Kind::Value, kInfo | kFetch | kFind, nullptr, &Options::freq},
+    {"--db", Kind::List, kFind, nullptr, nullptr},
     {"--from", Kind::Value, kInfo | kFetch, nullptr, &Options::from},
     {"--to", Kind::Value, kInfo | kFetch, nullptr, &Options::to},
     {"--math", Kind::Value, kFetch, nullptr, &Options::math},
@@ -66,6 +68,7 @@ const CommandRule kCommands[] = {
     {"version", kVersion, 0, 0, "no operand"},
     {"calendar", kCalendar, 0, 0, "no operand"},
     {"check", kCheck, 0, 0, "no operand"},
+    {"find", kFind, 1, static_cast<std::size_t>(-1), "at least one WORD"},
 };
 
 const OptionRule *findOption(const std::string &name) {
@@ -118,7 +121,7 @@ Options parseArgs(const std::vector<std::string> &args) {
         const OptionRule *rule = findOption(name);
         if (rule == nullptr)
             usageError("unknown option " + name + " (see kovra --help)");
-        if (std::find(given.begin(), given.end(), rule) != given.end())
+        if (rule->kind != Kind::List && std::find(given.begin(), given.end(), rule) != given.end())
             usageError("option " + name + " given twice");
         given.push_back(rule);
 
@@ -138,7 +141,9 @@ Options parseArgs(const std::vector<std::string> &args) {
         }
         if (value.empty())
             usageError("option " + name + " needs a value");
-        if (rule->value == nullptr) {
+        if (rule->kind == Kind::List) {
+            options.databases.push_back(value);
+        } else if (rule->value == nullptr) {
             options.library = value;
         } else {
             options.*(rule->value) = value;
@@ -204,6 +209,11 @@ Reads time-series databases through Kovrap, loaded at run time.
       observations side by side, one column per series; without --freq,
       --from or --to the common range of the series decides; --plot draws
       them, in stacked panels when their sizes differ more than tenfold
+  kovra find WORD... [--db DATABASE]... [--freq F]
+      the series whose code or texts 1 to 5 hold every word (letters A to Z
+      in either case), code matches first, then by code; without --db every
+      database file (*.tqvdb) of the current folder, which the direct
+      library cannot list: name its databases with --db
   kovra version
       the interface version and both libraries' version texts
   kovra calendar

@@ -27,6 +27,7 @@ struct Options {
     std::optional<std::string> plot;
     std::optional<std::string> plotLayout; // auto, single or panels
     std::optional<std::string> database;   // check: a database to list and query
+    std::vector<std::string> databases;    // find --db, each given once or more
     bool csv = false;
     bool range = false;
     bool wide = false;

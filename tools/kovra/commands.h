@@ -23,6 +23,7 @@ Output runVersion(const Options &options);
 Output runCalendar(const Options &options);
 // check.cpp: exit status 1 when an answer differs from what Kovrap relies on.
 Output runCheck(const Options &options);
+Output runFind(const Options &options);
 
 } // namespace kovra
 

@@ -8,6 +8,7 @@
 #include "formats.h"
 #include "output_file.h"
 #include "session.h"
+#include "statuses.h"
 #include "svg.h"
 
 #include <cstdio>
@@ -36,6 +37,7 @@ struct Operation {
     int second = 0;         // second parameter of an advanced count
     std::string rebaseDate; // rebase:DATE, turned into a slot once the window is known
     std::string label;      // as shown: "pct", "seasonal", "ma:4", "code 7"
+    std::string written;    // as the user wrote it, for messages: "math pct", "ma:4"
     Scale scale = Scale::Own;
 };
 
@@ -84,6 +86,7 @@ Operation parseMath(const std::string &text) {
     Operation op;
     op.present = true;
     op.label = text;
+    op.written = "math " + text;
     for (const Named &m : kMath)
         if (text == m.name) {
             op.code = m.code;
@@ -111,6 +114,7 @@ Operation parseAdvanced(const std::string &text) {
     op.present = true;
     op.advanced = true;
     op.label = text;
+    op.written = text;
     const std::size_t colon = text.find(':');
     const std::string name = text.substr(0, colon);
     const bool hasParameter = colon != std::string::npos;
@@ -139,6 +143,7 @@ Operation parseAdvanced(const std::string &text) {
                        "the codes 1792, 1 or 2, as in 1:4)");
         op.scale = op.code == kRebase ? Scale::Percent : Scale::Own;
         op.label = "code " + text;
+        op.written = "advanced " + text;
     } else {
         usageError("unknown advanced operation '" + text +
                    "' (use seasonal, ma:SPAN, rebase:DATE or CODE[:SECOND])");
@@ -146,18 +151,15 @@ Operation parseAdvanced(const std::string &text) {
     return op;
 }
 
-// Kovrap's own statuses of the windowed count, as words.
-std::string statusReason(int status) {
-    switch (status) {
-    case KOVRAP_STATUS_TOO_FEW_PERIODS:
-        return ": too few periods in the window";
-    case KOVRAP_STATUS_SEGMENTS_MISMATCH:
-        return ": the window does not fill the row";
-    case KOVRAP_STATUS_NO_MEMORY:
-        return ": out of memory";
-    default:
-        return ""; // the library's own status
-    }
+// The series of a failed fetch, by name: the first few, then how many more.
+std::string seriesNames(const std::vector<SeriesRef> &series) {
+    constexpr std::size_t kShown = 3;
+    std::string text;
+    for (std::size_t i = 0; i < series.size() && i < kShown; ++i)
+        text += (i > 0 ? ", " : "") + series[i].name;
+    if (series.size() > kShown)
+        text += " and " + std::to_string(series.size() - kShown) + " more";
+    return text;
 }
 
 // Column headings: the codes when they tell the series apart, else the
@@ -272,10 +274,12 @@ Output runFetch(const Options &options) {
                     static_cast<int>(rows), info.start, info.end, frequency, 0, count, &transforms,
                     &windows, &error);
     }
+    // The error cell does not say which series failed: all are named. With a
+    // math operation the status may be the fetch's or the operation's.
     if (error != 0)
-        fail(std::string(op.present && !op.advanced ? "the fetch or the math operation "
-                                                    : "the fetch ") +
-             "failed (status " + std::to_string(error) + ")");
+        fail((op.present && !op.advanced ? op.written : std::string("the fetch")) + " failed for " +
+             seriesNames(usedRefs) + (op.advanced ? ", before " + op.written : std::string()) +
+             ": " + fetchStatusPhrase(error, session.standin()));
 
     // Notes: series left out of the range, failed advanced counts.
     std::vector<std::string> notes;
@@ -286,15 +290,14 @@ Output runFetch(const Options &options) {
     for (std::size_t r = 0; r < rows; ++r)
         if (countStatus[r] != 0) {
             failed[r] = true;
-            notes.push_back(op.label + " failed for " + series[used[r]].name +
-                            statusReason(countStatus[r]) + " (status " +
-                            std::to_string(countStatus[r]) + ")");
+            notes.push_back(op.written + " failed for " + series[used[r]].name + ": " +
+                            statusPhrase(countStatus[r], session.standin()));
         } else if (op.code == kRebase && op.advanced && op.second >= 0 && op.second < count &&
                    isMissing(values[r * rowLength + static_cast<std::size_t>(op.second)])) {
             // The library rebases on a missing (or zero) base to a row of
             // missing values, without a status: say why the column is empty.
             failed[r] = true;
-            notes.push_back(op.label + " failed for " + series[used[r]].name +
+            notes.push_back(op.written + " failed for " + series[used[r]].name +
                             ": its base period " +
                             periodLabel(dates[static_cast<std::size_t>(op.second)], frequency) +
                             " has no value (or 0), so nothing can be rebased on it");

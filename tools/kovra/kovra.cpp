@@ -29,6 +29,8 @@ int run(const std::vector<std::string> &args) {
         output = kovra::runInfo(options);
     else if (options.command == "fetch")
         output = kovra::runFetch(options);
+    else if (options.command == "find")
+        output = kovra::runFind(options);
     else if (options.command == "version")
         output = kovra::runVersion(options);
     else if (options.command == "check")

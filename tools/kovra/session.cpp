@@ -1,6 +1,7 @@
 #include "session.h"
 
 #include "failure.h"
+#include "statuses.h"
 
 #include <algorithm>
 #include <cstring>
@@ -34,11 +35,6 @@ constexpr std::size_t kTextWidths[7] = {KOVRAP_TEXT1_WIDTH, KOVRAP_TEXT2_WIDTH, 
 // The password is the file's first line. A longer line is no password, and
 // a source that never ends (a device) must not be read forever.
 constexpr std::size_t kMaxPasswordLine = 4096;
-
-// What the stand-in libraries answer for a database that is not there, and
-// for a database file they cannot parse.
-constexpr int kNoSuchDatabase = 10;
-constexpr int kMalformedDatabase = 11;
 
 // The last calendar date a period may end on.
 constexpr int kLastCalendarDate = 99991231;
@@ -252,22 +248,37 @@ std::optional<std::size_t> localCodeListBytes(const std::string &database, std::
     return static_cast<std::size_t>(largest) + 1;
 }
 
+bool Session::standin() const {
+    if (standin_ < 0) {
+        int interfaceVersion = 0;
+        char local[32] = {};
+        char direct[32] = {};
+        api_.version(&interfaceVersion, local, direct);
+        local[sizeof local - 1] = '\0';
+        direct[sizeof direct - 1] = '\0';
+        standin_ = isStandinVersion(direct_ ? direct : local, direct_) ? 1 : 0;
+    }
+    return standin_ == 1;
+}
+
 std::string Session::openFailure(const std::string &database, int status) const {
-    std::string message =
-        "cannot open database '" + database + "' (status " + std::to_string(status);
+    const std::string message = "cannot open database '" + database + "': ";
     if (loggedOut())
-        return message + "): log in first, with --user and --password-file";
-    if (status == kMalformedDatabase)
-        return message + ": the file is malformed; 'tqvconvert check FILE.tqvdb' shows where)";
-    if (direct_ || status != kNoSuchDatabase)
-        return message + ")";
+        return message + "log in first, with --user and --password-file (status " +
+               std::to_string(status) + ")";
+    const std::string phrase = statusPhrase(status, standin());
+    const OpenProblem problem = openProblem(status, standin());
+    if (problem == OpenProblem::NotADatabase)
+        return message + phrase + "; 'tqvconvert check FILE.tqvdb' shows where";
+    if (direct_ || problem != OpenProblem::NoSuchDatabase)
+        return message + phrase;
     // Name the files the local library looked for, from where kovra runs.
     std::error_code error;
     const auto tried = [&error](const std::string &path) {
         const std::filesystem::path p(path);
         return p.is_absolute() ? path : std::filesystem::absolute(p, error).string();
     };
-    return message + "; no file " + tried(database) + " or " + tried(database + ".tqvdb") + ")";
+    return message + phrase + "; no file " + tried(database) + " or " + tried(database + ".tqvdb");
 }
 
 CodeListing Session::listing(const std::string &database) const {

@@ -63,6 +63,9 @@ class Session {
     // The direct library without --user: the library answers every read
     // with its not-logged-in status, which kovra reports as such.
     bool loggedOut() const { return direct_ && !loggedIn_; }
+    // Whether the selected database library is the stand-in, by its version
+    // text: only then are its statuses said in words (statuses.h).
+    bool standin() const;
 
     // The codes of a database, in the library's order. Throws a Failure
     // when the database does not open, or, before the library is called,
@@ -81,6 +84,7 @@ class Session {
     Api api_;
     bool direct_ = false;
     bool loggedIn_ = false;
+    mutable int standin_ = -1; // asked once, when a status is first said
 };
 
 // Where the common range put a series. OtherWeekday: a weekly series of

@@ -127,7 +127,9 @@ code_buffer_bytes <- function(con, database, shown_as) {
                      paste(sprintf("%s: %s", files, what), collapse = "; ")),
              "database")
   }
-  max(sizes) + 1
+  # An empty file still gets room for the closing NUL and one byte more,
+  # so that the library says what it makes of it.
+  max(sizes + 1, 2)
 }
 
 login_first <- function(con, status = NA_integer_) {
@@ -154,8 +156,8 @@ list_codes <- function(con, database, shown_as = database) {
     if (con$direct && answer$status == 3L) login_first(con, answer$status)
     files <- database_files(con, database)
     tried <- if (is.null(files)) "" else paste0("; tried ", paste(files, collapse = " and "))
-    kv_abort(sprintf("cannot open database '%s' (status %d%s%s)", shown(shown_as),
-                     answer$status, library_status_words(answer$status), tried),
+    kv_abort(sprintf("cannot open database '%s': %s%s", shown(shown_as),
+                     status_phrase(con, answer$status), tried),
              "database", answer$status)
   }
   codes <- strsplit(from_library(con, answer$text), ",", fixed = TRUE)[[1L]]
@@ -174,17 +176,6 @@ kv_codes <- function(con, database) {
 }
 
 # ---- information ------------------------------------------------------------
-
-library_status_words <- function(status) {
-  words <- c("1" = "no such series", "2" = "not open", "3" = "not logged in",
-             "10" = "no such database", "11" = "the database file is malformed",
-             "20" = "the window ends before it starts", "21" = "a frequency the series has not",
-             "22" = "a higher frequency than the series'", "23" = "the buffer is too short",
-             "30" = "an unknown operation", "31" = "too few observations for the operation",
-             "40" = "wrong user or password")
-  hit <- words[as.character(status)]
-  ifelse(is.na(hit), "", paste0(": ", hit))
-}
 
 status_text <- function(list, direct) {
   c("not found", "status 2", if (direct) "status 3" else "status 3 or 4", "status 4",

@@ -99,27 +99,19 @@ parse_aggregate <- function(aggregate) {
   kv_aggregation[[tolower(aggregate)]]
 }
 
-# Why an advanced operation failed, in words.
-count_reason <- function(status, op) {
-  k <- kovrap_constants
-  words <- if (status == k$KOVRAP_STATUS_TOO_FEW_PERIODS) {
-    "too few periods in the window"
-  } else if (status == k$KOVRAP_STATUS_SEGMENTS_MISMATCH) {
-    "the window does not fill the row"
-  } else if (status == k$KOVRAP_STATUS_NO_MEMORY) {
-    "out of memory"
-  } else if (status == 21L && identical(op$code, k$KOVRAP_ADVANCED_WINDOWED)) {
-    "the seasonal adjustment needs quarterly or monthly data"
-  } else if (status == 22L) {
-    "the series is coarser than the frequency asked for"
-  } else if (status == 31L) {
-    "too few observations for the operation"
-  } else if (status == 30L) {
-    "the library does not know this operation"
-  } else {
-    ""
-  }
-  if (nzchar(words)) paste0(": ", words) else ""
+# An operation as the user wrote it, for messages: "math pct", "ma:10",
+# "seasonal", "advanced 7:2".
+op_written <- function(op) {
+  code <- startsWith(op$label, "code ")
+  body <- if (code) substring(op$label, 6L) else op$label
+  if (!op$advanced) paste("math", body) else if (code) paste("advanced", body) else body
+}
+
+# The series of a failed fetch, by name: the first few, then how many more.
+series_names <- function(names) {
+  shown_names <- vapply(names, shown, character(1))
+  if (length(names) <= 3L) return(paste(shown_names, collapse = ", "))
+  sprintf("%s and %d more", paste(shown_names[1:3], collapse = ", "), length(names) - 3L)
 }
 
 # The weekly group takes its weekday from the first usable series; a weekly
@@ -196,11 +188,16 @@ kv_get <- function(con, series, start = NULL, end = NULL, freq = NULL, math = NU
              "fetch", answer$aggregate_status)
   }
   if (answer$error != 0L) {
-    what <- if (!is.null(op) && !op$advanced) "the fetch or the math operation" else "the fetch"
-    kv_abort(sprintf("%s failed in database '%s' (status %d%s)", what,
-                     shown(sub$given[match(databases[[answer$failed_database]], sub$database)]),
-                     answer$error,
-                     library_status_words(answer$error)), "fetch", answer$error)
+    # The series of the database that failed; with a math operation the
+    # status may be the fetch's or the operation's.
+    d <- answer$failed_database
+    failed <- if (d >= 1L && d <= length(databases)) sub$database == databases[[d]] else
+      rep(TRUE, nrow(sub))
+    math <- !is.null(op) && !op$advanced
+    kv_abort(sprintf("%s failed for %s%s: %s", if (math) op_written(op) else "the fetch",
+                     series_names(sub$name[failed]),
+                     if (!is.null(op) && op$advanced) paste0(", before ", op_written(op)) else "",
+                     fetch_status_phrase(con, answer$error)), "fetch", answer$error)
   }
 
   values <- answer$values
@@ -216,8 +213,8 @@ kv_get <- function(con, series, start = NULL, end = NULL, freq = NULL, math = NU
   for (r in which(answer$count_status != 0L)) {
     status <- answer$count_status[[r]]
     values[, used[[r]]] <- NA_real_
-    kv_warn(sprintf("%s failed for %s (status %d%s)", op$label, refs$name[[used[[r]]]],
-                    status, count_reason(status, op)), "count", refs$name[[used[[r]]]], status)
+    kv_warn(sprintf("%s failed for %s: %s", op_written(op), shown(refs$name[[used[[r]]]]),
+                    status_phrase(con, status)), "count", refs$name[[used[[r]]]], status)
   }
   # The library rebases on a missing (or zero) base to a row of missing
   # values, without a status: say why the column is empty.

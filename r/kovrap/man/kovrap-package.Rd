@@ -17,7 +17,8 @@ the database, and the name splits at the first colon after it, so a code may
 hold colons; \code{\link{kv_series}} names database and code apart. Start with
 \code{\link{kv_connect}}; list a database with \code{\link{kv_codes}}; describe
 series with \code{\link{kv_info}}; see where several series meet with
-\code{\link{kv_range}}; read them with \code{\link{kv_get}}.
+\code{\link{kv_range}}; read them with \code{\link{kv_get}}; find them by their
+words with \code{\link{kv_find}}.
 
 Failures are conditions of class \code{"kovrap_error"}. Each also has the
 class of its kind, as all of Kovrap's hosts sort their errors:

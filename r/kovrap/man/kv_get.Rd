@@ -104,12 +104,16 @@ call waits for it.
 A series that the common range sets aside, and a series whose advanced
 operation fails, get an \code{NA} column and a warning: of class
 \code{kovrap_set_aside_warning} or \code{kovrap_count_warning}, with the
-fields \code{series} and \code{status}, said in words: 834, too few periods
-for the seasonal adjustment (it needs 12 quarters or 36 months); 835, the
-window does not fill the row; 836, out of memory; 21, the seasonal
-adjustment needs quarterly or monthly data; 22, the series is coarser than
-the frequency asked for; 30, an operation the library does not know; 31,
-too few observations for the operation.
+fields \code{series} and \code{status}; the message names the series, the
+operation as written (\code{"seasonal"}, \code{"ma:10"}) and the status.
+Kovrap's own statuses are said in words: 834, too few periods in the window
+(the seasonal adjustment needs 12 quarters or 36 months); 835, the window
+does not fill the row; 836, out of memory. A database library's status is
+said in words only while the stand-in is the library loaded (its version
+text tells, \code{\link{kv_version}}), and otherwise as \code{"status N
+from the database library"}: a real library numbers its statuses its own
+way. The stand-in's words are kept in one file of the package,
+\file{R/statuses.R}.
 }
 \section{Errors}{
 \code{kovrap_database_error} and \code{kovrap_series_error} (both
@@ -117,7 +121,11 @@ too few observations for the operation.
 \code{kovrap_date_error} and \code{kovrap_argument_error} (all
 \code{kovrap_argument_error}), \code{kovrap_login_error} on the direct
 library before a log-in; a failed read or math operation raises a
-\code{kovrap_fetch_error} with the library's status in words.
+\code{kovrap_fetch_error} naming the series of the database that failed,
+the operation as written (\code{"math pct"}) and the status, in words as
+above. A file that cannot be read as a database is \code{"not a database"}
+(a \code{kovrap_database_error}), as in \code{\link{kv_info}} and
+\code{\link{kv_codes}}.
 }
 \examples{
 # The sample databases of a build, where there is one.

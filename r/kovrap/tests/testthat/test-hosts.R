@@ -84,8 +84,10 @@ run_host_case <- function(row, where) {
     value <- row[[name]]
     if (is.null(value) || !nzchar(value)) NULL else unescape(value, where$data_dir)
   }
-  series <- strsplit(field("series"), " | ", fixed = TRUE)[[1L]]
+  series <- if (row$call == "find" && !nzchar(row$series)) "" else
+    strsplit(field("series"), " | ", fixed = TRUE)[[1L]]
   if (is.null(series) || any(vapply(series, is.null, logical(1)))) return(FALSE)
+  if (row$call == "find" && is.null(field("words")) && nzchar(row$words)) return(FALSE)
   con <- host_connection(row, where)
   on.exit(kv_disconnect(con))
   warnings <- character()
@@ -97,7 +99,10 @@ run_host_case <- function(row, where) {
       range = kv_range(con, series, freq = if (is.null(field("freq"))) "lowest" else
                          field("freq"), start = field("start"), end = field("end")),
       info = kv_info(con, series),
-      codes = kv_codes(con, series[[1L]])),
+      codes = kv_codes(con, series[[1L]]),
+      find = kv_find(con, if (is.null(field("words"))) "" else field("words"),
+                     databases = if (identical(series, "")) NULL else series,
+                     freq = field("freq"))),
     warning = function(w) {
       warnings <<- c(warnings, conditionMessage(w))
       invokeRestart("muffleWarning")
@@ -122,6 +127,20 @@ run_host_case <- function(row, where) {
   # The common range says what it set aside in its result.
   if (row$call == "range") warnings <- c(warnings, result$series$reason, result$notes)
   checks <- words[-(1:5)]
+  if (row$call == "find") {
+    expect_s3_class(result, "data.frame")
+    expect_identical(nrow(result), as.integer(words[[5L]]), label = sprintf("%s: rows", id))
+    ends <- if (nrow(result)) result$name[c(1L, nrow(result))] else c("-", "-")
+    expect_identical(ends, words[3:4], label = sprintf("%s: first and last", id))
+    for (check in checks) {
+      parts <- regmatches(check, regexec("^([0-9]+)@([^=]*)=(.*)$", check))[[1L]]
+      expect_length(parts, 4L)
+      value <- result[[parts[[3L]]]][[as.integer(parts[[2L]])]]
+      got <- if (is.na(value)) "-" else as.character(value)
+      expect_identical(got, unescape(parts[[4L]], ""), label = sprintf("%s: %s", id, check))
+    }
+    return(TRUE)
+  }
   if (row$call %in% c("info", "codes")) {
     n <- if (row$call == "info") nrow(result) else length(result)
     expect_identical(n, as.integer(words[[5L]]), label = sprintf("%s: rows", id))
@@ -142,7 +161,7 @@ run_host_case <- function(row, where) {
   }
   for (check in checks) {
     if (startsWith(check, "note~")) {
-      text <- unescape(substring(check, 6L), "") # \x20: a blank inside one check
+      text <- unescape(substring(check, 6L), where$data_dir) # \x20: a blank inside one check
       expect_true(any(grepl(text, warnings, fixed = TRUE)),
                   label = sprintf("%s: a warning holds '%s'", id, text))
     } else {
@@ -157,8 +176,8 @@ run_host_case <- function(row, where) {
 table_paths <- {
   root <- Sys.getenv("KOVRAP_SOURCE_DIR")
   cases <- file.path(root, "tests", "hosts", "cases.tsv")
-  weekly <- file.path(root, "tests", "hosts", "weekly.tsv")
-  if (nzchar(root) && file.exists(cases)) c(cases, if (file.exists(weekly)) weekly)
+  others <- setdiff(Sys.glob(file.path(root, "tests", "hosts", "*.tsv")), cases)
+  if (nzchar(root) && file.exists(cases)) c(cases, sort(others))
 }
 if (is.null(table_paths) || !nzchar(Sys.getenv("KOVRAP_LIBRARY"))) {
   test_that("the shared tables of host cases are found", {
