@@ -314,6 +314,17 @@ void writeFile(const fs::path &path, const std::string &text) {
     ASSERT_TRUE(out.good()) << path;
 }
 
+// An atomic rename over the target; where the runtime's rename will not
+// replace a file (older MinGW), the target goes first.
+void replaceFile(const fs::path &from, const fs::path &to) {
+    std::error_code error;
+    fs::rename(from, to, error);
+    if (error) {
+        fs::remove(to);
+        fs::rename(from, to);
+    }
+}
+
 class SizedFilesTest : public SizedListingTest {
   protected:
     void SetUp() override {
@@ -388,7 +399,7 @@ TEST_F(SizedFilesTest, ASwapBetweenListingsNeverOverrunsTheBuffer) {
             const fs::path next = folder_ / "next";
             fs::copy_file(folder_ / ("source" + std::to_string(swaps % 2)), next,
                           fs::copy_options::overwrite_existing);
-            fs::rename(next, folder_ / "SWAP.tqvdb");
+            replaceFile(next, folder_ / "SWAP.tqvdb");
             const Listed listed = listSized(direct, name.c_str(), capacity);
             const std::string list = joined(now);
             ASSERT_EQ(static_cast<int>(list.size()), listed.result) << swaps;
