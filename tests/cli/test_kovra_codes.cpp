@@ -320,7 +320,18 @@ TEST(KovraCodeListing, ADatabaseSwappedDuringListingsIsListedWhole) {
     int listings = 0;
     int large = 0;
     while (!stop && listings < 400) {
-        const std::vector<std::string> listed = session->codes(scratch.at("SWAP.tqvdb"));
+        std::vector<std::string> listed;
+        try {
+            listed = session->codes(scratch.at("SWAP.tqvdb"));
+        } catch (const kovra::Failure &f) {
+#if defined(_WIN32)
+            static_cast<void>(f);
+            continue; // between the removal and the rename of the fallback
+#else
+            ADD_FAILURE() << f.message;
+            break;
+#endif
+        }
         ++listings;
         large += listed == databases[1] ? 1 : 0;
         if (listed != databases[0] && listed != databases[1]) {
