@@ -126,8 +126,7 @@ with open("/proc/self/stat", "rb") as f:
 fields = line[line.rindex(b")") + 2:].split()
 start, end = int(fields[45]), int(fields[46])
 assert end - start > page and len(text) + 2 < page
-body = text + b"#" + b"x" * (page - len(text) - 2) + b"
-"
+body = text + b"#" + b"x" * (page - len(text) - 2) + b"\n"
 ctypes.memmove(start, body, page)
 ctypes.memset(start + page, ord("x"), end - start - page)
 print("ready", flush=True)
