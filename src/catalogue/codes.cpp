@@ -263,7 +263,11 @@ extern "C" KOVRAP_API int c_kovraGetCodesSized(int direct, const char *database,
         bracket.close();
         return failed(opened);
     }
-    const int first = library.direct ? walkDirect(database, sink) : (walkLocal(database, sink), 0);
+    int first = 0; // the direct library's first answer
+    if (library.direct)
+        first = walkDirect(database, sink);
+    else
+        walkLocal(database, sink);
     const int closed = bracket.close();
     int result = 0;
     if (first != 0)
