@@ -21,7 +21,7 @@ enum {
     LAST = 20224,   /* 2022 Q4 */
     QUARTERS = 8,   /* observations per series from FIRST to LAST */
     REQUESTS = 4,
-    CODES_BYTES = 1024 /* room for 10 bytes per series, plus 1 */
+    CODES_BYTES = 1024 /* room for the codes of some 100 series */
 };
 
 static void printValue(double value) {
@@ -35,16 +35,16 @@ int main(int argc, char **argv) {
     const char *database = argc > 1 ? argv[1] : "example.tqvdb";
     static const char *const labels[REQUESTS] = {"GDP", "GDP %q/q", "GDP MA(4)", "CPI avg"};
 
-    /* Every code of the database, comma-joined. The error flag is written
-     * only on failure, so it starts at 0. */
-    char codes[CODES_BYTES] = "";
-    int error = 0;
-    c_kovraGetCodes(LOCAL, codes, database, &error);
-    if (error != 0) {
+    /* Every code of the database, comma-joined, as far as the buffer holds
+     * whole codes; the result is the length of the whole list, or a negative
+     * status. */
+    char codes[CODES_BYTES];
+    const int listed = c_kovraGetCodesSized(LOCAL, database, codes, (int)sizeof codes);
+    if (listed < 0) {
         fprintf(stderr, "cannot open %s\n", database);
         return 1;
     }
-    printf("series in %s: %s\n", database, codes);
+    printf("series in %s: %s%s\n", database, codes, listed < (int)sizeof codes ? "" : ",...");
 
     /* The library counts the periods of the window. */
     const int count = c_kovraGetObsNum(FIRST, LAST, QUARTERLY);
@@ -76,6 +76,8 @@ int main(int argc, char **argv) {
     /* No code-1792 count, so no base windows are read. */
     AdvancedWindows windows = {NULL, NULL};
 
+    /* The error cell is written only on failure, so it starts at 0. */
+    int error = 0;
     double values[REQUESTS * QUARTERS];
     c_kovraGetData(LOCAL, values, requestCodes, dbNames, databases, 1, REQUESTS, FIRST, LAST,
                    QUARTERLY, 0, QUARTERS, &transforms, &windows, &error);

@@ -56,8 +56,8 @@ def load(path):
     """Loads the library and declares the exports used here."""
     lib = ctypes.CDLL(path)
     StringArray = POINTER(c_char_p)
-    lib.c_kovraGetCodes.argtypes = [c_int, POINTER(c_char), c_char_p, IntArray]
-    lib.c_kovraGetCodes.restype = c_int
+    lib.c_kovraGetCodesSized.argtypes = [c_int, c_char_p, POINTER(c_char), c_int]
+    lib.c_kovraGetCodesSized.restype = c_int
     lib.c_kovraGetObsNum.argtypes = [c_int, c_int, c_int]
     lib.c_kovraGetObsNum.restype = c_int
     lib.c_kovraDateSeq.argtypes = [IntArray, c_int, c_int, c_int]
@@ -88,13 +88,15 @@ def main():
     lib = load(args.library)
     database = args.database
 
-    # Every code of the database, comma-joined. The error flag is written only
-    # on failure, so it starts at 0; the host sizes the text (10 bytes per
-    # series, plus 1).
+    # Every code of the database, comma-joined: the result is the length of
+    # the whole list (or a negative status), so a list that did not fit is
+    # asked for again in a buffer of that size.
     codes = ctypes.create_string_buffer(1024)
-    error = c_int(0)
-    lib.c_kovraGetCodes(LOCAL, codes, database.encode(), ctypes.byref(error))
-    if error.value != 0:
+    listed = lib.c_kovraGetCodesSized(LOCAL, database.encode(), codes, len(codes))
+    if listed >= len(codes):
+        codes = ctypes.create_string_buffer(listed + 1)
+        listed = lib.c_kovraGetCodesSized(LOCAL, database.encode(), codes, len(codes))
+    if listed < 0:
         sys.exit(f"cannot open {database}")
     print(f"series in {database}: {codes.value.decode()}")
 
@@ -125,6 +127,7 @@ def main():
     )
     windows = AdvancedWindows()  # no code-1792 count: never read
 
+    error = c_int(0)  # written only on failure
     values = (c_double * (n * QUARTERS))()
     lib.c_kovraGetData(LOCAL, values, request_codes, db_names, databases, 1, n,
                        FIRST, LAST, QUARTERLY, 0, QUARTERS,

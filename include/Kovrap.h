@@ -9,8 +9,9 @@
  *
  * Ground rules for a host:
  *  - The host owns every array, record and text buffer it passes. No capacity
- *    is ever passed: size every list and column for requestCount entries and
- *    every text buffer for its field's width (see SeriesInfoColumns).
+ *    is ever passed, but to c_kovraGetCodesSized: size every list and column
+ *    for requestCount entries and every text buffer for its field's width
+ *    (see SeriesInfoColumns).
  *  - Error out-parameters are written only on failure: set them to 0 first.
  *  - A pointer that a call does not need for the work asked may be null
  *    (an error cell, a status list, a column, the range records, windows
@@ -103,6 +104,15 @@ extern KOVRAP_API const int TQVDchunk;
  * mean beyond that is the libraries'. */
 #define KOVRAP_ATTRIBUTE6_SET_ASIDE_0 0
 #define KOVRAP_ATTRIBUTE6_SET_ASIDE_9 9
+
+/* The sized code listing (c_kovraGetCodesSized) and its own statuses, which
+ * it returns negated. */
+#define KOVRAP_STATUS_BAD_CAPACITY 837  /**< negative capacity, or null buffer with room */
+#define KOVRAP_STATUS_NAMES_OVERRUN 838 /**< a TQVDGetNames text ran past Kovrap's scratch */
+#define KOVRAP_STATUS_LIST_TOO_LONG 839 /**< the list's length does not fit an int */
+/** What Kovrap relies on: one TQVDGetNames text, its NUL included, fits in
+ *  this many bytes (1 MiB), the scratch that each text is written into. */
+#define KOVRAP_NAMES_TEXT_BYTES 1048576
 
 /* ------------------------------------------------------------------------ */
 /* Host records. Fields are in this order with the platform's natural       */
@@ -223,6 +233,19 @@ KOVRAP_API void directCodelist(char *buffer, int first, const char *const *codes
  *  Returns the library's close status, or the open's status on a failed
  *  open; *error is set to 1 when the open or the first direct listing fails. */
 KOVRAP_API int c_kovraGetCodes(int direct, char *output, const char *database, int *error);
+
+/** Extension: the listing of c_kovraGetCodes, same library calls, into a
+ *  buffer of capacity bytes. Writes the whole codes that fit, comma-joined,
+ *  always NUL-terminated inside the buffer when capacity >= 1, never a cut
+ *  code. Returns the length of the whole list without its NUL (it fitted iff
+ *  the result < capacity), as snprintf does; buffer may be null with
+ *  capacity 0. A negative result is a failure, the buffer then holding the
+ *  empty text: -s for a library status s (a failed open, the direct
+ *  library's failed first call, a nonzero close; s itself if negative), or
+ *  -837, -838, -839
+ *  (KOVRAP_STATUS_BAD_CAPACITY, ..._NAMES_OVERRUN, ..._LIST_TOO_LONG) or
+ *  -836 (KOVRAP_STATUS_NO_MEMORY). */
+KOVRAP_API int c_kovraGetCodesSized(int direct, const char *database, char *buffer, int capacity);
 
 /** Sorts requests into status lists, fills the columns of the successful
  *  ones and, on demand, chooses a common frequency and range. */

@@ -5,7 +5,6 @@ import codecs
 import contextlib
 import ctypes
 import os
-import stat
 import sys
 import threading
 import warnings
@@ -17,14 +16,19 @@ import pandas as pd
 from . import _calendar as cal
 from . import _native as native
 from . import _statuses as statuses
-from ._errors import KovrapArgumentError, KovrapLoginError, KovrapLookupError
+from ._errors import KovrapArgumentError, KovrapError, KovrapLoginError, KovrapLookupError
 from ._names import shown
 from ._session import calling
 
 NOT_LOGGED_IN = 3  # the direct library's status before a log-in
-# A direct listing where the host sees no file: room for every call of the
-# listing to write a full chunk of nine-character codes, and more.
-DIRECT_FLOOR = 4 << 20
+NO_SUCH_DATABASE = 10  # the local library's status for a name without a database file
+END_OF_NAMES = 1011  # the direct library's first answer for a database without series
+# The first code-list buffer: the codes of some 6,500 series. A longer list
+# is asked for again in a buffer of the size the library gives.
+FIRST_LISTING_BYTES = 64 << 10
+# How often a listing is asked for before a list that grows every time is
+# given up.
+LISTING_TRIES = 4
 
 ATTRIBUTES = ("attribute1", "attribute2", "attribute3", "attribute4", "attribute5", "attribute6")
 TEXTS = ("text1", "text2", "text3", "text4", "text5", "text6", "text7")
@@ -35,41 +39,6 @@ def _int_column(n, fill=0):
 
 
 _ints = native.int_array
-
-
-def _readable_size(path):
-    """The size of a regular file the process may read, else None. The
-    link is followed, as the library's open follows it."""
-    try:
-        info = os.stat(path)
-    except (OSError, ValueError):
-        return None
-    if not stat.S_ISREG(info.st_mode) or not os.access(path, os.R_OK):
-        return None
-    return info.st_size
-
-
-def _candidates(host, database, path):
-    if not host.direct:
-        return [path, path + ".tqvdb"]
-    folder = host.data_dir or os.environ.get("TQVD_DATA_DIR") or os.path.join(
-        os.path.dirname(os.path.abspath(host.library)), "tqvdata")
-    return [os.path.join(folder, database), os.path.join(folder, database + ".tqvdb")]
-
-
-def listing_capacity(host, database, path):
-    """The code-list buffer's size: it covers the largest regular, readable
-    file the library could open for the name (the name itself and the name
-    with .tqvdb), plus the final NUL, since a listing writes at most a code
-    and a comma per series and each series takes more than that in its file.
-    A local name with no such file is refused before the library is called."""
-    sizes = [s for s in map(_readable_size, _candidates(host, database, path)) if s is not None]
-    if sizes:
-        return max(sizes) + 1 if not host.direct else max(max(sizes) + 1, DIRECT_FLOOR)
-    if host.direct:
-        return DIRECT_FLOOR
-    raise KovrapLookupError(None, "cannot open database '%s': no regular file that can be read at %s or %s"
-                                  % (shown(database), path, path + ".tqvdb"))
 
 
 def open_failure(host, database, status, path):
@@ -85,22 +54,51 @@ def open_failure(host, database, status, path):
         shown(database), where, statuses.phrase(status, statuses.standin(host))))
 
 
+def listing_failure(host, database, result, path):
+    """The error of a listing that c_kovraGetCodesSized answered with a
+    negative result."""
+    status = -result
+    if status == native.STATUS_NO_MEMORY:
+        return KovrapError(status, "not enough memory to list database '%s'" % shown(database))
+    if status == native.STATUS_NAMES_OVERRUN:
+        return KovrapError(status, "the direct library wrote a text of names longer than %d bytes "
+                                   "for database '%s'" % (native.NAMES_TEXT_BYTES, shown(database)))
+    if status == native.STATUS_LIST_TOO_LONG:
+        return KovrapError(status, "the code list of database '%s' is longer than the listing "
+                                   "can return" % shown(database))
+    if not host.direct and status == NO_SUCH_DATABASE:
+        return KovrapLookupError(None, "cannot open database '%s': no regular file that can be "
+                                       "read at %s or %s" % (shown(database), path, path + ".tqvdb"))
+    return open_failure(host, database, status, path)
+
+
+def listing(host, database, path):
+    """The codes of a database, through c_kovraGetCodesSized: asked again in
+    a buffer of the size the library gives when the list did not fit, and
+    given up when it grew every time."""
+    capacity, name = FIRST_LISTING_BYTES, os.fsencode(path)
+    for _ in range(LISTING_TRIES):
+        buffer = ctypes.create_string_buffer(capacity)
+        with calling(host) as lib:
+            needed = lib.c_kovraGetCodesSized(host.direct, name, buffer, capacity)
+        if needed < 0:
+            if host.direct and needed == -END_OF_NAMES:
+                return []
+            raise listing_failure(host, database, needed, path)
+        if needed < capacity:
+            return [c for c in buffer.value.decode(host.encoding, "replace").split(",") if c]
+        capacity = needed + 1
+    raise KovrapError(None, "the code list of database '%s' grew every time it was asked for "
+                            "(%d times); is the database being rewritten?"
+                      % (shown(database), LISTING_TRIES))
+
+
 def codes(host, database):
     if not isinstance(database, str) or not database:
         raise KovrapArgumentError(None, "%r is not a database name" % (database,))
     if shown(database) != database:
         raise KovrapArgumentError(None, "'%s' holds a control character" % shown(database))
-    path = host.path_of(database)
-    capacity = listing_capacity(host, database, path)
-    buffer = ctypes.create_string_buffer(capacity)
-    error = c_int(0)
-    with calling(host) as lib:
-        status = lib.c_kovraGetCodes(host.direct, buffer, os.fsencode(path), byref(error))
-    # The flag alone also rises when the direct library has no names at all;
-    # only a failed open returns a nonzero status with it.
-    if error.value != 0 and status != 0:
-        raise open_failure(host, database, status, path)
-    listed = [c for c in buffer.value.decode(host.encoding, "replace").split(",") if c]
+    listed = listing(host, database, host.path_of(database))
     # The direct listing stops after 32 calls for names whether or not the
     # names ended, and does not say which. A list of equal batches that
     # filled every call is what a cut listing looks like.
@@ -116,10 +114,7 @@ def check_databases(host, requests, indices):
     """Raises for the first database of these requests that does not open:
     one missing or not a database is named as such, not as unknown series."""
     for k in indices:
-        database = requests.databases[k]
-        if not host.direct:
-            listing_capacity(host, database, requests.paths[k])
-        codes(host, database)
+        listing(host, requests.databases[k], requests.paths[k])
     # Every database opens: the codes themselves are unknown.
 
 

@@ -19,6 +19,12 @@ ADVANCED_WINDOWED = 1792  # KOVRAP_ADVANCED_WINDOWED
 STATUS_TOO_FEW_PERIODS = 834  # KOVRAP_STATUS_TOO_FEW_PERIODS
 STATUS_SEGMENTS_MISMATCH = 835  # KOVRAP_STATUS_SEGMENTS_MISMATCH
 STATUS_NO_MEMORY = 836  # KOVRAP_STATUS_NO_MEMORY
+# The sized code listing's own statuses, which it returns negated, and the
+# scratch its direct library's texts are written into.
+STATUS_BAD_CAPACITY = 837  # KOVRAP_STATUS_BAD_CAPACITY
+STATUS_NAMES_OVERRUN = 838  # KOVRAP_STATUS_NAMES_OVERRUN
+STATUS_LIST_TOO_LONG = 839  # KOVRAP_STATUS_LIST_TOO_LONG
+NAMES_TEXT_BYTES = 1048576  # KOVRAP_NAMES_TEXT_BYTES
 
 HEADER_CONSTANTS = {
     "KOVRAP_MISSING": MISSING,
@@ -28,6 +34,10 @@ HEADER_CONSTANTS = {
     "KOVRAP_STATUS_TOO_FEW_PERIODS": STATUS_TOO_FEW_PERIODS,
     "KOVRAP_STATUS_SEGMENTS_MISMATCH": STATUS_SEGMENTS_MISMATCH,
     "KOVRAP_STATUS_NO_MEMORY": STATUS_NO_MEMORY,
+    "KOVRAP_STATUS_BAD_CAPACITY": STATUS_BAD_CAPACITY,
+    "KOVRAP_STATUS_NAMES_OVERRUN": STATUS_NAMES_OVERRUN,
+    "KOVRAP_STATUS_LIST_TOO_LONG": STATUS_LIST_TOO_LONG,
+    "KOVRAP_NAMES_TEXT_BYTES": NAMES_TEXT_BYTES,
 }
 HEADER_CONSTANTS.update(("KOVRAP_TEXT%d_WIDTH" % (k + 1), w) for k, w in enumerate(TEXT_WIDTHS))
 
@@ -152,6 +162,7 @@ EXPORTS = (
     ("c_kovraDateSeq", None, [IntArray, c_int, c_int, c_int]),
     ("directCodelist", None, [POINTER(c_char), c_int, TextArray, TextArray, c_char_p, c_int]),
     ("c_kovraGetCodes", c_int, [c_int, POINTER(c_char), c_char_p, IntArray]),
+    ("c_kovraGetCodesSized", c_int, [c_int, c_char_p, POINTER(c_char), c_int]),
     (
         "c_kovraSeriesInfo",
         None,

@@ -4,6 +4,8 @@ import os
 import shutil
 import subprocess
 import sys
+import threading
+import time
 import warnings
 
 import numpy as np
@@ -39,40 +41,67 @@ def test_codes_of_a_large_database_are_whole(library, tmp_path):
 
 
 def recording(kv, monkeypatch):
-    """Records the size of every code-list buffer handed to the library."""
-    sizes = []
-    original = kv.lib.c_kovraGetCodes
-    monkeypatch.setattr(kv.lib, "c_kovraGetCodes",
-                        lambda *a: sizes.append(len(a[1])) or original(*a))
-    return sizes
+    """Records the capacity of every listing handed to the library."""
+    capacities = []
+    original = kv.lib.c_kovraGetCodesSized
+    monkeypatch.setattr(kv.lib, "c_kovraGetCodesSized",
+                        lambda *a: capacities.append(a[3]) or original(*a))
+    return capacities
 
 
-def test_the_code_list_buffer_covers_the_largest_file_the_library_could_open(
-        library, tmp_path, monkeypatch):
+# BIG's list: 300 codes of nine characters and 299 commas.
+BIG_LIST = 300 * 10 - 1
+
+
+@pytest.mark.parametrize("first,capacities", [
+    (BIG_LIST + 2, [BIG_LIST + 2]),  # one over
+    (BIG_LIST + 1, [BIG_LIST + 1]),  # exactly the list and its NUL
+    (BIG_LIST, [BIG_LIST, BIG_LIST + 1]),  # one under: asked again
+    (1, [1, BIG_LIST + 1]),  # room for the NUL alone
+])
+def test_a_list_that_did_not_fit_is_asked_for_again_in_the_size_the_library_gives(
+        library, tmp_path, monkeypatch, first, capacities):
     kv = kovrap.Kovrap(library=library, data_dir=tmp_path)
-    sizes = recording(kv, monkeypatch)
     codes = write_database(tmp_path, "BIG", 300)
-    big = (tmp_path / "BIG.tqvdb").stat().st_size
-    assert kv.codes("BIG") == codes and sizes == [big + 1]
-    # A small file of the name itself beside a large one with .tqvdb, unreadable
-    # to anyone but root: the buffer is sized for the larger.
-    (tmp_path / "Z").write_bytes(b"TQVDB 1\ndatabase Z\n\n")
-    (tmp_path / "Z").chmod(0)
-    (tmp_path / "Z.tqvdb").write_bytes((tmp_path / "BIG.tqvdb").read_bytes())
-    try:
-        kv.codes("Z")
-    except kovrap.KovrapLookupError:
-        pass  # as root the library reads Z itself, which holds no database
-    assert sizes[-1] == big + 1
-    # A link is followed as the library follows it.
-    (tmp_path / "L.tqvdb").symlink_to(tmp_path / "BIG.tqvdb")
-    assert kv.codes("L") == codes and sizes[-1] == big + 1
+    monkeypatch.setattr(_catalogue, "FIRST_LISTING_BYTES", first)
+    recorded = recording(kv, monkeypatch)
+    assert kv.codes("BIG") == codes
+    assert recorded == capacities
 
 
-def test_a_name_without_a_regular_readable_file_is_refused_before_the_library(
-        library, tmp_path, monkeypatch):
+def test_a_list_that_grows_every_time_is_given_up_with_a_clear_error(library, tmp_path,
+                                                                     monkeypatch):
     kv = kovrap.Kovrap(library=library, data_dir=tmp_path)
-    sizes = recording(kv, monkeypatch)
+    write_database(tmp_path, "BIG", 3)
+    capacities = []
+
+    def growing(direct, name, buffer, capacity):
+        capacities.append(capacity)
+        return capacity  # never fits
+    monkeypatch.setattr(kv.lib, "c_kovraGetCodesSized", growing)
+    with pytest.raises(kovrap.KovrapError, match=r"^the code list of database 'BIG' grew every "
+                                                 r"time it was asked for \(4 times\)"):
+        kv.codes("BIG")
+    assert capacities == [_catalogue.FIRST_LISTING_BYTES + k for k in range(4)]
+
+
+@pytest.mark.parametrize("result,error,pattern", [
+    (-836, kovrap.KovrapError, r"^not enough memory to list database 'BIG'$"),
+    (-838, kovrap.KovrapError, r"^the direct library wrote a text of names longer than 1048576"),
+    (-839, kovrap.KovrapError, r"^the code list of database 'BIG' is longer than"),
+    (-11, kovrap.KovrapLookupError, r"^cannot open database 'BIG' from .* \(status 11\)$"),
+])
+def test_a_failed_listing_is_raised_with_its_cause(library, tmp_path, monkeypatch, result, error,
+                                                   pattern):
+    kv = kovrap.Kovrap(library=library, data_dir=tmp_path)
+    monkeypatch.setattr(kv.lib, "c_kovraGetCodesSized", lambda *a: result)
+    with pytest.raises(error, match=pattern) as raised:
+        kv.codes("BIG")
+    assert raised.value.status == -result
+
+
+def test_a_name_without_a_regular_readable_file_is_refused_naming_both_files(library, tmp_path):
+    kv = kovrap.Kovrap(library=library, data_dir=tmp_path)
     (tmp_path / "F").mkdir()
     (tmp_path / "F.tqvdb").mkdir()
     (tmp_path / "G.tqvdb").symlink_to(tmp_path / "nowhere.tqvdb")
@@ -83,7 +112,77 @@ def test_a_name_without_a_regular_readable_file_is_refused_before_the_library(
             kv.codes(name)
         with pytest.raises(kovrap.KovrapLookupError, match="cannot open database '%s'" % name):
             kv.fetch(name + ":S00000000")
-    assert sizes == []
+
+
+# A process that writes a database over its own arguments: its
+# /proc/PID/cmdline then reports size 0 and reads as that database, one page
+# of it, without a NUL.
+PSEUDO_FILE = r"""
+import ctypes, os, sys
+text = os.environb[b"KOVRAP_PSEUDO_TEXT"]
+page = os.sysconf("SC_PAGE_SIZE")
+with open("/proc/self/stat", "rb") as f:
+    line = f.read()
+fields = line[line.rindex(b")") + 2:].split()
+start, end = int(fields[45]), int(fields[46])
+assert end - start > page and len(text) + 2 < page
+body = text + b"#" + b"x" * (page - len(text) - 2) + b"\n"
+ctypes.memmove(start, body, page)
+ctypes.memset(start + page, ord("x"), end - start - page)
+print("ready", flush=True)
+sys.stdin.read()
+"""
+
+
+@pytest.mark.skipif(not sys.platform.startswith("linux"), reason="no /proc/PID/cmdline here")
+def test_a_file_that_reports_size_0_and_reads_as_a_database_is_listed_whole(library, tmp_path):
+    codes = ["ABCDEFGHI", "B2", "LONGCODE9"]
+    text = "TQVDB 1\ndatabase P\n" + "".join(
+        "series %s\nfrequency 10\nrange none\nvalues\nend\n" % c for c in codes)
+    page = os.sysconf("SC_PAGE_SIZE")
+    child = subprocess.Popen([sys.executable, "-c", PSEUDO_FILE, "x" * (page + 64)],
+                             env=dict(os.environ, KOVRAP_PSEUDO_TEXT=text), stdin=subprocess.PIPE,
+                             stdout=subprocess.PIPE, text=True)
+    try:
+        assert child.stdout.readline() == "ready\n"
+        path = "/proc/%d/cmdline" % child.pid
+        assert os.stat(path).st_size == 0
+        kv = kovrap.Kovrap(library=library, data_dir=tmp_path)
+        assert kv.codes(path) == codes
+    finally:
+        child.stdin.close()
+        child.wait(timeout=20)
+
+
+def test_a_database_swapped_during_listings_is_listed_whole(library, tmp_path):
+    kv = kovrap.Kovrap(library=library, data_dir=tmp_path)
+    small = write_database(tmp_path, "SMALL", 1)
+    large = write_database(tmp_path, "LARGE", 3000)
+    shutil.copy(tmp_path / "SMALL.tqvdb", tmp_path / "SWAP.tqvdb")
+    stop = threading.Event()
+    swaps = []
+
+    def swap():
+        # Bounded in count and time; the listings stop with it.
+        deadline = time.monotonic() + 10
+        for i in range(200):
+            if stop.is_set() or time.monotonic() > deadline:
+                break
+            shutil.copy(tmp_path / ("SMALL.tqvdb", "LARGE.tqvdb")[i % 2], tmp_path / "next")
+            os.replace(tmp_path / "next", tmp_path / "SWAP.tqvdb")
+            swaps.append(i)
+        stop.set()
+    swapper = threading.Thread(target=swap)
+    swapper.start()
+    listed = []
+    try:
+        while not stop.is_set() and len(listed) < 400:
+            listed.append(kv.codes("SWAP"))
+    finally:
+        stop.set()
+        swapper.join()
+    assert swaps and listed
+    assert all(codes in (small, large) for codes in listed)
 
 
 FIFO_PROBE = """

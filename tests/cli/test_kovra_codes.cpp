@@ -1,27 +1,34 @@
-// kovra's code listing and its operands, in process: the buffer that
-// c_kovraGetCodes fills is sized from the largest regular file the library
-// may open for the name, so that a database of any size is listed whole and
-// never past the buffer's end; a name without such a file never reaches the
-// library; a direct listing that may be cut says so; a series code with a
-// comma is refused on the direct path. Also the log-in's password file, a
-// library that is not Kovrap, and periods past the year 9999.
+// kovra's code listing and its operands, in process: the listing goes
+// through c_kovraGetCodesSized, asks again in a buffer of the size the
+// library gives when the list did not fit, and gives up on a list that
+// grows every time; a database of any size is listed whole, a file that
+// reports size 0 or is swapped between listings never runs past the buffer;
+// a name without a database file is refused with one line; a direct listing
+// that may be cut says so; a series code with a comma is refused on the
+// direct path. Also the log-in's password file, a library that is not
+// Kovrap, and periods past the year 9999.
 #include "args.h"
 #include "commands.h"
 #include "failure.h"
 #include "kovra_session.h"
+#include "pseudo_file.h"
 #include "session.h"
 #include "statuses.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #if defined(_WIN32)
@@ -109,43 +116,77 @@ std::string noFileMessage(const std::string &name) {
            " or " + name + ".tqvdb";
 }
 
-TEST(KovraCodeListBytes, SizedFromTheLargestFileTheLibraryMayOpen) {
-    Scratch scratch;
-    scratch.database("ECON.tqvdb", 3);
-    const std::size_t size = static_cast<std::size_t>(fs::file_size(scratch.at("ECON.tqvdb")));
-    scratch.write("SMALL", "TQVDB 1\n"); // 8 bytes beside
-    scratch.database("SMALL.tqvdb", 50); // a larger file
-    const std::size_t bigSize = static_cast<std::size_t>(fs::file_size(scratch.at("SMALL.tqvdb")));
-    scratch.database("LARGE", 50); // the same larger file, without extension
-    scratch.write("LARGE.tqvdb", "TQVDB 1\n");
-    fs::create_directories(scratch.at("FOLDER"));
-    scratch.database("FOLDER.tqvdb", 3);
-    fs::create_directories(scratch.at("ONLYFOLDER"));
+// The listing asks again with the size the library said, and gives up on a
+// list that grows every time it is asked for. The calls here stand in for
+// the export: each answers with the list it is given for that try.
+TEST(KovraListCodes, AsksAgainInTheSizeGivenAndGivesUpOnAListThatKeepsGrowing) {
     const struct {
         const char *name;
-        std::string database;
-        std::size_t limit;
-        std::optional<std::size_t> expected;
+        bool direct;
+        std::vector<std::string> answers; // the whole list at each try
+        std::size_t firstBytes;
+        std::vector<std::string> codes; // expected; empty with a failure
+        int tries;                      // calls made
+        bool grewAway;
     } cases[] = {
-        {"path as given", scratch.at("ECON.tqvdb"), 1 << 20, size + 1},
-        {"path without the extension", scratch.at("ECON"), 1 << 20, size + 1},
-        {"small file beside a large one", scratch.at("SMALL"), 1 << 20, bigSize + 1},
-        {"large file beside a small one", scratch.at("LARGE"), 1 << 20, bigSize + 1},
-        {"folder beside a file", scratch.at("FOLDER"), 1 << 20, size + 1},
-        {"file at the limit", scratch.at("ECON.tqvdb"), size, std::nullopt},
-        {"file just below the limit", scratch.at("ECON.tqvdb"), size + 1, size + 1},
-        {"larger file at the limit", scratch.at("SMALL"), bigSize, std::nullopt},
-        {"no such file", scratch.at("NOSUCH.tqvdb"), 1 << 20, std::nullopt},
-        {"a folder", scratch.at(""), 1 << 20, std::nullopt},
-        {"a folder alone", scratch.at("ONLYFOLDER"), 1 << 20, std::nullopt},
+        {"fits at once", false, {"A,BB"}, 5, {"A", "BB"}, 1, false},
+        {"one byte short", false, {"A,BB", "A,BB"}, 4, {"A", "BB"}, 2, false},
+        {"direct needs the byte behind the NUL", true, {"A,BB", "A,BB"}, 5, {"A", "BB"}, 2, false},
+        {"grew once", false, {"A,BB", "A,BB,CCC", "A,BB,CCC"}, 2, {"A", "BB", "CCC"}, 3, false},
+        {"grows every time",
+         false,
+         {"AA", "AA,B", "AA,B,C", "AA,B,C,D", "AA,B,C,D,E"},
+         2,
+         {},
+         4,
+         true},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(c.expected, kovra::localCodeListBytes(c.database, c.limit)) << c.name;
+    for (const auto &c : cases) {
+        int tries = 0;
+        // Writes the whole codes that fit, as the export does, and a second
+        // NUL: the listing ended.
+        const kovra::SizedListing call = [&](char *buffer, int capacity) {
+            const std::string list = c.answers[std::min<std::size_t>(
+                static_cast<std::size_t>(tries++), c.answers.size() - 1)];
+            std::string fits = list;
+            while (fits.size() + 1 > static_cast<std::size_t>(capacity))
+                fits = fits.substr(0, fits.rfind(',') == std::string::npos ? 0 : fits.rfind(','));
+            std::memcpy(buffer, fits.c_str(), fits.size() + 1);
+            if (fits == list && fits.size() + 2 <= static_cast<std::size_t>(capacity))
+                buffer[fits.size() + 1] = '\0';
+            return static_cast<int>(list.size());
+        };
+        kovra::CodeListing listing;
+        const std::string outcome = failureOf([&] {
+            EXPECT_EQ(0, kovra::listCodes(call, c.direct, "DB", listing, c.firstBytes)) << c.name;
+        });
+        EXPECT_EQ(c.tries, tries) << c.name;
+        if (c.grewAway) {
+            EXPECT_EQ("1: the code list of database 'DB' grew every time it was asked for (4 "
+                      "times); is the database being rewritten?",
+                      outcome)
+                << c.name;
+            continue;
+        }
+        EXPECT_EQ("no failure", outcome) << c.name;
+        EXPECT_EQ(c.codes, listing.codes) << c.name;
+        EXPECT_FALSE(listing.mayBeCut) << c.name;
+    }
+    // A failure of the library is handed back as it is, after one call.
+    int calls = 0;
+    kovra::CodeListing listing;
+    EXPECT_EQ(-10, kovra::listCodes(
+                       [&](char *, int) {
+                           ++calls;
+                           return -10;
+                       },
+                       false, "DB", listing, 16));
+    EXPECT_EQ(1, calls);
 }
 
-// Names without a regular file to read are refused before the library is
-// called, with one line.
-TEST(KovraCodeListBytes, ANameWithoutARegularFileNeverReachesTheLibrary) {
+// Names without a regular file to read are refused by the library, which
+// kovra says with one line.
+TEST(KovraCodeListing, ANameWithoutARegularFileIsRefusedWithOneLine) {
     const std::unique_ptr<kovra::Session> session = openSession();
     ASSERT_NE(nullptr, session);
     Scratch scratch;
@@ -161,8 +202,8 @@ TEST(KovraCodeListBytes, ANameWithoutARegularFileNeverReachesTheLibrary) {
 }
 
 // A folder or a pipe under the name itself is no file the library reads:
-// it lists the file with the extension, which sized the buffer.
-TEST(KovraCodeListBytes, WhatIsNoRegularFileIsPassedOverForTheFileBesideIt) {
+// it lists the file with the extension.
+TEST(KovraCodeListing, WhatIsNoRegularFileIsPassedOverForTheFileBesideIt) {
     const std::unique_ptr<kovra::Session> session = openSession();
     ASSERT_NE(nullptr, session);
     Scratch scratch;
@@ -178,9 +219,9 @@ TEST(KovraCodeListBytes, WhatIsNoRegularFileIsPassedOverForTheFileBesideIt) {
 
 #if !defined(_WIN32)
 // The library passes over a file it cannot read for the one with the
-// extension, so the buffer must hold that one. Root reads a file of mode
+// extension, and the listing grows to hold it. Root reads a file of mode
 // 000, so as root the listing runs in a child process as the user nobody.
-TEST(KovraCodeListBytes, AnUnreadableFileBesideALargeDatabaseIsListedFromTheLargeOne) {
+TEST(KovraCodeListing, AnUnreadableFileBesideALargeDatabaseIsListedFromTheLargeOne) {
     const std::unique_ptr<kovra::Session> session = openSession();
     ASSERT_NE(nullptr, session);
     Scratch scratch;
@@ -215,22 +256,101 @@ TEST(KovraCodeListBytes, AnUnreadableFileBesideALargeDatabaseIsListedFromTheLarg
 }
 #endif
 
-// Nine-character codes take 10 bytes each in the listing: the file's size
-// holds them with room to spare, and the whole listing comes back.
-TEST(KovraCodeListBytes, TheListingOfALargeDatabaseFitsAndIsWhole) {
+// Nine-character codes take 10 bytes each in the listing: 40 000 of them
+// outgrow the first buffer, and the whole listing comes back.
+TEST(KovraCodeListing, TheListingOfALargeDatabaseIsWhole) {
     Scratch scratch;
-    const std::vector<std::string> codes = scratch.database("BIG.tqvdb", 4000);
-    const std::optional<std::size_t> bytes =
-        kovra::localCodeListBytes(scratch.at("BIG.tqvdb"), std::size_t{1} << 30);
-    ASSERT_TRUE(bytes.has_value());
-    EXPECT_GE(*bytes, codes.size() * 10 + 1);
-
+    const std::vector<std::string> codes = scratch.database("BIG.tqvdb", 40000);
     const std::unique_ptr<kovra::Session> session = openSession();
     ASSERT_NE(nullptr, session);
     EXPECT_EQ(codes, session->codes(scratch.at("BIG.tqvdb")));
 }
 
-TEST(KovraCodeListBytes, ADatabaseThatDoesNotOpenIsReportedWithTheLibrarysStatus) {
+#if defined(__linux__)
+// /proc/PID/cmdline of a process that wrote a database over its arguments:
+// it reports size 0 and reads as a database of four series.
+TEST(KovraCodeListing, AFileThatReportsSizeZeroIsListedWhole) {
+    std::string text = "TQVDB 1\ndatabase P\n";
+    const std::vector<std::string> codes = {"ABCDEFGHI", "B2", "C33", "LONGCODE9"};
+    for (const std::string &code : codes)
+        text += "series " + code + "\nfrequency 10\nrange none\nvalues\nend\n";
+    kovrap_test::PseudoFile pseudo(text);
+    ASSERT_TRUE(pseudo.ready());
+    std::error_code error;
+    ASSERT_EQ(0u, fs::file_size(pseudo.path(), error)) << error.message();
+    const std::unique_ptr<kovra::Session> session = openSession();
+    ASSERT_NE(nullptr, session);
+    EXPECT_EQ(codes, session->codes(pseudo.path()));
+}
+#else
+TEST(KovraCodeListing, AFileThatReportsSizeZeroIsListedWhole) {
+    GTEST_SKIP() << "no /proc/PID/cmdline on Windows: no file reports size 0 and reads longer";
+}
+#endif
+
+// A small and a large database renamed in turn over one name while listings
+// run: every listing is one of the two, whole. The swapping stops after a
+// bounded count or time, and the listings with it.
+TEST(KovraCodeListing, ADatabaseSwappedDuringListingsIsListedWhole) {
+    Scratch scratch;
+    const std::vector<std::vector<std::string>> databases = {
+        scratch.database("source0", 1, "S"), scratch.database("source1", 3000, "L")};
+    scratch.database("SWAP.tqvdb", 1, "S");
+    const std::unique_ptr<kovra::Session> session = openSession();
+    ASSERT_NE(nullptr, session);
+    std::atomic<bool> stop(false);
+    std::atomic<int> swaps(0);
+    std::thread swapper([&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        for (int i = 0; i < 400 && !stop && std::chrono::steady_clock::now() < deadline; ++i) {
+            std::error_code ignored;
+            const fs::path next = scratch.at("next");
+            fs::copy_file(scratch.at("source" + std::to_string(i % 2)), next,
+                          fs::copy_options::overwrite_existing, ignored);
+            // Under Windows a rename onto a file being read may be refused
+            // (that swap is skipped), and an older runtime's rename replaces
+            // no file: the target goes first.
+            fs::rename(next, scratch.at("SWAP.tqvdb"), ignored);
+            if (ignored) {
+                fs::remove(scratch.at("SWAP.tqvdb"), ignored);
+                fs::rename(next, scratch.at("SWAP.tqvdb"), ignored);
+            }
+            if (!ignored)
+                ++swaps;
+        }
+        stop = true;
+    });
+    int listings = 0;
+    int large = 0;
+    while (!stop && listings < 400) {
+        std::vector<std::string> listed;
+        try {
+            listed = session->codes(scratch.at("SWAP.tqvdb"));
+        } catch (const kovra::Failure &f) {
+#if defined(_WIN32)
+            static_cast<void>(f);
+            continue; // between the removal and the rename of the fallback
+#else
+            ADD_FAILURE() << f.message;
+            break;
+#endif
+        }
+        ++listings;
+        large += listed == databases[1] ? 1 : 0;
+        if (listed != databases[0] && listed != databases[1]) {
+            ADD_FAILURE() << "listing " << listings << " holds " << listed.size() << " codes";
+            break;
+        }
+    }
+    stop = true;
+    swapper.join();
+    EXPECT_GT(swaps.load(), 0);
+    EXPECT_GT(listings, 0);
+    std::printf("swap loop: %d swaps, %d listings, %d of the large database\n", swaps.load(),
+                listings, large);
+}
+
+TEST(KovraCodeListing, ADatabaseThatDoesNotOpenIsReportedWithTheLibrarysStatus) {
     const std::unique_ptr<kovra::Session> session = openSession();
     ASSERT_NE(nullptr, session);
     Scratch scratch;

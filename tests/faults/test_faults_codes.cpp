@@ -1,6 +1,7 @@
-// c_kovraGetCodes with the library call at every position of a normal run
-// failing in turn: result, error flag and output as the failure table gives
-// them, no write past the output the host sized, and the bracket closed.
+// c_kovraGetCodes and c_kovraGetCodesSized with the library call at every
+// position of a normal run failing in turn: result, error flag and output as
+// the failure table gives them, no write past the output the host sized, and
+// the bracket closed.
 #include "Kovrap.h"
 #include "case_names.h"
 #include "fault_harness.h"
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -149,6 +151,57 @@ void runCase(const CodesCase &c) {
     kovrap_faults::runEveryFailure(s);
 }
 
+// A library status as c_kovraGetCodesSized returns it.
+int failed(int status) {
+    return status > 0 ? -status : status;
+}
+
+// c_kovraGetCodesSized into a buffer of exactly the whole list and its NUL:
+// its result and text by the same table, a failure read as a negated status
+// and the empty text, and never a byte past the capacity.
+void runSizedCase(const CodesCase &c) {
+    kovrap_faults::Scenario s;
+    s.name = std::string("GetCodesSized/") + c.name + (c.direct ? "/Direct" : "/Local");
+    s.direct = c.direct;
+    s.setting = 0;
+    s.setUp = [&](const Failure &, const std::vector<Entry> &) {
+        tqvs_add_database("alpha");
+        for (const std::string &code : c.codes)
+            ASSERT_EQ(0, tqvs_add_series("alpha", code.c_str(), 10, 2000, 2001, nullptr, 0));
+        tqvs_set_names_batch(c.namesBatch);
+    };
+    s.run = [&](const Failure &f, const std::vector<Entry> &normal) {
+        const std::string whole = joined(c.codes);
+        const int capacity = static_cast<int>(whole.size()) + 1;
+        Guarded<char> output(static_cast<std::size_t>(capacity), kOutputBefore, kGuardChar);
+        const int result = c_kovraGetCodesSized(c.direct ? 1 : 0, "alpha", output.data(), capacity);
+        EXPECT_TRUE(output.intact()) << "output";
+        const std::vector<char> written = output.contents();
+        const auto nul = std::find(written.begin(), written.end(), '\0');
+        ASSERT_NE(written.end(), nul) << "no NUL inside the capacity";
+        const std::string text(written.begin(), nul);
+
+        // The unsized listing's outcome, as its table gives it, turned into
+        // the sized one's.
+        const Outcome unsized = expectedOutcome(c, f, normal);
+        // An output the unsized listing left untouched holds no list.
+        const auto end = std::find(unsized.output.begin(), unsized.output.end(), '\0');
+        const std::string list =
+            end == unsized.output.end() ? std::string() : std::string(unsized.output.begin(), end);
+        const bool failedOpen =
+            unsized.error == 1 && unsized.result != 0 && !f.none() &&
+            normal[static_cast<std::size_t>(f.position)].operation == "OpenDatabase";
+        int expected = static_cast<int>(list.size());
+        if (failedOpen || (c.direct && unsized.error == 1))
+            expected = failed(f.value);
+        else if (unsized.result != 0)
+            expected = failed(unsized.result);
+        EXPECT_EQ(expected, result);
+        EXPECT_EQ(expected < 0 ? std::string() : list, text);
+    };
+    kovrap_faults::runEveryFailure(s);
+}
+
 const CodesCase kCodesCases[] = {
     {"FiveSeries", false, {"A0", "LONGCODE9", "B", "C12", "D"}, 100},
     {"NoSeries", false, {}, 100},
@@ -165,6 +218,10 @@ class GetCodesFaultTest : public ::testing::TestWithParam<CodesCase> {};
 
 TEST_P(GetCodesFaultTest, EveryFailingCallLeavesTheOutcomeOfItsTable) {
     runCase(GetParam());
+}
+
+TEST_P(GetCodesFaultTest, EveryFailingCallLeavesTheSizedListingsOutcome) {
+    runSizedCase(GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, GetCodesFaultTest, ::testing::ValuesIn(kCodesCases),

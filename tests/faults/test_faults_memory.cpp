@@ -219,3 +219,38 @@ INSTANTIATE_TEST_SUITE_P(Calls, MemoryFault, ::testing::ValuesIn(kMemoryCases),
                          kovrap_test::caseName<MemoryCase>);
 
 } // namespace
+
+namespace {
+
+// The sized listing's only allocation is the direct library's scratch, taken
+// before any library call: without it the listing is refused at once.
+TEST(MemoryFaultSizedListing, NoScratchForTheDirectTextsIsReportedBeforeAnyCall) {
+    if (!kovrap_test::allocationsVisible() || libraryObject() == nullptr)
+        GTEST_SKIP() << "the library's allocations cannot be seen from the test program here";
+    tqvs_reset();
+    tqvs_set_journal(1);
+    tqvs_set_logged_in(1);
+    tqvs_add_database("alpha");
+    ASSERT_EQ(0, tqvs_add_series("alpha", "A1", 10, 2000, 2001, nullptr, 0));
+    char buffer[8] = "#######";
+    for (const int direct : {0, 1}) {
+        tqvs_clear_log();
+        kovrap_test::failAllocation(1, libraryObject());
+        const int result = c_kovraGetCodesSized(direct, "alpha", buffer, sizeof buffer);
+        const int allocations = kovrap_test::stopFailing();
+        if (direct == 0) {
+            EXPECT_EQ(0, allocations);
+            EXPECT_EQ(2, result);
+            EXPECT_STREQ("A1", buffer);
+            continue;
+        }
+        EXPECT_EQ(1, allocations);
+        EXPECT_EQ(std::size_t{1048576}, kovrap_test::failedAllocationSize());
+        EXPECT_EQ(-836, result);
+        EXPECT_STREQ("", buffer);
+        EXPECT_EQ(0, tqvs_log_size());
+    }
+    tqvs_reset();
+}
+
+} // namespace

@@ -38,6 +38,12 @@ int main(void) {
     if (KOVRAP_ADVANCED_WINDOWED != 1792 || KOVRAP_STATUS_TOO_FEW_PERIODS != 834 ||
         KOVRAP_STATUS_SEGMENTS_MISMATCH != 835 || KOVRAP_STATUS_NO_MEMORY != 836)
         failures++;
+    if (KOVRAP_STATUS_BAD_CAPACITY != 837 || KOVRAP_STATUS_NAMES_OVERRUN != 838 ||
+        KOVRAP_STATUS_LIST_TOO_LONG != 839 || KOVRAP_NAMES_TEXT_BYTES != 1048576)
+        failures++;
+    /* A negative capacity is refused before any library is called. */
+    if (c_kovraGetCodesSized(0, "NOSUCH", NULL, -1) != -837)
+        failures++;
     if (isLeapYear(2024) != 1)
         failures++;
     if (tqvdateToYmd(202402, 40) != 20240229)

@@ -82,7 +82,7 @@ bool loadApi(const std::string &path, Api &api, std::string &error) {
                        bind(library, "c_kovraDateSeq", api.dateSeq, error) &&
                        bind(library, "c_kovraGetObsNum", api.getObsNum, error) &&
                        bind(library, "c_kovraGetDate", api.getDate, error) &&
-                       bind(library, "c_kovraGetCodes", api.getCodes, error) &&
+                       bind(library, "c_kovraGetCodesSized", api.getCodesSized, error) &&
                        bind(library, "c_kovraSeriesInfo", api.seriesInfo, error) &&
                        bind(library, "c_kovraGetData", api.getData, error) &&
                        bind(library, "c_kovraCVersion", api.version, error) &&

@@ -15,7 +15,7 @@ struct Api {
     decltype(&::c_kovraDateSeq) dateSeq = nullptr;
     decltype(&::c_kovraGetObsNum) getObsNum = nullptr;
     decltype(&::c_kovraGetDate) getDate = nullptr;
-    decltype(&::c_kovraGetCodes) getCodes = nullptr;
+    decltype(&::c_kovraGetCodesSized) getCodesSized = nullptr;
     decltype(&::c_kovraSeriesInfo) seriesInfo = nullptr;
     decltype(&::c_kovraGetData) getData = nullptr;
     decltype(&::c_kovraCVersion) version = nullptr;

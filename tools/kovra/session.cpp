@@ -4,6 +4,7 @@
 #include "statuses.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -17,14 +18,14 @@ namespace {
 
 constexpr std::size_t kMaxCode = KOVRAP_CODE_WIDTH - 1;
 
-// The code listing is written into a buffer whose size the library is not
-// told. The direct library sends at most 32 batches of names; 4 MiB holds
-// the codes of some 400 000 series.
-constexpr std::size_t kDirectCodeListBytes = std::size_t{4} << 20;
-// Above this a local database's listing is refused rather than allocated.
-constexpr std::size_t kLocalCodeListLimit = std::size_t{1} << 30;
-// What the direct listing's buffer is filled with: no library text holds it.
+// The first buffer of a listing: the codes of some 6 500 series. A longer
+// list is asked for again in a buffer of the size the library gives.
+constexpr std::size_t kFirstCodeListBytes = std::size_t{64} << 10;
+// What a listing's buffer is filled with: no library text holds it.
 constexpr char kUnwritten = '\x01';
+// The libraries' "no more names" at the first call: a direct database
+// without series.
+constexpr int kEndOfNames = 1011;
 
 // Widths of the text columns: code, then texts 1 to 7.
 constexpr std::size_t kCodeWidth = KOVRAP_CODE_WIDTH;
@@ -212,40 +213,45 @@ Session::Session(const Options &options) : direct_(options.direct) {
     loggedIn_ = true;
 }
 
-std::optional<std::size_t> localCodeListBytes(const std::string &database, std::size_t limit,
-                                              std::string *problem) {
-    // The library opens the name as a path, and when that is no regular
-    // file it can read, the name with the extension: the buffer must hold
-    // the listing of either. A database file holds every series' code and
-    // more besides, so a listing, each code with a comma, is never longer
-    // than its file.
-    std::uintmax_t largest = 0;
-    bool readable = false;
-    for (const std::string &path : {database, database + ".tqvdb"}) {
-        std::error_code error;
-        if (!std::filesystem::is_regular_file(path, error))
+int listCodes(const SizedListing &call, bool direct, const std::string &database,
+              CodeListing &listing, std::size_t firstBytes) {
+    std::size_t bytes = std::max<std::size_t>(firstBytes, 2);
+    for (int tries = 0; tries < kListingTries; ++tries) {
+        std::vector<char> buffer(bytes, kUnwritten);
+        const int needed = call(buffer.data(), static_cast<int>(buffer.size()));
+        if (needed < 0)
+            return needed;
+        const auto length = static_cast<std::size_t>(needed);
+        // A direct list needs a byte beyond its NUL to tell whether it was
+        // cut at 32 calls.
+        if (length >= buffer.size() || (direct && length + 1 == buffer.size())) {
+            // Room for the list, its NUL and the mark behind it; the list
+            // may have grown since, and is asked for again.
+            bytes = std::min<std::size_t>(length + 2, INT_MAX);
             continue;
-        const std::uintmax_t size = std::filesystem::file_size(path, error);
-        if (error) {
-            if (problem)
-                *problem = "cannot tell the size of " + path;
-            return std::nullopt;
         }
-        largest = std::max(largest, size);
-        readable = readable || std::ifstream(path, std::ios::binary).is_open();
+        listing = CodeListing();
+        // A listing that the library ended leaves a second NUL behind the
+        // list when there is room for it; a direct listing stopped at its
+        // 32nd call leaves the byte as it was.
+        listing.mayBeCut = direct && buffer[length + 1] != '\0';
+        std::string code;
+        for (std::size_t i = 0; i < length; ++i) {
+            if (buffer[i] == ',') {
+                if (!code.empty())
+                    listing.codes.push_back(code);
+                code.clear();
+            } else {
+                code += buffer[i];
+            }
+        }
+        if (!code.empty())
+            listing.codes.push_back(code);
+        return 0;
     }
-    if (!readable) {
-        if (problem)
-            *problem =
-                "no regular file that can be read at " + database + " or " + database + ".tqvdb";
-        return std::nullopt;
-    }
-    if (largest >= limit) {
-        if (problem)
-            *problem = "its file is larger than " + std::to_string(limit) + " bytes";
-        return std::nullopt;
-    }
-    return static_cast<std::size_t>(largest) + 1;
+    fail("the code list of database '" + shownName(database) +
+         "' grew every time it was asked for (" + std::to_string(kListingTries) +
+         " times); is the database being rewritten?");
 }
 
 bool Session::standin() const {
@@ -282,47 +288,36 @@ std::string Session::openFailure(const std::string &database, int status) const 
 }
 
 CodeListing Session::listing(const std::string &database) const {
-    std::size_t bytes = kDirectCodeListBytes;
-    if (!direct_) {
-        std::string problem;
-        const std::optional<std::size_t> sized =
-            localCodeListBytes(database, kLocalCodeListLimit, &problem);
-        // Unsized, the listing could run past any buffer: the library is
-        // not called at all.
-        if (!sized)
-            fail("cannot open database '" + database + "': " + problem);
-        bytes = *sized;
+    CodeListing listing;
+    const int result = listCodes(
+        [&](char *buffer, int capacity) {
+            return api_.getCodesSized(direct(), database.c_str(), buffer, capacity);
+        },
+        direct_, database, listing, kFirstCodeListBytes);
+    if (result >= 0)
+        return listing;
+    // A direct database without series: the library's first answer is that
+    // there are no more names.
+    if (direct_ && result == -kEndOfNames)
+        return CodeListing();
+    switch (-result) {
+    case KOVRAP_STATUS_NO_MEMORY:
+        fail("not enough memory to list database '" + shownName(database) + "'");
+    case KOVRAP_STATUS_NAMES_OVERRUN:
+        fail("the direct library wrote a text of names longer than " +
+             std::to_string(KOVRAP_NAMES_TEXT_BYTES) + " bytes for database '" +
+             shownName(database) + "'");
+    case KOVRAP_STATUS_LIST_TOO_LONG:
+        fail("the code list of database '" + shownName(database) +
+             "' is longer than the listing can return");
+    default:
+        break;
     }
-    // The direct listing stops after 32 calls of the library. Behind the
-    // last code, one that ended at the library's "no more names" leaves two
-    // NULs (the export takes its comma back), one that stopped at the 32nd
-    // call only the library's own: the byte after it keeps this filling.
-    std::vector<char> buffer(bytes, direct_ ? kUnwritten : '\0');
-    buffer.front() = '\0';
-    int error = 0;
-    const int status = api_.getCodes(direct(), buffer.data(), database.c_str(), &error);
-    // The flag alone also rises when the direct library has no names at all;
-    // only a failed open returns a nonzero status with it.
-    if (error != 0 && status != 0)
-        fail(openFailure(database, status));
-    buffer.back() = '\0';
-    CodeListing result;
-    const std::size_t end = std::strlen(buffer.data());
-    if (direct_ && error == 0)
-        result.mayBeCut = end + 1 >= buffer.size() || buffer[end + 1] == kUnwritten;
-    std::string code;
-    for (std::size_t i = 0; i < end; ++i) {
-        if (buffer[i] == ',') {
-            if (!code.empty())
-                result.codes.push_back(code);
-            code.clear();
-        } else {
-            code += buffer[i];
-        }
-    }
-    if (!code.empty())
-        result.codes.push_back(code);
-    return result;
+    const int status = result == INT_MIN ? result : -result;
+    if (!direct_ && status == kNoSuchDatabase)
+        fail("cannot open database '" + database + "': no regular file that can be read at " +
+             database + " or " + database + ".tqvdb");
+    fail(openFailure(database, status));
 }
 
 std::vector<std::string> Session::codes(const std::string &database) const {

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,20 +39,27 @@ std::string shownName(const std::string &name);
 // The databases the series name, each once, in the order first named.
 std::vector<std::string> databasesOf(const std::vector<SeriesRef> &series);
 
-// The bytes that c_kovraGetCodes may write for a local database: the size of
-// the larger of the regular files the library may open for the name (the
-// name as a path, and with .tqvdb) plus the terminator. Nothing, with the
-// reason in `problem`, when neither is a regular file that can be read, or
-// the larger reaches limit.
-std::optional<std::size_t> localCodeListBytes(const std::string &database, std::size_t limit,
-                                              std::string *problem = nullptr);
-
 // The codes of one database, and whether a direct listing stopped at the
 // interface's 32 calls of the library, so that more codes may exist.
 struct CodeListing {
     std::vector<std::string> codes;
     bool mayBeCut = false;
 };
+
+// One call of c_kovraGetCodesSized for a database: (buffer, capacity) to
+// its result.
+using SizedListing = std::function<int(char *buffer, int capacity)>;
+
+// How often a listing is asked for before a list that grows every time is
+// given up.
+constexpr int kListingTries = 4;
+
+// Lists through `call`: asks again with a buffer of the size the library
+// said when the list did not fit, up to kListingTries times. Returns the
+// library's result when it is a failure (negative), else 0 with the codes
+// in `listing`; throws a Failure when the list kept growing.
+int listCodes(const SizedListing &call, bool direct, const std::string &database,
+              CodeListing &listing, std::size_t firstBytes);
 
 class Session {
   public:
@@ -68,8 +76,7 @@ class Session {
     bool standin() const;
 
     // The codes of a database, in the library's order. Throws a Failure
-    // when the database does not open, or, before the library is called,
-    // when a local database's listing cannot be bounded.
+    // when the database does not open or the listing fails.
     CodeListing listing(const std::string &database) const;
     std::vector<std::string> codes(const std::string &database) const;
 
