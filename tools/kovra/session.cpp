@@ -314,7 +314,7 @@ CodeListing Session::listing(const std::string &database) const {
         break;
     }
     const int status = result == INT_MIN ? result : -result;
-    if (!direct_ && status == kNoSuchDatabase)
+    if (!direct_ && openProblem(status, standin()) == OpenProblem::NoSuchDatabase)
         fail("cannot open database '" + database + "': no regular file that can be read at " +
              database + " or " + database + ".tqvdb");
     fail(openFailure(database, status));
