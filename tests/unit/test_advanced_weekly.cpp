@@ -11,7 +11,6 @@
 
 #include <climits>
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace {
