@@ -209,7 +209,11 @@ KOVRAP_API int isLeapYear(int year);
  *  not fit an int. */
 KOVRAP_API int tqvdateToYmd(int periodDate, int frequency);
 
-/** Period date that holds a calendar date; -1 for an unknown code. */
+/** Period date of a calendar date: the year (10), year and quarter (30),
+ *  year and month (40); at the weekly codes 51..57, daily 60 and business
+ *  days 61 the calendar date itself, unchanged, which at the weekly codes
+ *  and 61 may be a day inside a period (the database library reads it);
+ *  -1 for an unknown code. */
 KOVRAP_API int ymdToTqvdate(int calendarDate, int frequency);
 
 /** Writes the calendar dates of observations 1..count from start into

@@ -22,17 +22,6 @@ constexpr bool isDailyForm(int frequency) noexcept {
            frequency == KOVRAP_FREQ_BUSINESS;
 }
 
-// The calendar date `days` days after `date` (before it for a negative
-// count), both YYYYMMDD on the proleptic Gregorian calendar. A month or day
-// out of range carries over, as the libraries read any int as a date (month
-// 13 is January of the next year, day 0 the last day of the month before).
-// Results beyond the int range are clamped to it.
-int addDays(int date, int days) noexcept;
-
-// The last day of the week of a weekly code (51 to 57) that holds a calendar
-// date, read as addDays reads it; the date itself for any other code.
-int weekEnd(int date, int frequency) noexcept;
-
 } // namespace kovrap
 
 #endif

@@ -82,41 +82,51 @@ int aligned(int direct, const TransformArrays &transforms, int index, int window
     if (status != 0)
         return status;
 
-    // At the weekly codes two days of one week are one period: the windows
-    // are compared by the last days of the weeks that hold their ends, so
-    // that a requested window ending inside the computation window's first
-    // week (or starting inside its last) is not taken for a disjoint one.
-    // Every other code compares the dates themselves.
-    const bool weekly = kovrap::isWeekly(frequency);
-    const int s0 = kovrap::weekEnd(first, frequency);
-    const int t0 = kovrap::weekEnd(last, frequency);
-    const int b0 = kovrap::weekEnd(startDate, frequency);
-    const int l0 = kovrap::weekEnd(endDate, frequency);
-
     Segments s;
-    if (l0 < s0)
-        s.lead = periods(startDate, endDate);
-    if (b0 > t0)
-        s.trail = periods(startDate, endDate);
-    if (s.lead == 0 && s.trail == 0) {
-        // The period before S or B and the period after T. At the weekly
-        // codes a date is a calendar day, and the day one below it lies in
-        // the same week unless the date is its week's first day; seven days
-        // below (above) lies in the week before (after) however the library
-        // reads a day of a week, so a whole week is stepped there. Every
-        // other code takes the int one below (above); first - 1 and
-        // startDate - 1 are taken only when a smaller int lies below them,
-        // last + 1 only when a larger one lies above: no overflow.
-        const auto before = [weekly](int date) {
-            return weekly ? kovrap::addDays(date, -7) : date - 1;
-        };
-        const auto after = [weekly](int date) {
-            return weekly ? kovrap::addDays(date, 7) : date + 1;
-        };
-        s.lead = b0 < s0 ? periods(startDate, before(first)) : 0;
-        s.skip = b0 > s0 ? periods(first, before(startDate)) : 0;
-        s.mid = periods(b0 >= s0 ? startDate : first, l0 <= t0 ? endDate : last);
-        s.trail = l0 > t0 ? periods(after(last), endDate) : 0;
+    if (kovrap::isWeekly(frequency)) {
+        // A weekly date is a calendar day, and whether a day inside a week
+        // ends a window on the week that holds it or on the week before is
+        // the library's own reading, which no interface states. So no date
+        // is formed or compared here: each segment is a difference of two
+        // counts that share a start or an end. Let F(x) be the index of the
+        // week a start x stands for and E(y) that of an end y, however the
+        // library maps days to weeks; N(x, y) = E(y) - F(x) + 1, and
+        // a = N(B, T), c = N(S, L), n = N(S, T):
+        //   a - n = F(S) - F(B)   requested weeks before the first computed
+        //   n - a = F(B) - F(S)   computed weeks before the first requested
+        //   c - n = E(L) - E(T)   requested weeks after the last computed
+        //   n - c = E(T) - E(L)   computed weeks after the last requested
+        // mid is n less the computed weeks before B and after L. Since
+        // max(0, x) - max(0, -x) = x, lead + mid + trail = (a - n) + n +
+        // (c - n) = E(L) - F(B) + 1 = N(B, L), the row's length.
+        const long long a = periods(startDate, last);
+        const long long c = periods(first, endDate);
+        if (c <= 0 || a <= 0) {
+            // Wholly before (c <= 0) or wholly after (a <= 0): no week shared.
+            const long long whole = periods(startDate, endDate);
+            s.lead = c <= 0 ? whole : 0;
+            s.trail = a <= 0 ? whole : 0;
+        } else {
+            s.lead = std::max(0LL, a - n);
+            s.skip = std::max(0LL, n - a);
+            s.trail = std::max(0LL, c - n);
+            s.mid = n - s.skip - std::max(0LL, n - c);
+        }
+    } else {
+        if (endDate < first)
+            s.lead = periods(startDate, endDate);
+        if (startDate > last)
+            s.trail = periods(startDate, endDate);
+        if (s.lead == 0 && s.trail == 0) {
+            // The period before S or B is the int one below, the one after T
+            // the int one above. first - 1 and startDate - 1 are taken only
+            // when a smaller int lies below them, last + 1 only when a larger
+            // one lies above: no overflow.
+            s.lead = startDate < first ? periods(startDate, first - 1) : 0;
+            s.skip = startDate > first ? periods(first, startDate - 1) : 0;
+            s.mid = periods(std::max(startDate, first), std::min(endDate, last));
+            s.trail = endDate > last ? periods(last + 1, endDate) : 0;
+        }
     }
 
     // The counts come from the library: only counts that keep the copy inside

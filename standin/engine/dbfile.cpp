@@ -121,7 +121,7 @@ std::string rangeProblem(int first, int last, int f, int &count) {
     if (last < first)
         return "last period " + std::to_string(last) + " is before first period " +
                std::to_string(first);
-    count = obsNum(first, last, f);
+    count = obsNum(first, last, f); // period dates: either weekly reading
     return {};
 }
 

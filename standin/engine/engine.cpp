@@ -4,6 +4,8 @@
 #include "tqv_standin.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace tqvs {
@@ -33,6 +35,7 @@ void Engine::resetState() {
     user.clear();
     password.clear();
     namesBatch = 100;
+    weeklyEnd = weeklyEndAtStart;
 }
 
 void Engine::logIn(bool on) {
@@ -64,6 +67,20 @@ Series *Engine::findStoredSeries(const char *database, const char *code, int &st
     Series *s = code == nullptr ? nullptr : d->find(code);
     status = s == nullptr ? TQVS_NOT_FOUND : TQVS_OK;
     return s;
+}
+
+int weeklyEndFromEnvironment() {
+    const char *reading = std::getenv("TQVS_WEEKLY_END");
+    if (reading == nullptr || *reading == '\0' || std::strcmp(reading, "holding") == 0)
+        return TQVS_WEEK_HOLDING;
+    if (std::strcmp(reading, "ended") == 0)
+        return TQVS_WEEK_ENDED;
+    // A misspelt reading must not pass for the one asked for unnoticed.
+    std::fprintf(stderr,
+                 "tqvstandin: TQVS_WEEKLY_END=%s is neither holding nor ended; "
+                 "weekly ends read as holding\n",
+                 reading);
+    return TQVS_WEEK_HOLDING;
 }
 
 Engine &engine() {
@@ -302,6 +319,19 @@ int tqvs_open_count(int direct) {
     Engine &e = engine();
     std::lock_guard<std::mutex> lock(e.mutex);
     return static_cast<int>(tqvs::library(direct).open.size());
+}
+
+void tqvs_set_weekly_end(int reading) {
+    Engine &e = engine();
+    std::lock_guard<std::mutex> lock(e.mutex);
+    if (reading == TQVS_WEEK_HOLDING || reading == TQVS_WEEK_ENDED)
+        e.weeklyEnd = reading;
+}
+
+int tqvs_weekly_end(void) {
+    Engine &e = engine();
+    std::lock_guard<std::mutex> lock(e.mutex);
+    return e.weeklyEnd;
 }
 
 int tqvs_logged_in(void) {

@@ -77,13 +77,13 @@ void fillRecord(const Series &series, char *record) {
         putText(record, kOffsets[i], kWidths[i], series.texts[i]);
 }
 
-int fetchWindow(const Series &series, int start, int end, int f, int mode, double *output,
-                int *count) {
+int fetchWindow(const Series &series, int start, int end, int f, int mode, int weeklyEnd,
+                double *output, int *count) {
     if (!knownFrequency(f) || !knownFrequency(series.frequency))
         return TQVS_BAD_FREQUENCY;
     if (!convertible(series.frequency, f))
         return TQVS_HIGHER_FREQUENCY;
-    const int n = obsNum(start, end, f);
+    const int n = obsNum(start, end, f, weeklyEnd);
     if (n < 1)
         return TQVS_BAD_WINDOW;
     if (count == nullptr || output == nullptr || n > *count)

@@ -21,11 +21,12 @@ constexpr int kAggregationModes = 4;
 void fillRecord(const Series &series, char *record);
 
 /** Fills output with the series over the window start..end at frequency f,
- *  aggregating by mode when f is lower than the series' own frequency.
- *  Checks the frequency, the window and the count cell; on TQVS_OK *count
- *  is the number of periods written. */
-int fetchWindow(const Series &series, int start, int end, int f, int mode, double *output,
-                int *count);
+ *  aggregating by mode when f is lower than the series' own frequency; the
+ *  end reads as obsNum reads it with weeklyEnd. Checks the frequency, the
+ *  window and the count cell; on TQVS_OK *count is the number of periods
+ *  written. */
+int fetchWindow(const Series &series, int start, int end, int f, int mode, int weeklyEnd,
+                double *output, int *count);
 
 } // namespace tqvs
 

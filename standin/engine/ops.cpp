@@ -214,8 +214,8 @@ int seasonalCount(const LibraryState &state, const TQVAdvancedSpec &advanced, in
         return applyAdvanced(advanced, start, end, frequency, values, count);
     std::vector<double> row(values, values + count);
     int filled = count;
-    const int fetched =
-        fetchWindow(*series, start, end, frequency, state.aggregation, row.data(), &filled);
+    const int fetched = fetchWindow(*series, start, end, frequency, state.aggregation,
+                                    engine().weeklyEnd, row.data(), &filled);
     if (fetched != TQVS_OK)
         return fetched;
     const int status = applyAdvanced(advanced, start, end, frequency, row.data(), count);
@@ -452,8 +452,8 @@ int tqvs_op_get_data_count(int lib, const char *database, const char *code, int 
             const Series *series = wanted == nullptr ? nullptr : open->database->find(wanted);
             if (series == nullptr)
                 return TQVS_NOT_FOUND;
-            const int status =
-                fetchWindow(*series, start, end, frequency, state.aggregation, output, count);
+            const int status = fetchWindow(*series, start, end, frequency, state.aggregation,
+                                           engine().weeklyEnd, output, count);
             if (status == TQVS_OK) {
                 state.fetchedFrom = open->database;
                 state.fetchedCode = series->code;
@@ -498,7 +498,7 @@ int tqvs_op_apply_advanced_count(int lib, const TQVAdvancedSpec *advanced, int s
 
 int tqvs_op_get_obs_num(int lib, int start, int end, int frequency) {
     Call call(lib, "GetObsNum", Args().num(start).num(end).num(frequency));
-    return call.run([&] { return obsNum(start, end, frequency); });
+    return call.run([&] { return obsNum(start, end, frequency, engine().weeklyEnd); });
 }
 
 int tqvs_op_get_date(int lib, int start, int observation, int frequency) {

@@ -233,18 +233,19 @@ long long windowFirst(int date, int f) {
     return periodCeil(date, f);
 }
 
-long long windowLast(int date, int f) {
-    // A day of a week ends the window on the week that holds it; a weekend
-    // day, which no business day holds, on the Friday before it.
-    if (isWeekly(f))
+long long windowLast(int date, int f, int weeklyEnd) {
+    // A day of a week ends the window on the week that holds it, or on
+    // request on the week before it; a weekend day, which no business day
+    // holds, on the Friday before it.
+    if (isWeekly(f) && weeklyEnd != TQVS_WEEK_ENDED)
         return periodCeil(date, f);
     return periodFloor(date, f);
 }
 
-int obsNum(int start, int end, int f) {
+int obsNum(int start, int end, int f, int weeklyEnd) {
     if (!knownFrequency(f))
         return -1;
-    return clampInt(windowLast(end, f) - windowFirst(start, f) + 1);
+    return clampInt(windowLast(end, f, weeklyEnd) - windowFirst(start, f) + 1);
 }
 
 bool convertible(int stored, int wanted) {

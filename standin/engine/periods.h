@@ -14,7 +14,10 @@
 // stands for the period that holds that day, as a start and as an end
 // (windowFirst, windowLast). A Saturday or Sunday, which no business day
 // holds, opens a business-day window on the following Monday and closes it on
-// the preceding Friday: the window is the business days that lie in it.
+// the preceding Friday: the window is the business days that lie in it. A day
+// inside a week, as an end, may be read the same way on request
+// (TQVS_WEEK_ENDED: the last week ending on or before it), since nothing
+// tells which of the two readings a real library takes.
 #ifndef TQVS_PERIODS_H
 #define TQVS_PERIODS_H
 
@@ -57,13 +60,15 @@ TQVS_INTERNAL_API long long windowFirst(int date, int f);
 
 /** Index of the last period of a window that ends on the date: the period
  *  that holds it (for a weekend day at business days, the Friday before).
- *  0 for an unknown frequency. */
-TQVS_INTERNAL_API long long windowLast(int date, int f);
+ *  At the weekly codes weeklyEnd chooses how a day inside a week reads:
+ *  TQVS_WEEK_HOLDING the week that holds it, TQVS_WEEK_ENDED the last week
+ *  ending on or before it. 0 for an unknown frequency. */
+TQVS_INTERNAL_API long long windowLast(int date, int f, int weeklyEnd = TQVS_WEEK_HOLDING);
 
 /** Number of periods from start to end: windowLast(end) - windowFirst(start)
  *  + 1, zero or negative when end is before start, clamped into int. -1 for an
  *  unknown frequency. */
-TQVS_INTERNAL_API int obsNum(int start, int end, int f);
+TQVS_INTERNAL_API int obsNum(int start, int end, int f, int weeklyEnd = TQVS_WEEK_HOLDING);
 
 /** Whether a series stored at frequency `stored` can be given at frequency
  *  `wanted`: the same code, any lower one (by aggregation), another weekly

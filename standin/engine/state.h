@@ -5,6 +5,7 @@
 #define TQVS_STATE_H
 
 #include "store.h"
+#include "tqv_standin.h"
 
 #include <deque>
 #include <map>
@@ -60,6 +61,11 @@ struct JournalEntry {
     std::string text;
 };
 
+/** The weekly reading named by the environment variable TQVS_WEEKLY_END:
+ *  "ended" is TQVS_WEEK_ENDED; unset, empty or "holding" TQVS_WEEK_HOLDING;
+ *  any other text TQVS_WEEK_HOLDING with a line on stderr. */
+int weeklyEndFromEnvironment();
+
 struct Engine {
     std::mutex mutex;
     // The journal is kept only when a test turns it on; the positions that
@@ -79,6 +85,10 @@ struct Engine {
     std::string user;
     std::string password;
     int namesBatch = 100;
+    // How a weekly count reads a day inside a week as an end: the reading
+    // TQVS_WEEKLY_END named when the engine was created, and the one in force.
+    const int weeklyEndAtStart = weeklyEndFromEnvironment();
+    int weeklyEnd = weeklyEndAtStart;
 
     Engine() { resetState(); }
     void resetState();

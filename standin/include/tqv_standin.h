@@ -58,7 +58,8 @@ extern "C" {
 /** Forgets everything: journal, injections, scripts, store, credentials,
  *  and both libraries' state (merge setting 0, retries and ANSI off,
  *  aggregation mode 0, nothing open, direct library logged out). Whether
- *  the journal is kept stays as it was. */
+ *  the journal is kept stays as it was. The weekly reading goes back to the
+ *  one TQVS_WEEKLY_END named when the engine was created. */
 TQVS_API void tqvs_reset(void);
 
 /* ---- journal --------------------------------------------------------- */
@@ -122,6 +123,18 @@ TQVS_API void tqvs_set_logged_in(int on);
 /** Version text of one library (at most 19 characters are kept). */
 TQVS_API void tqvs_set_version(int direct, const char *text);
 
+/* How a weekly count (codes 51 to 57) reads a day inside a week given as
+ * the end of a window: the week that holds it (the default), or the last
+ * week ending on or before it. A start always reads as the week that holds
+ * it. The process starts with the reading of the environment variable
+ * TQVS_WEEKLY_END ("holding" or "ended", read once, when the engine is
+ * first used), so that a separate program can be run under either. */
+#define TQVS_WEEK_HOLDING 0
+#define TQVS_WEEK_ENDED 1
+/** Sets the weekly reading for both libraries (GetObsNum and the windows of
+ *  GetDataCount and the seasonal adjustment); any other value is ignored. */
+TQVS_API void tqvs_set_weekly_end(int reading);
+
 /* ---- state peeks, without journal entries ------------------------------ */
 
 TQVS_API int tqvs_merge_setting(int direct);
@@ -132,6 +145,8 @@ TQVS_API int tqvs_aggregation_mode(int direct);
 TQVS_API int tqvs_open_count(int direct);
 /** Whether the direct library is logged in for the current data folder. */
 TQVS_API int tqvs_logged_in(void);
+/** The weekly reading in force: TQVS_WEEK_HOLDING or TQVS_WEEK_ENDED. */
+TQVS_API int tqvs_weekly_end(void);
 
 #ifdef __cplusplus
 }

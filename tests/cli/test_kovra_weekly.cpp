@@ -259,6 +259,36 @@ std::string caseId(const ::testing::TestParamInfo<HostCase> &p) {
 
 INSTANTIATE_TEST_SUITE_P(Hosts, WeeklyTable, ::testing::ValuesIn(weeklyCases()), caseId);
 
+void setWeeklyEnd(const char *reading) {
+#if defined(_WIN32)
+    _putenv_s("TQVS_WEEKLY_END", reading == nullptr ? "" : reading);
+#else
+    if (reading == nullptr)
+        unsetenv("TQVS_WEEKLY_END");
+    else
+        setenv("TQVS_WEEKLY_END", reading, 1);
+#endif
+}
+
+// The stand-ins in kovra's own process take the weekly reading from
+// TQVS_WEEKLY_END: ended, Tuesday 28 April 1992 ends a window of weeks
+// ending Monday on 27 April, not on 4 May as the table has it held.
+TEST(WeeklyReadingOfAnotherProcess, ComesFromTheEnvironment) {
+    const char *old = std::getenv("TQVS_WEEKLY_END");
+    const std::string saved = old != nullptr ? old : "";
+    const std::vector<std::string> args = {"fetch", "MARKETS:DAX", "--from", "1992-02-04",
+                                           "--to",  "1992-04-28",  "--freq", "weekly-mon"};
+    setWeeklyEnd("ended");
+    const Result ended = kovra(args, 120);
+    setWeeklyEnd("holding");
+    const Result held = kovra(args, 120);
+    setWeeklyEnd(old != nullptr ? saved.c_str() : nullptr);
+    ASSERT_EQ(0, ended.status) << ended.err;
+    ASSERT_EQ(0, held.status) << held.err;
+    EXPECT_EQ("weekly-mon, 1992-02-10 to 1992-04-27, 12 observations", lines(ended.out).at(0));
+    EXPECT_EQ("weekly-mon, 1992-02-10 to 1992-05-04, 13 observations", lines(held.out).at(0));
+}
+
 // The table covers every weekly code as the frequency of a fetch.
 TEST(WeeklyTableFile, CoversEveryWeeklyCode) {
     const std::vector<HostCase> cases = weeklyCases();

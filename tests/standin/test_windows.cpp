@@ -6,7 +6,9 @@
 
 #include <gmock/gmock.h>
 
+#include <cstdlib>
 #include <ostream>
+#include <string>
 #include <vector>
 
 using kovrap_test::kMissingValue;
@@ -148,11 +150,61 @@ TEST_F(StandinTest, EveryDayOfAWeekStandsForItsWeek) {
     EXPECT_EQ(1, TQVGetObsNum(19980725, 19980724, 56));
 }
 
-// How Kovrap's windowed advanced count lays a computation window S..T into a
-// requested window B..L at a weekly code: it counts up to the week before a
-// date with the day seven days earlier, and from the week after with the day
-// seven days later, so the lead or skip, mid and trail add up to the row.
-// The day one before a week's last day would still count that week.
+// The weekly reading of an end inside a week: held, the week that holds it;
+// ended, the last week ending on or before it. A start, a week's last day,
+// the dates TQVGetDate steps to, and the other day-based codes read the same
+// either way; both libraries follow the setting, and a reset goes back to
+// the reading the environment named.
+TEST_F(StandinTest, AWeeklyEndInsideAWeekReadsAsSet) {
+    const char *named = std::getenv("TQVS_WEEKLY_END");
+    const int atStart =
+        named != nullptr && std::string(named) == "ended" ? TQVS_WEEK_ENDED : TQVS_WEEK_HOLDING;
+    ASSERT_EQ(atStart, tqvs_weekly_end());
+    ASSERT_EQ(0, tqvs_add_database("alpha"));
+    for (const PeriodCase &c : kPeriods)
+        addSeries("alpha", c.name, c.frequency, c.previousLast, c.nextLast, {1, 2, 3});
+    ASSERT_EQ(0, TQVOpenDatabase("alpha"));
+
+    for (int reading : {TQVS_WEEK_ENDED, TQVS_WEEK_HOLDING}) {
+        tqvs_set_weekly_end(reading);
+        ASSERT_EQ(reading, tqvs_weekly_end());
+        for (const PeriodCase &c : kPeriods) {
+            SCOPED_TRACE(::testing::Message() << c.name << " reading " << reading);
+            const int f = c.frequency;
+            const bool ended = reading == TQVS_WEEK_ENDED && f <= 57;
+            const int inside = ended ? 1 : 2; // periods from previousLast to inside
+            EXPECT_EQ(inside, TQVGetObsNum(c.previousLast, c.inside, f));
+            EXPECT_EQ(inside, TQVDGetObsNum(c.previousLast, c.inside, f));
+            EXPECT_EQ(2, TQVGetObsNum(c.previousLast, c.last, f));
+            EXPECT_EQ(2, TQVGetObsNum(c.inside, c.nextLast, f));
+            EXPECT_EQ(ended ? 0 : 1, TQVGetObsNum(c.inside, c.inside, f));
+            EXPECT_EQ(c.last, TQVGetDate(c.inside, 1, f));
+            double row[3] = {-3, -3, -3};
+            int count = 3;
+            ASSERT_EQ(0,
+                      TQVGetDataCount("alpha", c.name, c.previousLast, c.inside, f, row, &count));
+            EXPECT_EQ(inside, count);
+            EXPECT_THAT(
+                std::vector<double>(row, row + count),
+                ElementsAreArray(ended ? std::vector<double>{1} : std::vector<double>{1, 2}));
+        }
+    }
+    // A weekend day still closes a business-day window on the Friday before.
+    tqvs_set_weekly_end(TQVS_WEEK_ENDED);
+    EXPECT_EQ(5, TQVGetObsNum(19980810, 19980815, 61));
+    // Any other value leaves the reading as it is.
+    for (int other : {-1, 2, 57})
+        tqvs_set_weekly_end(other);
+    EXPECT_EQ(TQVS_WEEK_ENDED, tqvs_weekly_end());
+    tqvs_reset();
+    EXPECT_EQ(atStart, tqvs_weekly_end());
+}
+
+// A computation window S..T laid into a requested window B..L at a weekly
+// code, counting up to the week before a date with the day seven days
+// earlier and from the week after with the day seven days later: the lead or
+// skip, mid and trail add up to the row. The day one before a week's last
+// day would still count that week.
 TEST_F(StandinTest, WeeklySegmentsAddUpToTheRequestedWindow) {
     // Seven days before and after, on the daily calendar.
     const auto weekBefore = [](int date) { return TQVGetDate(date, -6, 60); };
