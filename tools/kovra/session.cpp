@@ -1,6 +1,7 @@
 #include "session.h"
 
 #include "failure.h"
+#include "input_file.h"
 
 #include <algorithm>
 #include <cstring>
@@ -51,13 +52,15 @@ bool hasControlCharacter(const std::string &text) {
 }
 
 std::string readPassword(const std::string &path) {
-    std::error_code ec;
-    // A folder opens on some systems and reads as an empty password.
-    if (std::filesystem::is_directory(path, ec))
-        fail("the password file " + path + " is a folder, not a file");
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    // Opened without waiting and read only as a regular file: a folder
+    // reads as an empty password on some systems, a pipe would hold kovra.
+    kovrap_tools::InputFile file;
+    const kovrap_tools::InputProblem problem = file.open(std::filesystem::u8path(path));
+    if (problem == kovrap_tools::InputProblem::CannotOpen)
         fail("cannot read the password file " + path);
+    if (problem != kovrap_tools::InputProblem::None)
+        fail("the password file " + path + " " + kovrap_tools::describe(problem));
+    std::istream &in = file.stream();
     std::string line;
     char ch = 0;
     while (in.get(ch) && ch != '\n') {
