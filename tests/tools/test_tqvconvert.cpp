@@ -3,11 +3,11 @@
 #include "convert.h"
 
 #include "dbfile.h"
+#include "fifo_guard.h"
 
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -858,25 +858,7 @@ TEST_F(ConvertTool, AFolderGivenAsAFileIsNamedSo) {
 }
 
 #ifndef _WIN32
-// Runs the tool on a thread and waits for it a bounded time. Should an open
-// wait on the pipe, the pipe is opened for writing and closed, which ends
-// that wait, and the test fails instead of hanging.
-bool finishesWithoutWaiting(const std::function<void()> &work, const std::string &pipe) {
-    std::promise<void> done;
-    std::future<void> finished = done.get_future();
-    std::thread worker([&] {
-        work();
-        done.set_value();
-    });
-    const bool inTime = finished.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
-    while (finished.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
-        const int fd = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd >= 0)
-            ::close(fd);
-    }
-    worker.join();
-    return inTime;
-}
+using kovrap_test::finishesWithoutWaiting;
 
 // A pipe or a device in any input's place is refused at once, with one
 // line: the manifest, a file it names, the file to check. Nothing waits for
