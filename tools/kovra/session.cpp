@@ -4,6 +4,7 @@
 #include "input_file.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -165,7 +166,32 @@ std::vector<std::string> databasesOf(const std::vector<SeriesRef> &series) {
     return databases;
 }
 
+std::string settleDataFolder() {
+    const char *ours = std::getenv("KOVRAP_DATA_DIR");
+    const char *theirs = std::getenv("TQVD_DATA_DIR");
+    const bool fromOurs = ours != nullptr && *ours != '\0';
+    const char *given = fromOurs ? ours : theirs;
+    if (given == nullptr || *given == '\0')
+        return std::string();
+    std::error_code ec;
+    const std::filesystem::path absolute =
+        std::filesystem::absolute(std::filesystem::u8path(given), ec);
+    if (ec)
+        fail(std::string("cannot make the data folder ") + given + " absolute: " + ec.message() +
+             (fromOurs ? " (KOVRAP_DATA_DIR)" : " (TQVD_DATA_DIR)"));
+    const std::string folder = absolute.lexically_normal().u8string();
+#if defined(_WIN32)
+    const bool set = _putenv_s("TQVD_DATA_DIR", folder.c_str()) == 0;
+#else
+    const bool set = setenv("TQVD_DATA_DIR", folder.c_str(), 1) == 0;
+#endif
+    if (!set)
+        fail("cannot hand the data folder " + folder + " to the libraries");
+    return folder;
+}
+
 Session::Session(const Options &options) : direct_(options.direct) {
+    settleDataFolder();
     std::string error;
     if (!loadApi(options.library, api_, error))
         fail(error);
