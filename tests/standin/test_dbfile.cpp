@@ -183,8 +183,8 @@ TEST(DbFile, TrailingBlanksEndNoLineEarly) {
     for (const char *blanks : {" ", "\t", " \t  "}) {
         const std::string b = blanks;
         const std::string text = "TQVDB 1" + b + "\ndatabase D" + b + "\nseries A" + b +
-                                 "\nfrequency 10" + b + "\nrange 2001 2002" + b + "\nvalues" +
-                                 b + "\n1 2" + b + "\nend" + b + "\nseries E\nfrequency 10\n" +
+                                 "\nfrequency 10" + b + "\nrange 2001 2002" + b + "\nvalues" + b +
+                                 "\n1 2" + b + "\nend" + b + "\nseries E\nfrequency 10\n" +
                                  "range none" + b + "\nvalues\nend" + b + "\n";
         Database db;
         std::string error;
