@@ -2,6 +2,7 @@
 
 #include "periods.h"
 #include "store.h"
+#include "sum.h"
 
 #include <cmath>
 #include <cstddef>
@@ -39,36 +40,41 @@ bool mathKnown(int operation) {
     return operation <= kMathLevel && operation >= kMathLog;
 }
 
-double windowSum(const double *x, std::size_t from, std::size_t to) {
-    double sum = 0;
-    for (std::size_t j = from; j <= to; ++j)
-        if (present(x[j]))
-            sum += x[j];
-    return sum;
-}
+} // namespace
 
-// Trailing mean of k values. A running sum over the window, recomputed from
-// scratch every k steps (and after an overflow) so that rounding cannot
-// build up along a long row.
-void movingAverage(const double *x, double *y, std::size_t n, std::size_t k) {
-    double sum = 0;
+// Trailing mean of k values. A running sum over the window, summed anew
+// every k steps so that rounding cannot build up along a long row; a window
+// whose plain sum overflows is read from the sum's scaled copy, so the work
+// stays linear in the row and a finite mean is found.
+std::size_t movingAverage(const double *x, double *y, std::size_t n, std::size_t k) {
+    std::size_t reads = 0;
+    Sum sum(k);
     std::size_t gaps = 0; // missing values inside the window
     for (std::size_t t = 0; t < n; ++t) {
+        ++reads;
         if (present(x[t]))
-            sum += x[t];
+            sum.add(x[t]);
         else
             ++gaps;
         if (t >= k) {
+            ++reads;
             if (present(x[t - k]))
-                sum -= x[t - k];
+                sum.subtract(x[t - k]);
             else
                 --gaps;
         }
-        if (t + 1 >= k && ((t + 1) % k == 0 || !std::isfinite(sum)))
-            sum = windowSum(x, t + 1 - k, t);
-        y[t] = t + 1 >= k && gaps == 0 ? result(sum / static_cast<double>(k)) : kMissing;
+        if (t + 1 >= k && (t + 1) % k == 0) {
+            sum.clear();
+            for (std::size_t j = t + 1 - k; j <= t; ++j, ++reads)
+                if (present(x[j]))
+                    sum.add(x[j]);
+        }
+        y[t] = t + 1 >= k && gaps == 0 ? result(sum.mean(static_cast<double>(k))) : kMissing;
     }
+    return reads;
 }
+
+namespace {
 
 // Classical multiplicative decomposition: centred moving average over one
 // year, seasonal factor = mean ratio of value to that average per season,
@@ -80,17 +86,17 @@ int seasonalAdjust(const double *x, double *y, std::size_t n, std::size_t p) {
     std::vector<double> ratioSum(p, 0.0);
     std::vector<std::size_t> ratioCount(p, 0);
     for (std::size_t t = h; t + h < n; ++t) {
-        double sum = 0;
+        Sum sum(p + 1);
         bool complete = true;
         for (std::size_t j = t - h; j <= t + h && complete; ++j) {
             // The multiplicative model holds for positive values only.
             complete = present(x[j]) && x[j] > 0;
             const double w = j == t - h || j == t + h ? 0.5 : 1.0;
-            sum += w * x[j];
+            sum.add(w * x[j]);
         }
         if (!complete)
             continue;
-        const double level = sum / static_cast<double>(p);
+        const double level = sum.mean(static_cast<double>(p));
         if (!std::isfinite(level))
             continue;
         const double ratio = x[t] / level;
@@ -202,7 +208,8 @@ int applyAdvanced(const TQVAdvancedSpec &request, int start, int end, int freque
         const std::vector<double> input(values, values + n);
         std::vector<double> output(n, kMissing);
         if (op == kAdvancedMovingAverage) {
-            movingAverage(input.data(), output.data(), n, static_cast<std::size_t>(request.second));
+            static_cast<void>(movingAverage(input.data(), output.data(), n,
+                                            static_cast<std::size_t>(request.second)));
         } else {
             const int status = seasonalAdjust(input.data(), output.data(), n,
                                               static_cast<std::size_t>(periodsPerYear(frequency)));

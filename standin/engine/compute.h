@@ -8,6 +8,8 @@
 #include "tqv_standin.h"
 #include "tqvlib.h"
 
+#include <cstddef>
+
 namespace tqvs {
 
 // Math operations, by the code the library receives: Kovrap passes the
@@ -47,6 +49,16 @@ TQVS_INTERNAL_API int applyMath(int operation, int start, int end, int frequency
  */
 TQVS_INTERNAL_API int applyAdvanced(const TQVAdvancedSpec &request, int start, int end,
                                     int frequency, double *values, int count);
+
+/**
+ * The trailing mean of k values behind the advanced operation 1: y[t] is the
+ * mean of x[t-k+1..t], kMissing before the k-th value, where a value of the
+ * window is missing, or where the mean is not finite. Returns how many
+ * values of x it read, which the tests hold to a multiple of n whatever the
+ * magnitudes.
+ */
+TQVS_INTERNAL_API std::size_t movingAverage(const double *x, double *y, std::size_t n,
+                                            std::size_t k);
 
 } // namespace tqvs
 

@@ -351,7 +351,8 @@ class Parser {
 
     bool values(std::string_view body) {
         Series &s = current_.series;
-        if (body == "end")
+        // Blanks after a word are no part of it: "end " is the line "end".
+        if (trim(body) == "end")
             return endSeries();
         for (std::string_view token : splitTokens(body)) {
             if (s.values.size() >= static_cast<std::size_t>(current_.expected))

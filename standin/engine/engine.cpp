@@ -41,12 +41,18 @@ void Engine::resetState() {
 void Engine::logIn(bool on) {
     loggedIn = on;
     loginFolder = on ? dataDirectory() : std::string();
+    loginFolderId = on ? folderIdentity(loginFolder) : FolderId();
 }
 
 bool Engine::loggedInHere() const {
     // The folder is read again on every call: in another folder the log-in
     // does not hold.
-    return loggedIn && loginFolder == dataDirectory();
+    // Checked by name and by identity: a link re-pointed, or a relative
+    // folder read from another working folder, is another folder.
+    if (!loggedIn)
+        return false;
+    const std::string folder = dataDirectory();
+    return loginFolder == folder && loginFolderId == folderIdentity(folder);
 }
 
 std::shared_ptr<Database> Engine::findStored(const char *name) const {

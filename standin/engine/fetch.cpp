@@ -2,6 +2,7 @@
 
 #include "Kovrap.h"
 #include "periods.h"
+#include "sum.h"
 #include "tqv_standin.h"
 
 #include <algorithm>
@@ -23,8 +24,11 @@ void putText(char *record, int offset, int width, const std::string &text) {
 }
 
 // One target period being filled from the stored periods that fall into it.
+// Sum and mean are formed so that partial sums beyond the doubles do not
+// spoil a total or mean that is itself finite (sum.h).
 struct Bucket {
-    double sum = 0;
+    explicit Bucket(std::size_t terms) : sum(terms) {}
+    Sum sum;
     double first = kMissing;
     double last = kMissing;
     long long present = 0;
@@ -35,7 +39,7 @@ struct Bucket {
         if (present == 0)
             first = v;
         last = v;
-        sum += v;
+        sum.add(v);
         ++present;
     }
     double result(int mode) const {
@@ -43,13 +47,13 @@ struct Bucket {
             return kMissing;
         switch (mode) {
         case kAggregateSum:
-            return sum;
+            return sum.total();
         case kAggregateFirst:
             return first;
         case kAggregateLast:
             return last;
         default:
-            return sum / static_cast<double>(present);
+            return sum.mean(static_cast<double>(present));
         }
     }
 };
@@ -103,7 +107,7 @@ int fetchWindow(const Series &series, int start, int end, int f, int mode, int w
     } else {
         // Each stored period goes to the target period that contains its
         // last day; periods stay in order, so one bucket is open at a time.
-        Bucket bucket;
+        Bucket bucket(size);
         long long open = -1;
         for (std::size_t i = 0; i < size; ++i) {
             const long long day =
@@ -116,7 +120,7 @@ int fetchWindow(const Series &series, int start, int end, int f, int mode, int w
             if (slot != open) {
                 if (open >= 0)
                     output[open] = bucket.result(mode);
-                bucket = Bucket();
+                bucket = Bucket(size);
                 open = slot;
             }
             bucket.add(series.values[i]);

@@ -29,10 +29,28 @@ int loadDatabaseFile(const std::string &path, std::shared_ptr<Database> &out);
  *  no `/`, `\`, `:` (drive or stream) or `..`. */
 bool directNameAllowed(const char *name);
 
-/** Loads `<folder>/<name>.tqvdb` for the direct library, refusing a name
- *  that is not allowed and a file whose links lead out of the folder, with
- *  TQVS_NO_SUCH_DATABASE as for a missing file. */
-int loadDirectDatabase(const std::string &folder, const char *name, std::shared_ptr<Database> &out);
+/** What a folder is, whatever names lead to it: its device and inode, or on
+ *  Windows its volume serial number and file index. */
+struct FolderId {
+    bool present = false; // false: no folder there
+    unsigned long long volume = 0;
+    unsigned long long file = 0;
+    bool operator==(const FolderId &o) const {
+        return present == o.present && volume == o.volume && file == o.file;
+    }
+};
+
+/** The identity of the folder a path names now (following links). */
+FolderId folderIdentity(const std::string &folder);
+
+/** Loads `<folder>/<name>.tqvdb` for the direct library: the folder is
+ *  opened once, must be the folder `loggedIn` identifies (else
+ *  TQVS_NOT_LOGGED_IN), and the file is opened relative to it without
+ *  following a link and read only when it is a regular file of the folder.
+ *  A name that is not allowed, a link, a folder, a pipe or a device answers
+ *  TQVS_NO_SUCH_DATABASE as a missing file does. */
+int loadDirectDatabase(const std::string &folder, const FolderId &loggedIn, const char *name,
+                       std::shared_ptr<Database> &out);
 
 /** Whether a user name or password may be checked at all: not null and no
  *  control character (bytes below 32, and 127). */

@@ -244,7 +244,7 @@ int openDatabase(LibraryState &state, int lib, const char *name) {
             return TQVS_NO_SUCH_DATABASE;
         int status = TQVS_NO_SUCH_DATABASE;
         if (isDirect(lib)) {
-            status = loadDirectDatabase(dataDirectory(), name, database);
+            status = loadDirectDatabase(dataDirectory(), engine().loginFolderId, name, database);
         } else {
             status = loadDatabaseFile(name, database);
             if (status == TQVS_NO_SUCH_DATABASE)

@@ -4,6 +4,7 @@
 #ifndef TQVS_STATE_H
 #define TQVS_STATE_H
 
+#include "files.h"
 #include "store.h"
 #include "tqv_standin.h"
 
@@ -81,6 +82,7 @@ struct Engine {
     // A log-in holds for the data folder it was checked against.
     bool loggedIn = false;
     std::string loginFolder;
+    FolderId loginFolderId; // the folder itself, as it was at the log-in
     bool hasCredentials = false;
     std::string user;
     std::string password;

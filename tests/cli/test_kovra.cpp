@@ -1113,10 +1113,10 @@ const BadInput kBadInputs[] = {
      "the password file . is a folder, not a file"},
 #if !defined(_WIN32)
     // Sources that never end are refused, not read forever.
-    {"PasswordFileNeverEnds",
+    {"PasswordFileIsADevice",
      {"--direct", "--user", "demo", "--password-file", "/dev/zero", "codes", "ECON"},
      1,
-     "the first line of the password file /dev/zero is longer than 4096 bytes"},
+     "the password file /dev/zero is not a regular file (a pipe, a device or a socket)"},
     {"DatabaseFileNeverEnds",
      {"codes", "/dev/zero"},
      1,

@@ -468,6 +468,61 @@ class DirectFolder {
     std::optional<std::string> saved_;
 };
 
+void setVariable(const char *name, const char *value) {
+#if defined(_WIN32)
+    _putenv_s(name, value == nullptr ? "" : value);
+#else
+    if (value == nullptr)
+        unsetenv(name);
+    else
+        setenv(name, value, 1);
+#endif
+}
+
+// The data folder is fixed when kovra starts, from KOVRAP_DATA_DIR before
+// TQVD_DATA_DIR, and made absolute: a change of working folder afterwards
+// moves neither the log-in nor the databases read.
+TEST(KovraDataFolder, IsFixedAbsoluteAtTheStartFromKovrapDataDirFirst) {
+    DirectFolder folder;
+    const std::vector<std::string> codes = folder.scratch.database("HERE.tqvdb", 3, "H");
+    const fs::path data = fs::path(folder.scratch.at("HERE.tqvdb")).parent_path();
+    const fs::path parent = data.parent_path();
+    const std::string relative = data.filename().string();
+    Scratch elsewhere;
+    const fs::path before = fs::current_path();
+    const struct {
+        const char *name;
+        const char *ours;   // KOVRAP_DATA_DIR
+        const char *theirs; // TQVD_DATA_DIR
+    } cases[] = {
+        {"relative TQVD_DATA_DIR", nullptr, relative.c_str()},
+        {"relative KOVRAP_DATA_DIR first", relative.c_str(), "no-such-folder"},
+        {"empty KOVRAP_DATA_DIR", "", relative.c_str()},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::current_path(parent);
+        setVariable("KOVRAP_DATA_DIR", c.ours);
+        setVariable("TQVD_DATA_DIR", c.theirs);
+        std::string failure;
+        std::vector<std::string> listed;
+        std::string handed;
+        failure = failureOf([&] {
+            const kovra::Session session(folder.options());
+            const char *now = std::getenv("TQVD_DATA_DIR");
+            handed = now == nullptr ? "(unset)" : now;
+            fs::current_path(elsewhere.at(""));
+            listed = session.listing("HERE").codes;
+        });
+        fs::current_path(before);
+        setVariable("KOVRAP_DATA_DIR", nullptr);
+        EXPECT_EQ("no failure", failure);
+        EXPECT_EQ(codes, listed);
+        EXPECT_TRUE(fs::equivalent(data, handed)) << handed;
+        EXPECT_TRUE(fs::path(handed).is_absolute()) << handed;
+    }
+}
+
 // The export asks the direct library for names at most 32 times; the
 // stand-in gives 100 codes a call. When the 32nd call still gave names, the
 // library had not said it was done: more may exist.

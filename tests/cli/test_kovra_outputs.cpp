@@ -100,6 +100,53 @@ TEST(KovraChartOutput, ALinkIsRefusedAndItsTargetKept) {
     fs::remove_all(dir);
 }
 
+// A chart written over a file keeps that file's permission bits; being a
+// new file, it no longer shares the old one's hard links.
+TEST(KovraChartOutput, AReplacedChartKeepsItsModeAndLeavesItsHardLinks) {
+    const fs::path dir = outputFolder("mode");
+    const fs::path chart = dir / "chart.svg";
+    const fs::path other = dir / "other-name.svg";
+    std::ofstream(chart, std::ios::binary) << "<svg>old</svg>";
+    fs::create_hard_link(chart, other);
+    for (const unsigned mode : {0600u, 0640u, 0604u}) {
+        ASSERT_EQ(0, ::chmod(chart.c_str(), mode));
+        const Result run = kovra(concat(kFetch, {"--plot", chart.string()}), kTimeLimit);
+        ASSERT_EQ(0, run.status) << run.err;
+        struct stat st {};
+        ASSERT_EQ(0, ::stat(chart.c_str(), &st));
+        EXPECT_EQ(mode, st.st_mode & 07777u) << std::oct << mode;
+    }
+    EXPECT_EQ("<svg>old</svg>", readText(other));
+    EXPECT_TRUE(leftovers(dir).empty());
+    fs::remove_all(dir);
+}
+
+// A password file that is a pipe or a device is refused at once, without
+// waiting for a writer or reading a source that never ends.
+TEST(KovraPasswordFile, APipeOrADeviceIsRefusedWithoutWaiting) {
+    const fs::path dir = outputFolder("password");
+    const fs::path pipe = dir / "password";
+    ASSERT_EQ(0, mkfifo(pipe.c_str(), 0600));
+    for (const std::string &path : {pipe.string(), std::string("/dev/null")}) {
+        const Result run = kovra(
+            {"--direct", "--user", "demo", "--password-file", path, "codes", "ECON"}, kTimeLimit);
+        EXPECT_EQ(1, run.status) << path;
+        EXPECT_EQ("kovra: the password file " + path +
+                      " is not a regular file (a pipe, a device or a socket)\n",
+                  run.err);
+    }
+    const fs::path longLine = dir / "long";
+    std::ofstream(longLine, std::ios::binary) << std::string(5000, 'x') << "\n";
+    const Result run =
+        kovra({"--direct", "--user", "demo", "--password-file", longLine.string(), "codes", "ECON"},
+              kTimeLimit);
+    EXPECT_EQ(1, run.status);
+    EXPECT_EQ("kovra: the first line of the password file " + longLine.string() +
+                  " is longer than 4096 bytes\n",
+              run.err);
+    fs::remove_all(dir);
+}
+
 // A pipe is refused at once: nothing waits for a reader.
 TEST(KovraChartOutput, APipeIsRefused) {
     const fs::path dir = outputFolder("pipe");

@@ -3,6 +3,7 @@
 // are read, credentials are taken whole, and the journal is kept only when a
 // test asks for it, without passwords.
 #include "../../standin/engine/dbfile.h"
+#include "fifo_guard.h"
 #include "standin_fixture.h"
 
 #include <gmock/gmock.h>
@@ -14,7 +15,13 @@
 #include <string>
 #include <vector>
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
 #if !defined(_WIN32)
+#include <fcntl.h>
 #include <sys/stat.h>
 #endif
 
@@ -131,7 +138,10 @@ TEST_F(FolderTest, DirectNamesThatLeaveTheFolderAnswerAsMissingOnes) {
 }
 
 #if !defined(_WIN32)
-TEST_F(FolderTest, DirectLinksMayPointWithinTheFolderButNotOutOfIt) {
+// The direct library opens a database as an entry of its folder and never
+// through a link, wherever the link points: a link can be re-pointed between
+// any check and the read.
+TEST_F(FolderTest, DirectLinksAreNeverFollowed) {
     fs::create_symlink(outside / "SECRET.tqvdb", data / "LINKOUT.tqvdb");
     fs::create_symlink(outside / "BROKEN.tqvdb", data / "LINKBAD.tqvdb");
     fs::create_symlink("../outside/SECRET.tqvdb", data / "RELOUT.tqvdb");
@@ -139,26 +149,78 @@ TEST_F(FolderTest, DirectLinksMayPointWithinTheFolderButNotOutOfIt) {
     fs::create_directories(data / "sub");
     writeFile(data / "sub" / "DEEP.tqvdb", databaseWith("DEEP"));
     fs::create_symlink(data / "sub" / "DEEP.tqvdb", data / "DEEP.tqvdb");
+    fs::create_directories(data / "DIR.tqvdb");
     tqvs_set_logged_in(1);
-    const struct {
-        const char *name;
-        int status;
-        const char *code; // the first code listed, when it opens
-    } cases[] = {
-        {"LINKOUT", TQVS_NO_SUCH_DATABASE, nullptr},
-        {"LINKBAD", TQVS_NO_SUCH_DATABASE, nullptr},
-        {"RELOUT", TQVS_NO_SUCH_DATABASE, nullptr},
-        {"ALIAS", 0, "IN"},
-        {"DEEP", 0, "DEEP"},
-    };
-    for (const auto &c : cases) {
-        ASSERT_EQ(c.status, TQVDOpenDatabase(c.name)) << c.name;
-        if (c.code == nullptr)
-            continue;
-        char text[64] = {};
-        ASSERT_EQ(0, TQVDGetNames(c.name, text)) << c.name;
-        EXPECT_STREQ(c.code, text) << c.name;
+    for (const char *name : {"LINKOUT", "LINKBAD", "RELOUT", "ALIAS", "DEEP", "DIR"}) {
+        EXPECT_EQ(TQVS_NO_SUCH_DATABASE, TQVDOpenDatabase(name)) << name;
+        EXPECT_EQ(0, tqvs_open_count(1)) << name;
     }
+    ASSERT_EQ(0, TQVDOpenDatabase("INSIDE"));
+}
+
+// One thread swaps a database of the folder with a link to a file outside
+// it, over and over, while this one opens and lists it: not once may the
+// outside file be read. Bounded in rounds and in time.
+TEST_F(FolderTest, ALinkSwappedInDuringTheOpenIsNeverFollowed) {
+    writeFile(data / "SWAP.tqvdb", databaseWith("IN"));
+    fs::create_symlink(outside / "SECRET.tqvdb", data / "link.tmp");
+    tqvs_set_journal(0);
+    tqvs_set_logged_in(1);
+    std::atomic<bool> stop{false};
+    std::thread swapper([&] {
+        // The database and the link change places atomically: both names
+        // always exist, one of them a link out of the folder.
+        const std::string swap = (data / "SWAP.tqvdb").string();
+        const std::string spare = (data / "link.tmp").string();
+        for (int i = 0; i < 1000000 && !stop.load(); ++i)
+            if (::renameat2(AT_FDCWD, swap.c_str(), AT_FDCWD, spare.c_str(), RENAME_EXCHANGE) != 0)
+                break;
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    int opened = 0;
+    int outsideRead = 0;
+    for (int i = 0; i < 20000 && std::chrono::steady_clock::now() < deadline; ++i) {
+        if (TQVDOpenDatabase("SWAP") != 0)
+            continue;
+        ++opened;
+        char text[64] = {};
+        if (TQVDGetNames("SWAP", text) == 0 && std::string(text) == "SECRET")
+            ++outsideRead;
+        TQVDCloseDatabase();
+    }
+    stop = true;
+    swapper.join();
+    EXPECT_EQ(0, outsideRead) << "of " << opened << " opens";
+}
+
+// A log-in holds for the folder itself: not for what a link to it points to
+// later, nor for another folder under the same relative name.
+TEST_F(FolderTest, ALogInIsBoundToTheFolderNotItsName) {
+    const fs::path other = root / "other";
+    fs::create_directories(other);
+    writeFile(other / "INSIDE.tqvdb", databaseWith("OTHER"));
+    writeFile(data / "credentials", "ann:pa\n");
+    writeFile(other / "credentials", "ann:pa\n");
+    const fs::path link = root / "current";
+    fs::create_directory_symlink(data, link);
+    setDataFolder(link.string());
+    int status = -1;
+    ASSERT_EQ(0, TQVDAuthenticate("ann", "pa", &status, nullptr));
+    ASSERT_EQ(0, TQVDOpenDatabase("INSIDE"));
+    // The link re-pointed, atomically, at a folder the log-in never saw.
+    fs::create_directory_symlink(other, root / "next");
+    fs::rename(root / "next", link);
+    EXPECT_EQ(0, tqvs_logged_in());
+    EXPECT_EQ(TQVS_NOT_LOGGED_IN, TQVDOpenDatabase("INSIDE"));
+    char text[64] = {};
+    EXPECT_EQ(TQVS_NOT_LOGGED_IN, TQVDGetNames("INSIDE", text));
+    EXPECT_STREQ("", text);
+    // Pointed back, the folder is the log-in's again.
+    fs::create_directory_symlink(data, root / "next");
+    fs::rename(root / "next", link);
+    ASSERT_EQ(0, TQVDOpenDatabase("INSIDE"));
+    ASSERT_EQ(0, TQVDGetNames("INSIDE", text));
+    EXPECT_STREQ("IN", text);
 }
 
 TEST_F(FolderTest, ADataFolderReachedThroughALinkStillServesItsOwnDatabases) {
@@ -182,13 +244,19 @@ TEST_F(FolderTest, OnlyRegularFilesAreRead) {
     EXPECT_EQ(TQVS_NO_SUCH_DATABASE, TQVOpenDatabase((root / "X.tqvdb.none").c_str()));
     for (const char *device : {"/dev/null", "/dev/zero"})
         EXPECT_EQ(TQVS_NO_SUCH_DATABASE, TQVOpenDatabase(device)) << device;
-    ASSERT_EQ(0, TQVOpenDatabase(pipe.c_str()));
+    // Bounded: an open that waited on the pipe would fail the test, not hang it.
+    int status = -1;
+    ASSERT_TRUE(kovrap_test::finishesWithoutWaiting([&] { status = TQVOpenDatabase(pipe.c_str()); },
+                                                    pipe.string()));
+    ASSERT_EQ(0, status);
     EXPECT_EQ("FROMFILE", firstCode(pipe.c_str()));
     const std::string folder = (root / "D").string();
     ASSERT_EQ(0, TQVOpenDatabase(folder.c_str()));
     EXPECT_EQ("BESIDE", firstCode(folder.c_str()));
     tqvs_set_logged_in(1);
-    EXPECT_EQ(TQVS_NO_SUCH_DATABASE, TQVDOpenDatabase("PIPE"));
+    ASSERT_TRUE(kovrap_test::finishesWithoutWaiting([&] { status = TQVDOpenDatabase("PIPE"); },
+                                                    (data / "PIPE.tqvdb").string()));
+    EXPECT_EQ(TQVS_NO_SUCH_DATABASE, status);
 }
 #else
 TEST_F(FolderTest, OnlyRegularFilesAreRead) {
@@ -248,6 +316,31 @@ TEST_F(FolderTest, ALogInOfTheControlInterfaceIsBoundTheSameWay) {
     EXPECT_EQ(TQVS_NOT_LOGGED_IN, TQVDOpenDatabase("SECRET"));
     setDataFolder(data.string());
     EXPECT_EQ(0, TQVDOpenDatabase("INSIDE"));
+}
+
+// A relative data folder names another folder after a change of working
+// folder; the log-in does not follow it there.
+TEST_F(FolderTest, ARelativeDataFolderLogInDoesNotFollowAChangeOfWorkingFolder) {
+    const fs::path second = root / "second";
+    fs::create_directories(second / "data");
+    writeFile(second / "data" / "INSIDE.tqvdb", databaseWith("OTHER"));
+    const fs::path before = fs::current_path();
+    fs::current_path(root);
+    setDataFolder("data");
+    tqvs_set_credentials("ann", "pa");
+    int status = -1;
+    ASSERT_EQ(0, TQVDAuthenticate("ann", "pa", &status, nullptr));
+    const int inFirst = TQVDOpenDatabase("INSIDE");
+    fs::current_path(second);
+    const int inSecond = TQVDOpenDatabase("INSIDE");
+    const int loggedInSecond = tqvs_logged_in();
+    fs::current_path(root);
+    const int back = TQVDOpenDatabase("INSIDE");
+    fs::current_path(before);
+    EXPECT_EQ(0, inFirst);
+    EXPECT_EQ(TQVS_NOT_LOGGED_IN, inSecond);
+    EXPECT_EQ(0, loggedInSecond);
+    EXPECT_EQ(0, back);
 }
 
 // ---- credentials ---------------------------------------------------------

@@ -177,6 +177,24 @@ TEST(DbFile, ReadsAHandWrittenFile) {
         EXPECT_EQ(0, a);
 }
 
+// Blanks after the last word of a line are no word: "end " closes its
+// series like "end", whether the series has values or none.
+TEST(DbFile, TrailingBlanksEndNoLineEarly) {
+    for (const char *blanks : {" ", "\t", " \t  "}) {
+        const std::string b = blanks;
+        const std::string text = "TQVDB 1" + b + "\ndatabase D" + b + "\nseries A" + b +
+                                 "\nfrequency 10" + b + "\nrange 2001 2002" + b + "\nvalues" + b +
+                                 "\n1 2" + b + "\nend" + b + "\nseries E\nfrequency 10\n" +
+                                 "range none" + b + "\nvalues\nend" + b + "\n";
+        Database db;
+        std::string error;
+        ASSERT_TRUE(tqvs::parseDatabase(text, db, error)) << error;
+        ASSERT_EQ(2u, db.series.size());
+        EXPECT_EQ((std::vector<double>{1, 2}), db.series[0].values);
+        EXPECT_TRUE(db.series[1].values.empty());
+    }
+}
+
 // The example of docs/database-format.md, byte for byte.
 TEST(DbFile, ReadsTheDocumentedExample) {
     const std::string text = "# Two series of a small economics database.\n"

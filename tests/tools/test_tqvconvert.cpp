@@ -3,6 +3,7 @@
 #include "convert.h"
 
 #include "dbfile.h"
+#include "fifo_guard.h"
 
 #include <gtest/gtest.h>
 
@@ -13,12 +14,16 @@
 #endif
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <limits>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -853,24 +858,57 @@ TEST_F(ConvertTool, AFolderGivenAsAFileIsNamedSo) {
 }
 
 #ifndef _WIN32
-// A device that never ends: the tool must refuse it quickly, with the real
-// limits, instead of filling memory.
-TEST_F(ConvertTool, ASourceThatNeverEndsIsRefused) {
+using kovrap_test::finishesWithoutWaiting;
+
+// A pipe or a device in any input's place is refused at once, with one
+// line: the manifest, a file it names, the file to check. Nothing waits for
+// a writer, and nothing reads a source that never ends.
+TEST_F(ConvertTool, APipeOrADeviceAsAnInputIsRefusedAtOnce) {
     write("out.tqvdb", "previous contents");
-    write("data/m.txt", "database D\nseries S\nfile /dev/zero\ncolumn v\nfrequency 10\n"
+    const std::string pipe = path("data/pipe");
+    ASSERT_EQ(0, mkfifo(pipe.c_str(), 0600));
+    const std::string notRegular = ": is not a regular file (a pipe, a device or a socket)";
+    for (const std::string &source : {pipe, std::string("/dev/zero")}) {
+        write("data/m.txt",
+              "database D\nseries S\nfile " + source + "\ncolumn v\nfrequency 10\ntime t\nend\n");
+        const struct {
+            const char *name;
+            std::vector<std::string> args;
+        } cases[] = {
+            {"manifest", {source, path("out.tqvdb")}},
+            {"csv", {path("data/m.txt"), path("out.tqvdb")}},
+            {"check", {"check", source}},
+        };
+        for (const auto &c : cases) {
+            SCOPED_TRACE(source + " as the " + c.name);
+            int status = -1;
+            ASSERT_TRUE(finishesWithoutWaiting([&] { status = run(c.args); }, pipe));
+            EXPECT_EQ(1, status);
+            EXPECT_EQ("tqvconvert: " + source + notRegular + "\n", err_.str());
+            EXPECT_EQ("previous contents", read("out.tqvdb"));
+        }
+    }
+}
+#endif
+
+// A regular file past the limits is refused with the limit it passed.
+TEST_F(ConvertTool, AnInputPastItsLineLimitIsRefused) {
+    write("out.tqvdb", "previous contents");
+    write("data/long.txt", std::string((std::size_t{1} << 20) + 1, 'x'));
+    write("data/m.txt", "database D\nseries S\nfile long.txt\ncolumn v\nfrequency 10\n"
                         "time t\nend\n");
+    const std::string longName = (std::filesystem::path(path("data")) / "long.txt").u8string();
     const struct {
         const char *name;
         std::vector<std::string> args;
         std::string message;
     } cases[] = {
         {"manifest",
-         {"/dev/zero", path("out.tqvdb")},
-         "/dev/zero: line 1 is longer than 1048576 bytes"},
+         {path("data/long.txt"), path("out.tqvdb")},
+         path("data/long.txt") + ": line 1 is longer than 1048576 bytes"},
         {"csv",
          {path("data/m.txt"), path("out.tqvdb")},
-         "/dev/zero: line 1 is longer than 1048576 bytes"},
-        {"database", {"check", "/dev/zero"}, "/dev/zero: line 1 is longer than 16777216 bytes"},
+         longName + ": line 1 is longer than 1048576 bytes"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -879,7 +917,27 @@ TEST_F(ConvertTool, ASourceThatNeverEndsIsRefused) {
         EXPECT_EQ("previous contents", read("out.tqvdb"));
     }
 }
+
+// A database written over a file keeps that file's permission bits; it is a
+// new file, so a hard link to the old one keeps the old contents.
+TEST_F(ConvertTool, AReplacedDatabaseKeepsItsModeAndLeavesItsHardLinks) {
+    write("data/m.txt", kToolManifest);
+    write("out.tqvdb", "previous contents");
+    std::filesystem::create_hard_link(dir_ / "out.tqvdb", dir_ / "link.tqvdb");
+#ifndef _WIN32
+    for (const unsigned mode : {0600u, 0640u, 0604u}) {
+        ASSERT_EQ(0, ::chmod(path("out.tqvdb").c_str(), mode));
+        ASSERT_EQ(0, run({path("data/m.txt"), path("out.tqvdb")})) << err_.str();
+        struct stat st {};
+        ASSERT_EQ(0, ::stat(path("out.tqvdb").c_str(), &st));
+        EXPECT_EQ(mode, st.st_mode & 07777u) << std::oct << mode;
+    }
+#else
+    ASSERT_EQ(0, run({path("data/m.txt"), path("out.tqvdb")})) << err_.str();
 #endif
+    EXPECT_EQ(0u, read("out.tqvdb").rfind("TQVDB 1", 0));
+    EXPECT_EQ("previous contents", read("link.tqvdb"));
+}
 
 // ---- check ----------------------------------------------------------------
 

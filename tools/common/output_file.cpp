@@ -62,6 +62,22 @@ std::FILE *createBeside(const std::filesystem::path &target, std::filesystem::pa
     return nullptr;
 }
 
+// A file written over another takes its permission bits, so that replacing
+// a private file does not make it readable to others. Set-user-ID and the
+// like are not carried over, and nor are owner and group, which only the
+// administrator could give away. Windows files take the access rights their
+// folder gives new files.
+void keepMode(const std::filesystem::path &target, std::FILE *file) {
+#if defined(_WIN32)
+    static_cast<void>(target);
+    static_cast<void>(file);
+#else
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        static_cast<void>(::fchmod(::fileno(file), st.st_mode & 0777));
+#endif
+}
+
 } // namespace
 
 bool outputProblem(const std::filesystem::path &target, std::string &error) {
@@ -93,6 +109,7 @@ bool writeAtomically(const std::filesystem::path &target, const std::string &tex
     std::FILE *file = createBeside(target, temp, error);
     if (file == nullptr)
         return false;
+    keepMode(target, file);
     const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
     // A full disk may show only when the buffered rest is written, at close.
     const bool closed = std::fclose(file) == 0;

@@ -16,8 +16,10 @@ bool outputProblem(const std::filesystem::path &target, std::string &error);
 
 // Writes the text to a new file beside the target (created there, never
 // opened through an existing name) and renames it over the target once the
-// whole text is written. On failure returns false with a one-line message;
-// the target is as it was and the new file is gone.
+// whole text is written. A target that was a regular file lends the new file
+// its permission bits (on Linux); the new file is a new file all the same,
+// and a hard link to the old one keeps the old text. On failure returns false with a one-line
+// message; the target is as it was and the new file is gone.
 bool writeAtomically(const std::filesystem::path &target, const std::string &text,
                      std::string &error);
 

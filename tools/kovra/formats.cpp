@@ -184,9 +184,11 @@ std::string isoDate(int calendarDate) {
 std::string fixedNumber(double value, int decimals) {
     char text[64];
     const int d = std::clamp(decimals, 0, 9);
-    // Values beyond 1e40 do not fit a table cell; they go in exponent form.
+    // Values beyond 1e40 do not fit a table cell; they go in exponent form,
+    // with six significant digits at least: the decimals of the series count
+    // after the units, which the mantissa has none of.
     if (std::fabs(value) >= 1e40)
-        std::snprintf(text, sizeof text, "%.*e", d, value);
+        std::snprintf(text, sizeof text, "%.*e", std::max(d, 5), value);
     else
         std::snprintf(text, sizeof text, "%.*f", d, value);
     return text;

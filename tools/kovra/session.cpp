@@ -1,10 +1,12 @@
 #include "session.h"
 
 #include "failure.h"
+#include "input_file.h"
 #include "statuses.h"
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -48,13 +50,15 @@ bool hasControlCharacter(const std::string &text) {
 }
 
 std::string readPassword(const std::string &path) {
-    std::error_code ec;
-    // A folder opens on some systems and reads as an empty password.
-    if (std::filesystem::is_directory(path, ec))
-        fail("the password file " + path + " is a folder, not a file");
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    // Opened without waiting and read only as a regular file: a folder
+    // reads as an empty password on some systems, a pipe would hold kovra.
+    kovrap_tools::InputFile file;
+    const kovrap_tools::InputProblem problem = file.open(std::filesystem::u8path(path));
+    if (problem == kovrap_tools::InputProblem::CannotOpen)
         fail("cannot read the password file " + path);
+    if (problem != kovrap_tools::InputProblem::None)
+        fail("the password file " + path + " " + kovrap_tools::describe(problem));
+    std::istream &in = file.stream();
     std::string line;
     char ch = 0;
     while (in.get(ch) && ch != '\n') {
@@ -195,7 +199,32 @@ std::vector<std::string> databasesOf(const std::vector<SeriesRef> &series) {
     return databases;
 }
 
+std::string settleDataFolder() {
+    const char *ours = std::getenv("KOVRAP_DATA_DIR");
+    const char *theirs = std::getenv("TQVD_DATA_DIR");
+    const bool fromOurs = ours != nullptr && *ours != '\0';
+    const char *given = fromOurs ? ours : theirs;
+    if (given == nullptr || *given == '\0')
+        return std::string();
+    std::error_code ec;
+    const std::filesystem::path absolute =
+        std::filesystem::absolute(std::filesystem::u8path(given), ec);
+    if (ec)
+        fail(std::string("cannot make the data folder ") + given + " absolute: " + ec.message() +
+             (fromOurs ? " (KOVRAP_DATA_DIR)" : " (TQVD_DATA_DIR)"));
+    const std::string folder = absolute.lexically_normal().u8string();
+#if defined(_WIN32)
+    const bool set = _putenv_s("TQVD_DATA_DIR", folder.c_str()) == 0;
+#else
+    const bool set = setenv("TQVD_DATA_DIR", folder.c_str(), 1) == 0;
+#endif
+    if (!set)
+        fail("cannot hand the data folder " + folder + " to the libraries");
+    return folder;
+}
+
 Session::Session(const Options &options) : direct_(options.direct) {
+    settleDataFolder();
     std::string error;
     if (!loadApi(options.library, api_, error))
         fail(error);

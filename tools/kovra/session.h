@@ -61,6 +61,13 @@ constexpr int kListingTries = 4;
 int listCodes(const SizedListing &call, bool direct, const std::string &database,
               CodeListing &listing, std::size_t firstBytes);
 
+// The data folder, fixed when kovra starts: KOVRAP_DATA_DIR when it is set
+// and not empty, else TQVD_DATA_DIR, made absolute against the working
+// folder of that moment and handed to the libraries as TQVD_DATA_DIR, so
+// that a later change of working folder cannot move it. Returns the folder,
+// empty when neither is set (the libraries' own default then holds).
+std::string settleDataFolder();
+
 class Session {
   public:
     // Loads the library and, with --direct, logs in. Throws a Failure.

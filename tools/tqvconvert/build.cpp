@@ -6,13 +6,13 @@
 #include "source.h"
 
 #include "dbfile.h"
+#include "input_file.h"
 #include "periods.h"
 #include "tokens.h"
 
 #include <charconv>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <string_view>
 #include <system_error>
@@ -296,21 +296,15 @@ bool buildSeries(const SeriesEntry &entry, const CsvTable &table, const std::str
 
 bool readFile(const std::string &path, std::string &text, std::string &error,
               const tqvs::ReadLimits &limits) {
-    const std::filesystem::path file = std::filesystem::u8path(path);
-    std::error_code ec;
-    // A folder opens on some systems and reads as empty.
-    if (std::filesystem::is_directory(file, ec)) {
-        error = path + ": is a folder, not a file";
+    kovrap_tools::InputFile file;
+    const kovrap_tools::InputProblem problem = file.open(std::filesystem::u8path(path));
+    if (problem != kovrap_tools::InputProblem::None) {
+        error = path + ": " + kovrap_tools::describe(problem);
         return false;
     }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        error = path + ": cannot open";
-        return false;
-    }
-    std::string problem;
-    if (!tqvs::readBounded(in, limits, text, problem)) {
-        error = path + ": " + problem;
+    std::string reading;
+    if (!tqvs::readBounded(file.stream(), limits, text, reading)) {
+        error = path + ": " + reading;
         return false;
     }
     return true;
