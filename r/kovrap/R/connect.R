@@ -37,9 +37,10 @@ kv_connect <- function(library = NULL, direct = FALSE, data_dir = NULL, encoding
     }
     data_dir <- normalizePath(data_dir, mustWork = TRUE)
   } else if (direct && nzchar(Sys.getenv("TQVD_DATA_DIR"))) {
-    # The data service's folder as it is now: a later change of the
-    # environment does not move this connection to another folder.
-    data_dir <- Sys.getenv("TQVD_DATA_DIR")
+    # The data service's folder as it is now, made absolute: neither a later
+    # change of the environment nor a setwd() moves this connection (and
+    # its log-in) to another folder.
+    data_dir <- absolute_folder(Sys.getenv("TQVD_DATA_DIR"))
   }
   ptr <- .Call(C_kv_c_load, library)
   # The sample data folder lies beside the libraries (the stand-in's default
@@ -65,6 +66,15 @@ kv_connect <- function(library = NULL, direct = FALSE, data_dir = NULL, encoding
          encoding = encoding, state = state),
     class = "kovrap_connection"
   )
+}
+
+# A folder as an absolute path, links resolved where it exists; a relative
+# name of a folder that does not exist (yet) is taken in the working folder
+# of now.
+absolute_folder <- function(folder) {
+  if (dir.exists(folder)) return(normalizePath(folder, mustWork = TRUE))
+  if (grepl("^(/|\\\\|[A-Za-z]:[/\\\\])", folder)) return(folder)
+  file.path(getwd(), folder)
 }
 
 kv_disconnect <- function(con) {

@@ -101,7 +101,7 @@ typedef int (*ymd_to_tqvdate_fn)(int, int);
 typedef void (*date_seq_fn)(int *, int, int, int);
 typedef int (*get_obs_num_fn)(int, int, int);
 typedef int (*get_date_fn)(int, int, int);
-typedef int (*get_codes_fn)(int, char *, const char *, int *);
+typedef int (*get_codes_sized_fn)(int, const char *, char *, int);
 typedef void (*series_info_fn)(int, InfoStatusLists *, SeriesInfoColumns *, const char *const *,
                                const char *const *, const char *const *, int, int, int, int,
                                CommonRange *, RangeExclusions *);
@@ -119,7 +119,7 @@ typedef struct KovrapApi {
     date_seq_fn dateSeq;
     get_obs_num_fn getObsNum;
     get_date_fn getDate;
-    get_codes_fn getCodes;
+    get_codes_sized_fn getCodesSized;
     series_info_fn seriesInfo;
     get_data_fn getData;
     version_fn version;
@@ -154,7 +154,8 @@ SEXP kv_c_get_date(SEXP ptr, SEXP start, SEXP obs, SEXP frequency);
 SEXP kv_c_version(SEXP ptr);
 SEXP kv_c_authenticate(SEXP ptr, SEXP user, SEXP password, SEXP service);
 SEXP kv_c_aggmode(SEXP ptr, SEXP direct, SEXP mode);
-SEXP kv_c_codes(SEXP ptr, SEXP direct, SEXP database, SEXP bytes);
+SEXP kv_c_codes(SEXP ptr, SEXP direct, SEXP database, SEXP capacity, SEXP tries);
+SEXP kv_c_wait_worker(void);
 SEXP kv_c_info(SEXP ptr, SEXP direct, SEXP codes, SEXP dbNames, SEXP databases, SEXP range,
                SEXP freq, SEXP start, SEXP end);
 SEXP kv_c_get_data(SEXP ptr, SEXP direct, SEXP codes, SEXP dbNames, SEXP databases, SEXP window,

@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "kovrap.h"
+#include "worker.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -86,7 +87,7 @@ SEXP kv_c_load(SEXP path) {
     KV_EXPORT(dateSeq, "c_kovraDateSeq");
     KV_EXPORT(getObsNum, "c_kovraGetObsNum");
     KV_EXPORT(getDate, "c_kovraGetDate");
-    KV_EXPORT(getCodes, "c_kovraGetCodes");
+    KV_EXPORT(getCodesSized, "c_kovraGetCodesSized");
     KV_EXPORT(seriesInfo, "c_kovraSeriesInfo");
     KV_EXPORT(getData, "c_kovraGetData");
     KV_EXPORT(version, "c_kovraCVersion");
@@ -106,6 +107,7 @@ SEXP kv_c_load(SEXP path) {
         memcpy(exports[i].slot, &symbol, sizeof symbol);
     }
 
+    kv_worker_after_load(library);
     KovrapApi *owned = (KovrapApi *)malloc(sizeof *owned);
     if (owned == NULL)
         Rf_error("out of memory");
