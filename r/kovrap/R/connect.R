@@ -59,6 +59,7 @@ kv_connect <- function(library = NULL, direct = FALSE, data_dir = NULL, encoding
   if (is.character(ptr)) {
     kv_abort(sprintf("cannot load the Kovrap library %s: %s", library, ptr), "library")
   }
+  reg.finalizer(ptr, forget_library_table)
   state <- new.env(parent = emptyenv())
   state$closed <- FALSE
   structure(
@@ -66,6 +67,12 @@ kv_connect <- function(library = NULL, direct = FALSE, data_dir = NULL, encoding
          encoding = encoding, state = state),
     class = "kovrap_connection"
   )
+}
+
+# A connection's table of exports goes with its last reference, unless the
+# package's code is gone (the table is then left to the process).
+forget_library_table <- function(ptr) {
+  if (!isTRUE(kovrap_constants$unloaded)) .Call(C_kv_c_close, ptr)
 }
 
 # A folder as an absolute path, links resolved where it exists; a relative

@@ -755,6 +755,12 @@ SEXP kv_c_get_data(SEXP ptr, SEXP direct, SEXP codes, SEXP dbNames, SEXP databas
     return result;
 }
 
+/* TRUE while a call left behind by an interrupt is still inside the
+ * library. */
+SEXP kv_c_worker_busy(void) {
+    return Rf_ScalarLogical(kv_worker_busy());
+}
+
 /* ---- registration ---------------------------------------------------------------- */
 
 static const R_CallMethodDef kCallMethods[] = {
@@ -770,6 +776,7 @@ static const R_CallMethodDef kCallMethods[] = {
     {"kv_c_aggmode", (DL_FUNC)&kv_c_aggmode, 3},
     {"kv_c_codes", (DL_FUNC)&kv_c_codes, 5},
     {"kv_c_wait_worker", (DL_FUNC)&kv_c_wait_worker, 0},
+    {"kv_c_worker_busy", (DL_FUNC)&kv_c_worker_busy, 0},
     {"kv_c_info", (DL_FUNC)&kv_c_info, 9},
     {"kv_c_get_data", (DL_FUNC)&kv_c_get_data, 8},
     {"kv_c_layout", (DL_FUNC)&kv_c_layout, 0},

@@ -156,6 +156,7 @@ SEXP kv_c_authenticate(SEXP ptr, SEXP user, SEXP password, SEXP service);
 SEXP kv_c_aggmode(SEXP ptr, SEXP direct, SEXP mode);
 SEXP kv_c_codes(SEXP ptr, SEXP direct, SEXP database, SEXP capacity, SEXP tries);
 SEXP kv_c_wait_worker(void);
+SEXP kv_c_worker_busy(void);
 SEXP kv_c_info(SEXP ptr, SEXP direct, SEXP codes, SEXP dbNames, SEXP databases, SEXP range,
                SEXP freq, SEXP start, SEXP end);
 SEXP kv_c_get_data(SEXP ptr, SEXP direct, SEXP codes, SEXP dbNames, SEXP databases, SEXP window,

@@ -112,10 +112,10 @@ SEXP kv_c_load(SEXP path) {
     if (owned == NULL)
         Rf_error("out of memory");
     *owned = api;
-    SEXP ptr = PROTECT(R_MakeExternalPtr(owned, api_tag(), R_NilValue));
-    R_RegisterCFinalizerEx(ptr, forget_api, TRUE);
-    UNPROTECT(1);
-    return ptr;
+    /* Freed by kv_c_close, which the R side registers as the pointer's
+     * finalizer: an R finalizer can see that the package's code was
+     * unloaded, where a C one would call into code that is gone. */
+    return R_MakeExternalPtr(owned, api_tag(), R_NilValue);
 }
 
 /* Ends a connection: its table of exports goes, and every later use finds

@@ -61,6 +61,13 @@ void kv_wait_for_library(void) {
     wait_for_library(NULL);
 }
 
+int kv_worker_busy(void) {
+    pthread_mutex_lock(&g_lock);
+    int busy = g_running > 0;
+    pthread_mutex_unlock(&g_lock);
+    return busy;
+}
+
 static void join_last(void) {
     if (g_joinable) {
         pthread_join(g_thread, NULL);

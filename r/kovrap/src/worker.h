@@ -21,6 +21,9 @@ void kv_run_job(KvJob *job);
 /* Waits (interruptibly) until no left-behind job holds the library. */
 void kv_wait_for_library(void);
 
+/* 1 while a job (one left behind included) is inside the library. */
+int kv_worker_busy(void);
+
 /* Raises a kovrap_fork_error when this process is a fork of one whose
  * worker was inside a library call: the libraries' state was copied in the
  * middle of that call. */
