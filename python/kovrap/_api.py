@@ -38,7 +38,12 @@ class Kovrap:
             raise KovrapArgumentError(None, "library and data_dir are paths: %s" % e) from None
         self.lib = native.load(self.library)
         self.direct = 1 if direct else 0
-        if self.data_dir is not None and self.direct:
+        # The folder as it is named now, absolute: a later os.chdir (or, on
+        # the direct library, a change of TQVD_DATA_DIR) does not move this
+        # object or its log-in to another folder.
+        if self.data_dir is None and self.direct and os.environ.get("TQVD_DATA_DIR"):
+            self.data_dir = os.environ["TQVD_DATA_DIR"]
+        if self.data_dir is not None:
             self.data_dir = os.path.abspath(self.data_dir)
         self.encoding = encoding
 
