@@ -1,9 +1,7 @@
 /*
  * The calls: one R entry point per library export the package uses. Every
- * call that reaches the database libraries runs on a worker thread, so that
- * an interrupt or a time limit stops R's wait for it (worker.c); the
- * calendar's arithmetic, which does not, runs here once no worker holds
- * the library.
+ * call that reaches the library runs on a worker thread, so that an
+ * interrupt or a time limit stops R's wait for it (worker.c).
  */
 #include <stdlib.h>
 #include <string.h>
@@ -12,15 +10,6 @@
 
 #include "kovrap.h"
 #include "worker.h"
-
-/* The connection's exports, once no call left behind by an interrupt holds
- * the library any more. */
-static const KovrapApi *library_api(SEXP ptr) {
-    const KovrapApi *api = api_of(ptr);
-    kv_check_process();
-    kv_wait_for_library();
-    return api;
-}
 
 /* A job for one of the short calls below: a copy of the exports and of the
  * arguments, so that it can finish after R has left. */
@@ -90,62 +79,128 @@ static CallJob *call_job(SEXP ptr, int which) {
 
 /* ---- calendar -------------------------------------------------------------- */
 
+/* Date conversions element by element: a, b and f are copies of the R
+ * vectors (f of length 1 or n), out the answers. */
+typedef struct CalendarJob {
+    KvJob job;
+    KovrapApi api;
+    int op; /* 0: tqvdateToYmd, 1: ymdToTqvdate, 2: date sequence, 3: period count,
+               4: period date */
+    R_xlen_t n, nf;
+    int *a, *b, *f, *out;
+} CalendarJob;
+
+static void release_calendar(KvJob *job) {
+    CalendarJob *c = (CalendarJob *)job;
+    free(c->a);
+    free(c->b);
+    free(c->f);
+    free(c->out);
+    free(c);
+}
+
+static void calendar_work(KvJob *job) {
+    CalendarJob *c = (CalendarJob *)job;
+    if (c->op == 2) {
+        if (c->n > 0)
+            c->api.dateSeq(c->out, c->a[0], (int)c->n, c->f[0]);
+        return;
+    }
+    for (R_xlen_t i = 0; i < c->n; ++i) {
+        int x = c->a[i], y = c->b != NULL ? c->b[i] : 0, f = c->f[c->nf == 1 ? 0 : i];
+        if (x == NA_INTEGER || y == NA_INTEGER || f == NA_INTEGER)
+            c->out[i] = NA_INTEGER;
+        else if (c->op == 0)
+            c->out[i] = c->api.tqvdateToYmd(x, f);
+        else if (c->op == 1)
+            c->out[i] = c->api.ymdToTqvdate(x, f);
+        else if (c->op == 3)
+            c->out[i] = c->api.getObsNum(x, y, f);
+        else
+            c->out[i] = c->api.getDate(x, y, f);
+    }
+}
+
+static int *copy_ints(SEXP x, R_xlen_t n) {
+    int *out = (int *)malloc((size_t)(n > 0 ? n : 1) * sizeof(int));
+    if (out != NULL && n > 0)
+        memcpy(out, INTEGER(x), (size_t)n * sizeof(int));
+    return out;
+}
+
+/* Runs a calendar job over protected integer vectors a, b (or R_NilValue)
+ * and f, n answers; answers them as an integer vector. */
+static SEXP run_calendar(SEXP ptr, int op, SEXP a, SEXP b, SEXP f, R_xlen_t n) {
+    const KovrapApi *api = api_of(ptr);
+    kv_check_process();
+    CalendarJob *c = (CalendarJob *)calloc(1, sizeof *c);
+    if (c == NULL)
+        Rf_error("out of memory");
+    c->job.work = calendar_work;
+    c->job.release = release_calendar;
+    c->api = *api;
+    c->op = op;
+    c->n = n;
+    c->nf = XLENGTH(f);
+    c->a = copy_ints(a, XLENGTH(a));
+    c->b = b == R_NilValue ? NULL : copy_ints(b, XLENGTH(b));
+    c->f = copy_ints(f, c->nf);
+    c->out = (int *)malloc((size_t)(n > 0 ? n : 1) * sizeof(int));
+    if (c->a == NULL || (b != R_NilValue && c->b == NULL) || c->f == NULL || c->out == NULL) {
+        release_calendar(&c->job);
+        Rf_error("out of memory for %.0f dates", (double)n);
+    }
+    kv_run_job(&c->job);
+    SEXP out = Rf_allocVector(INTSXP, n);
+    if (n > 0)
+        memcpy(INTEGER(out), c->out, (size_t)n * sizeof(int));
+    release_calendar(&c->job);
+    return out;
+}
+
 /* op 0: tqvdateToYmd, 1: ymdToTqvdate; element by element over dates, with
  * one frequency or one per date. */
 SEXP kv_c_convert(SEXP ptr, SEXP op, SEXP dates, SEXP frequency) {
-    const KovrapApi *api = library_api(ptr);
     int which = int_arg(op, "op");
     SEXP in = PROTECT(Rf_coerceVector(dates, INTSXP));
     SEXP fs = PROTECT(Rf_coerceVector(frequency, INTSXP));
     R_xlen_t n = XLENGTH(in), nf = XLENGTH(fs);
     if (nf != 1 && nf != n)
         Rf_error("one frequency, or one per date");
-    SEXP out = PROTECT(Rf_allocVector(INTSXP, n));
-    for (R_xlen_t i = 0; i < n; ++i) {
-        int d = INTEGER(in)[i], f = INTEGER(fs)[nf == 1 ? 0 : i];
-        INTEGER(out)
-        [i] = d == NA_INTEGER || f == NA_INTEGER ? NA_INTEGER
-              : which == 0                       ? api->tqvdateToYmd(d, f)
-                                                 : api->ymdToTqvdate(d, f);
-    }
-    UNPROTECT(3);
+    SEXP out = run_calendar(ptr, which == 0 ? 0 : 1, in, R_NilValue, fs, n);
+    UNPROTECT(2);
     return out;
 }
 
 SEXP kv_c_date_seq(SEXP ptr, SEXP start, SEXP count, SEXP frequency) {
-    const KovrapApi *api = library_api(ptr);
     int n = int_arg(count, "count");
-    SEXP out = PROTECT(Rf_allocVector(INTSXP, n > 0 ? n : 0));
-    if (n > 0)
-        api->dateSeq(INTEGER(out), int_arg(start, "start"), n, int_arg(frequency, "frequency"));
-    UNPROTECT(1);
+    SEXP s = PROTECT(Rf_ScalarInteger(int_arg(start, "start")));
+    SEXP f = PROTECT(Rf_ScalarInteger(int_arg(frequency, "frequency")));
+    SEXP out = run_calendar(ptr, 2, s, R_NilValue, f, n > 0 ? n : 0);
+    UNPROTECT(2);
     return out;
 }
 
 /* Periods from start to end, both included, element by element. */
 SEXP kv_c_obs_num(SEXP ptr, SEXP start, SEXP end, SEXP frequency) {
-    const KovrapApi *api = library_api(ptr);
     SEXP s = PROTECT(Rf_coerceVector(start, INTSXP));
     SEXP e = PROTECT(Rf_coerceVector(end, INTSXP));
     SEXP fs = PROTECT(Rf_coerceVector(frequency, INTSXP));
     R_xlen_t n = XLENGTH(s), nf = XLENGTH(fs);
     if (XLENGTH(e) != n || (nf != 1 && nf != n))
         Rf_error("start, end and frequency differ in length");
-    SEXP out = PROTECT(Rf_allocVector(INTSXP, n));
-    for (R_xlen_t i = 0; i < n; ++i) {
-        int a = INTEGER(s)[i], b = INTEGER(e)[i], f = INTEGER(fs)[nf == 1 ? 0 : i];
-        INTEGER(out)
-        [i] = a == NA_INTEGER || b == NA_INTEGER || f == NA_INTEGER ? NA_INTEGER
-                                                                    : api->getObsNum(a, b, f);
-    }
-    UNPROTECT(4);
+    SEXP out = run_calendar(ptr, 3, s, e, fs, n);
+    UNPROTECT(3);
     return out;
 }
 
 SEXP kv_c_get_date(SEXP ptr, SEXP start, SEXP obs, SEXP frequency) {
-    const KovrapApi *api = library_api(ptr);
-    return Rf_ScalarInteger(api->getDate(int_arg(start, "start"), int_arg(obs, "obs"),
-                                         int_arg(frequency, "frequency")));
+    SEXP s = PROTECT(Rf_ScalarInteger(int_arg(start, "start")));
+    SEXP o = PROTECT(Rf_ScalarInteger(int_arg(obs, "obs")));
+    SEXP f = PROTECT(Rf_ScalarInteger(int_arg(frequency, "frequency")));
+    SEXP out = run_calendar(ptr, 4, s, o, f, 1);
+    UNPROTECT(3);
+    return out;
 }
 
 /* ---- pass-throughs ------------------------------------------------------------ */

@@ -14,10 +14,10 @@
  * whose state it holds only half-changed.
  */
 #include <pthread.h>
-#include <stdio.h>
 #include <stdlib.h>
 #include <time.h>
 
+#include <R_ext/Print.h>
 #include <R_ext/Utils.h>
 
 #include "worker.h"
@@ -57,10 +57,6 @@ static SEXP wait_for_library(void *unused) {
     return R_NilValue;
 }
 
-void kv_wait_for_library(void) {
-    wait_for_library(NULL);
-}
-
 int kv_worker_busy(void) {
     pthread_mutex_lock(&g_lock);
     int busy = g_running > 0;
@@ -81,7 +77,7 @@ void kv_wait_for_worker(void) {
     for (int rounds = 0; g_running > 0; ++rounds) {
         /* After a second, one line says why the process does not end yet. */
         if (rounds == 20 && !told) {
-            fputs("kovrap: waiting for a library call to finish\n", stderr);
+            REprintf("kovrap: waiting for a library call to finish\n");
             told = 1;
         }
         wait_a_little();

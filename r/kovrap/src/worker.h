@@ -18,9 +18,6 @@ typedef struct KvJob {
  * one; on a normal return the caller owns the finished job. */
 void kv_run_job(KvJob *job);
 
-/* Waits (interruptibly) until no left-behind job holds the library. */
-void kv_wait_for_library(void);
-
 /* 1 while a job (one left behind included) is inside the library. */
 int kv_worker_busy(void);
 
