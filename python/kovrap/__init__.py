@@ -8,9 +8,10 @@
 from ._api import CommonRange, Kovrap
 from ._calendar import alias_of, frequency_name
 from ._errors import KovrapArgumentError, KovrapError, KovrapLoginError, KovrapLookupError
+from ._errors import KovrapForkError
 from ._native import MISSING, library_name
 
 __all__ = ["Kovrap", "KovrapError", "KovrapArgumentError", "KovrapLookupError",
-           "KovrapLoginError", "CommonRange", "MISSING", "alias_of", "frequency_name",
+           "KovrapLoginError", "KovrapForkError", "CommonRange", "MISSING", "alias_of", "frequency_name",
            "library_name"]
 __version__ = "0.1.0"

@@ -22,10 +22,11 @@ class Kovrap:
     library: the library's path; by default KOVRAP_LIBRARY, else a copy beside
     the package, else the system's search. direct: read through the direct
     library (a data service that needs login()) instead of the local one.
-    data_dir: the folder of the databases: local database names that are not
-    absolute paths are taken in it, and the stand-in direct library is
-    pointed at it for this object's calls only. encoding: of the codes and
-    texts in the databases."""
+    data_dir: the folder of the databases (by default KOVRAP_DATA_DIR, and on
+    the direct library TQVD_DATA_DIR), made absolute when the object is made:
+    local database names that are not absolute paths are taken in it, and the
+    stand-in direct library is pointed at it for this object's calls only.
+    encoding: of the codes and texts in the databases."""
 
     def __init__(self, library=None, direct=False, data_dir=None, encoding="utf-8"):
         try:
@@ -39,7 +40,16 @@ class Kovrap:
             raise KovrapArgumentError(None, "library and data_dir are paths: %s" % e) from None
         self.lib = native.load(self.library)
         self.direct = 1 if direct else 0
-        if self.data_dir is not None and self.direct:
+        # The folder as it is named now, absolute: a later os.chdir (or, on
+        # the direct library, a change of TQVD_DATA_DIR) does not move this
+        # object or its log-in to another folder.
+        # A folder given here, else KOVRAP_DATA_DIR, else (direct) the
+        # libraries' own TQVD_DATA_DIR, each fixed now as an absolute path.
+        if self.data_dir is None and os.environ.get("KOVRAP_DATA_DIR"):
+            self.data_dir = os.environ["KOVRAP_DATA_DIR"]
+        if self.data_dir is None and self.direct and os.environ.get("TQVD_DATA_DIR"):
+            self.data_dir = os.environ["TQVD_DATA_DIR"]
+        if self.data_dir is not None:
             self.data_dir = os.path.abspath(self.data_dir)
         self.encoding = encoding
 

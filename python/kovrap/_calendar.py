@@ -9,10 +9,13 @@ import warnings
 import numpy as np
 import pandas as pd
 
+from . import _native as native
 from ._errors import KovrapArgumentError
 
-LOWEST = 1000  # the common range's "lowest frequency among the series"
-WEEKLY_GROUP = 57  # the common range reads 57 as any weekday of the weekly group
+# The common range's "lowest frequency among the series", and the code it
+# reads as any weekday of the weekly group.
+LOWEST = native.FREQUENCY_CODES["LOWEST"]
+WEEKLY_GROUP = native.FREQUENCY_CODES["WEEKLY_SUN"]
 LAST_DAY = 99991231  # no period date beyond the year 9999 is shown
 
 _WEEKDAYS = ("mon", "tue", "wed", "thu", "fri", "sat", "sun")

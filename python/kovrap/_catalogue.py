@@ -75,19 +75,27 @@ def listing_failure(host, database, result, path):
 def listing(host, database, path):
     """The codes of a database, through c_kovraGetCodesSized: asked again in
     a buffer of the size the library gives when the list did not fit, and
-    given up when it grew every time."""
+    given up when it grew every time. Answers the codes and whether a direct
+    listing may have been cut at the library's limit of calls for names."""
     capacity, name = FIRST_LISTING_BYTES, os.fsencode(path)
     for _ in range(LISTING_TRIES):
-        buffer = ctypes.create_string_buffer(capacity)
+        # Filled with a byte the listing never writes behind the list: a
+        # listing the library ended leaves a second NUL behind its list, one
+        # stopped at its last call for names leaves the byte as it was.
+        buffer = ctypes.create_string_buffer(b"\x01" * capacity, capacity)
         with calling(host) as lib:
             needed = lib.c_kovraGetCodesSized(host.direct, name, buffer, capacity)
         if needed < 0:
             if host.direct and needed == -END_OF_NAMES:
-                return []
+                return [], False
             raise listing_failure(host, database, needed, path)
-        if needed < capacity:
-            return [c for c in buffer.value.decode(host.encoding, "replace").split(",") if c]
-        capacity = needed + 1
+        # A direct list needs the byte behind its NUL too.
+        room = needed + (2 if host.direct else 1)
+        if room <= capacity:
+            raw = buffer.raw
+            codes = [c for c in raw[:needed].decode(host.encoding, "replace").split(",") if c]
+            return codes, bool(host.direct) and raw[needed + 1] != 0
+        capacity = room
     raise KovrapError(None, "the code list of database '%s' grew every time it was asked for "
                             "(%d times); is the database being rewritten?"
                       % (shown(database), LISTING_TRIES))
@@ -98,12 +106,8 @@ def codes(host, database):
         raise KovrapArgumentError(None, "%r is not a database name" % (database,))
     if shown(database) != database:
         raise KovrapArgumentError(None, "'%s' holds a control character" % shown(database))
-    listed = listing(host, database, host.path_of(database))
-    # The direct listing stops after 32 calls for names whether or not the
-    # names ended, and does not say which. A list of equal batches that
-    # filled every call is what a cut listing looks like.
-    if host.direct and len(listed) >= native.NAME_CALLS and \
-            len(listed) % native.NAME_CALLS == 0:
+    listed, may_be_cut = listing(host, database, host.path_of(database))
+    if may_be_cut:
         warnings.warn("the listing of '%s' holds %d codes and may have been cut at the direct "
                       "library's limit of %d calls for names" % (
                           database, len(listed), native.NAME_CALLS), UserWarning, stacklevel=3)

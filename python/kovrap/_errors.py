@@ -32,3 +32,9 @@ class KovrapLookupError(KovrapError, LookupError):
 
 class KovrapLoginError(KovrapError):
     """A failed log-in, or a read on the direct library without one."""
+
+
+class KovrapForkError(KovrapError):
+    """The process was forked while another thread was inside a library call:
+    the libraries' state is that of an unfinished call, and the child
+    refuses the library."""

@@ -292,18 +292,20 @@ def _frame(host, requests, labels, ops, window, values, count_status, dates, use
     # One period per date, each the period that holds it.
     index = pd.PeriodIndex(pd.arrays.PeriodArray(cal.period_ordinals(dates, frequency),
                                                  freq=cal.offset_of(frequency)))
-    # As kovra shows them: the missing value and anything not finite.
-    # A database holds finite numbers only: the infinities come from a
-    # transformation, and only then are they looked for.
+    # As kovra shows them: the missing value and anything not finite. A
+    # database holds finite numbers, but a transformation or an aggregation
+    # may overflow to an infinity.
     if ops.count(None) != len(ops):
         hidden = (values == native.MISSING) | ~np.isfinite(values)
         if hidden.any():
             np.copyto(values, np.nan, where=hidden)
-    elif not values.max(initial=-np.inf) < native.MISSING:
-        # Without a transformation, a maximum below the missing value (one
-        # pass that writes nothing) says there is none to hide; NaN makes
-        # the comparison false, and the exact search follows.
-        np.copyto(values, np.nan, where=values == native.MISSING)
+    elif not (values.max(initial=-np.inf) < native.MISSING and
+              values.min(initial=np.inf) > -np.inf):
+        # Without a transformation, a maximum below the missing value and a
+        # minimum above minus infinity (two passes that write nothing) say
+        # there is none to hide; NaN makes the comparisons false, and the
+        # exact search follows.
+        np.copyto(values, np.nan, where=(values == native.MISSING) | ~np.isfinite(values))
     failed = {}
     notes = ["left out: " + reason for reason in window.set_aside.values()]
     notes += window.notes

@@ -25,6 +25,15 @@ STATUS_BAD_CAPACITY = 837  # KOVRAP_STATUS_BAD_CAPACITY
 STATUS_NAMES_OVERRUN = 838  # KOVRAP_STATUS_NAMES_OVERRUN
 STATUS_LIST_TOO_LONG = 839  # KOVRAP_STATUS_LIST_TOO_LONG
 NAMES_TEXT_BYTES = 1048576  # KOVRAP_NAMES_TEXT_BYTES
+# The libraries' frequency codes (KOVRAP_FREQ_...): weekly codes run from
+# Monday (51) to Sunday (57); the common range also reads 57 as the weekly
+# group and 1000 as the lowest code of the series.
+FREQUENCY_CODES = {"ANNUAL": 10, "QUARTERLY": 30, "MONTHLY": 40, "WEEKLY_MON": 51,
+                   "WEEKLY_TUE": 52, "WEEKLY_WED": 53, "WEEKLY_THU": 54, "WEEKLY_FRI": 55,
+                   "WEEKLY_SAT": 56, "WEEKLY_SUN": 57, "DAILY": 60, "BUSINESS": 61,
+                   "LOWEST": 1000}
+# Attribute 6 values with which the common range sets aside a finer series.
+ATTRIBUTE6_SET_ASIDE = (0, 9)  # KOVRAP_ATTRIBUTE6_SET_ASIDE_0, _9
 
 HEADER_CONSTANTS = {
     "KOVRAP_MISSING": MISSING,
@@ -40,6 +49,8 @@ HEADER_CONSTANTS = {
     "KOVRAP_NAMES_TEXT_BYTES": NAMES_TEXT_BYTES,
 }
 HEADER_CONSTANTS.update(("KOVRAP_TEXT%d_WIDTH" % (k + 1), w) for k, w in enumerate(TEXT_WIDTHS))
+HEADER_CONSTANTS.update(("KOVRAP_FREQ_" + name, code) for name, code in FREQUENCY_CODES.items())
+HEADER_CONSTANTS.update(("KOVRAP_ATTRIBUTE6_SET_ASIDE_%d" % v, v) for v in ATTRIBUTE6_SET_ASIDE)
 
 # The direct library's listing asks for names at most this often.
 NAME_CALLS = 32

@@ -5,28 +5,68 @@ import contextlib
 import os
 import threading
 
+from ._errors import KovrapForkError
+
 # The database libraries keep their settings and open databases process-wide,
 # so every call of every Kovrap object goes through this one lock.
 LOCK = threading.RLock()
 
 _FOLDER = "TQVD_DATA_DIR"
 
+# Calls inside the library now (changed under LOCK only), and whether this
+# process is a fork of one that had a call inside the library at the fork.
+_inside = 0
+_forked_mid_call = False
+
+
+def _after_fork_in_child():
+    # The thread that held the lock did not come along: a fresh lock, and no
+    # call inside. A call that was inside the library at the fork left its
+    # state half-changed, so this process refuses the library from now on.
+    global LOCK, _inside, _forked_mid_call
+    LOCK = threading.RLock()
+    if _inside:
+        _forked_mid_call = True
+    _inside = 0
+
+
+if hasattr(os, "register_at_fork"):
+    os.register_at_fork(after_in_child=_after_fork_in_child)
+
+
+def _refuse_forked():
+    raise KovrapForkError(None, "this process was forked while another thread was inside a "
+                                "Kovrap library call, so the libraries' state is that of an "
+                                "unfinished call: call the library from the parent, or fork "
+                                "when no call is running")
+
 
 @contextlib.contextmanager
 def calling(host):
     """Holds the lock; on the direct library points the data service at the
     object's data_dir for the call and restores what was there after it, so
-    that each object reads its own folder whatever others were made after it."""
+    that each object reads its own folder whatever others were made after it.
+    In a process forked while a call was running it refuses with
+    KovrapForkError."""
+    global _inside
+    if _forked_mid_call:
+        _refuse_forked()
     with LOCK:
-        if not host.direct or host.data_dir is None:
-            yield host.lib
-            return
-        before = os.environ.get(_FOLDER)
-        os.environ[_FOLDER] = host.data_dir
+        if _forked_mid_call:
+            _refuse_forked()
+        _inside += 1
         try:
-            yield host.lib
+            if not host.direct or host.data_dir is None:
+                yield host.lib
+                return
+            before = os.environ.get(_FOLDER)
+            os.environ[_FOLDER] = host.data_dir
+            try:
+                yield host.lib
+            finally:
+                if before is None:
+                    os.environ.pop(_FOLDER, None)
+                else:
+                    os.environ[_FOLDER] = before
         finally:
-            if before is None:
-                os.environ.pop(_FOLDER, None)
-            else:
-                os.environ[_FOLDER] = before
+            _inside -= 1

@@ -89,7 +89,9 @@ def test_a_list_that_grows_every_time_is_given_up_with_a_clear_error(library, tm
     (-836, kovrap.KovrapError, r"^not enough memory to list database 'BIG'$"),
     (-838, kovrap.KovrapError, r"^the direct library wrote a text of names longer than 1048576"),
     (-839, kovrap.KovrapError, r"^the code list of database 'BIG' is longer than"),
-    (-11, kovrap.KovrapLookupError, r"^cannot open database 'BIG' from .* \(status 11\)$"),
+    (-11, kovrap.KovrapLookupError,
+         r"^cannot open database 'BIG' from .*: not a database \(status 11 from the database "
+         r"library\)$"),
 ])
 def test_a_failed_listing_is_raised_with_its_cause(library, tmp_path, monkeypatch, result, error,
                                                    pattern):
@@ -218,8 +220,9 @@ def direct_folder(tmp_path, data_dir, name, databases):
 
 def test_a_direct_listing_that_may_be_cut_at_32_calls_warns(library, data_dir, bin_dir,
                                                              tmp_path):
-    # The stand-in answers 100 codes a call: 32 calls take 3,200 codes.
-    folder = direct_folder(tmp_path, data_dir, "service", {"FULL": 3300, "SHORT": 3199})
+    # The stand-in answers 100 codes a call: 32 calls take 3,200 codes, and
+    # 3,100 codes end with the 32nd call's answer that there are no more.
+    folder = direct_folder(tmp_path, data_dir, "service", {"FULL": 3300, "SHORT": 3100})
     direct = kovrap.Kovrap(library=library, direct=True, data_dir=folder)
     direct.login("demo", (bin_dir / "demo.password").read_text().splitlines()[0])
     with pytest.warns(UserWarning, match=r"^the listing of 'FULL' holds 3200 codes and may have "
@@ -227,7 +230,7 @@ def test_a_direct_listing_that_may_be_cut_at_32_calls_warns(library, data_dir, b
         assert len(direct.codes("FULL")) == 3200
     with warnings.catch_warnings():
         warnings.simplefilter("error")
-        assert len(direct.codes("SHORT")) == 3199
+        assert len(direct.codes("SHORT")) == 3100
 
 
 def test_each_direct_object_reads_its_own_folder(library, data_dir, bin_dir, tmp_path, pending):
@@ -455,3 +458,36 @@ def test_info_texts_are_whole_from_call_to_call(library, tmp_path, monkeypatch):
     monkeypatch.setattr(_catalogue.TextBuffers, "LIMIT", 100)
     for codes in calls:
         check(codes)
+
+
+@pytest.fixture
+def names_per_call(bin_dir):
+    """Sets how many codes the stand-in's direct library names per call."""
+    import ctypes
+    engine = ctypes.CDLL(str(bin_dir / "libtqvstandin.so"))
+    engine.tqvs_set_names_batch.argtypes = [ctypes.c_int]
+    yield engine.tqvs_set_names_batch
+    engine.tqvs_set_names_batch(100)
+
+
+# The listing asks the direct library for names at most 32 times: only a
+# listing stopped at its 32nd call may be cut, whatever the count of codes.
+@pytest.mark.parametrize("per_call, listed, warned", [
+    (100, 64, False),  # one call names all 64: a multiple of 32 is no sign of a cut
+    (3, 64, False),    # 22 calls, then the library says there are no more
+    (2, 64, True),     # 32 calls of two names: the listing cannot tell it ended
+    (1, 32, True),     # cut after 32 names
+])
+def test_a_direct_listing_warns_only_when_it_stopped_at_its_last_call(
+        library, data_dir, bin_dir, tmp_path, names_per_call, per_call, listed, warned):
+    codes = write_database(tmp_path, "SIXTYFOUR", 64)
+    shutil.copy(str(data_dir / "credentials"), str(tmp_path))
+    kv = kovrap.Kovrap(library=library, direct=True, data_dir=tmp_path)
+    kv.login("demo", (bin_dir / "demo.password").read_text().splitlines()[0])
+    names_per_call(per_call)
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        got = kv.codes("SIXTYFOUR")
+    assert got == codes[:listed]
+    cut = [w for w in caught if "may have been cut" in str(w.message)]
+    assert len(cut) == (1 if warned else 0), [str(w.message) for w in caught]

@@ -96,9 +96,9 @@ def test_another_library_s_status_is_said_by_number_only(library, data_dir, anot
     with pytest.raises(kovrap.KovrapLookupError) as caught:
         kv.codes("bad/JUNK")
     assert str(caught.value).endswith(": status 11 from the database library")
-    with pytest.raises(kovrap.KovrapError) as caught:
-        kv.fetch("ECON:UKGAS", math=99)
-    assert str(caught.value) == "math 99 failed for ECON:UKGAS: status 30 from the database library"
+    with pytest.warns(UserWarning, match=r"^seasonal failed for ECON:NILE: status 21 from the "
+                                         r"database library$"):
+        kv.fetch("ECON:NILE", start="1871", end="1872", advanced="seasonal")
     # Kovrap's own statuses keep their words.
     with pytest.warns(UserWarning, match=r"^seasonal failed for ECON:UKGAS: too few periods in "
                                          r"the window \(status 834\)$"):

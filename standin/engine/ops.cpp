@@ -9,10 +9,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tqvs {
@@ -50,6 +52,17 @@ class Args {
     std::string text_;
 };
 
+// Whether text is a whole decimal number from low to high, into *value.
+bool wholeNumber(const std::string &text, long long low, long long high, long long *value) {
+    char *end = nullptr;
+    errno = 0;
+    const long long parsed = std::strtoll(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || parsed < low || parsed > high)
+        return false;
+    *value = parsed;
+    return true;
+}
+
 // One call that a whole process answers differently: the environment
 // variable TQVS_ANSWER holds a journal entry, `TQVGetObsNum(202312, 202400,
 // 40) -> 5`, and every call that the journal would show as its left side
@@ -73,11 +86,8 @@ Answer answerFromEnvironment() {
     const std::size_t at = entry.rfind(arrow);
     if (at == std::string::npos || at == 0)
         return answer;
-    const std::string number = entry.substr(at + arrow.size());
-    char *end = nullptr;
-    errno = 0;
-    const long long value = std::strtoll(number.c_str(), &end, 10);
-    if (number.empty() || *end != '\0' || errno != 0 || value < INT_MIN || value > INT_MAX)
+    long long value = 0;
+    if (!wholeNumber(entry.substr(at + arrow.size()), INT_MIN, INT_MAX, &value))
         return answer;
     answer.set = true;
     answer.call = entry.substr(0, at);
@@ -88,6 +98,40 @@ Answer answerFromEnvironment() {
 const Answer &answerOfProcess() {
     static const Answer answer = answerFromEnvironment();
     return answer;
+}
+
+// One operation that a whole process makes slow: the environment variable
+// TQVS_DELAY holds an operation's name and milliseconds, `TQVOpenDatabase
+// 1500`, and every call of it waits that long inside the library (the engine
+// held) before its work. It is how a test of a host's worker, exit or fork
+// finds a call still running, whatever the machine's speed. Read once, at
+// the first call; a value that is not such a pair changes nothing.
+struct Delay {
+    std::string operation;
+    long long milliseconds = 0;
+};
+
+Delay delayFromEnvironment() {
+    Delay delay;
+    const char *text = std::getenv("TQVS_DELAY");
+    if (text == nullptr)
+        return delay;
+    const std::string entry(text);
+    const std::size_t blank = entry.find(' ');
+    if (blank == std::string::npos || blank == 0)
+        return delay;
+    long long value = 0;
+    // At most a minute: a test's bound, never a hang.
+    if (!wholeNumber(entry.substr(blank + 1), 1, 60000, &value))
+        return delay;
+    delay.operation = entry.substr(0, blank);
+    delay.milliseconds = value;
+    return delay;
+}
+
+const Delay &delayOfProcess() {
+    static const Delay delay = delayFromEnvironment();
+    return delay;
 }
 
 // One operation call: holds the engine for its whole duration, decides on
@@ -123,6 +167,9 @@ class Call {
             injected_ = true;
             result_ = answer.result;
         }
+        const Delay &delay = delayOfProcess();
+        if (delay.milliseconds > 0 && delay.operation == name_)
+            std::this_thread::sleep_for(std::chrono::milliseconds(delay.milliseconds));
     }
 
     template <class Work> int run(Work work) {

@@ -106,17 +106,14 @@ database_files <- function(con, database) {
   file.path(con$data_dir, paste0(database, ".tqvdb"))
 }
 
-# The listing is written into a buffer whose size the library is not told.
-# A database file holds more than the 10 bytes per series that its listing
-# takes, so the buffer covers the largest regular file the library could open
-# for the name, plus the closing NUL. A name with no such file is refused
-# before the library is called: a folder, a FIFO or a device has no size that
-# bounds what would be read from it. Without a known data folder (a real
-# data service) the buffer is 4 MiB, the codes of some 400 000 series.
-code_buffer_bytes <- function(con, database, shown_as) {
+# A name with no regular, readable file the library could open is refused
+# before the library is called, with the paths tried: a folder, a FIFO or a
+# device is no database. (The listing itself is not sized from the files:
+# the library is told its buffer's capacity.)
+check_database_files <- function(con, database, shown_as) {
   files <- database_files(con, database)
   if (is.null(files)) {
-    return(4 * 1024^2)
+    return(invisible(NULL))
   }
   sizes <- .Call(C_kv_c_regular_size, enc2native(files))
   if (all(sizes < 0)) {
@@ -127,9 +124,7 @@ code_buffer_bytes <- function(con, database, shown_as) {
                      paste(sprintf("%s: %s", files, what), collapse = "; ")),
              "database")
   }
-  # An empty file still gets room for the closing NUL and one byte more,
-  # so that the library says what it makes of it.
-  max(sizes + 1, 2)
+  invisible(NULL)
 }
 
 login_first <- function(con, status = NA_integer_) {
@@ -145,20 +140,32 @@ require_login <- function(con) {
   if (con$direct && !isTRUE(con$state$logged_in)) login_first(con)
 }
 
-list_codes <- function(con, database, shown_as = database) {
+# The library is told the buffer's capacity and answers the length the
+# whole list needs; a list that did not fit is asked for again (on the
+# worker, in a buffer of that length), and one that keeps growing between
+# the asks is given up on after a few.
+list_codes <- function(con, database, shown_as = database, capacity = 65536L, tries = 4L) {
   require_login(con)
-  bytes <- code_buffer_bytes(con, database, shown_as)
+  check_database_files(con, database, shown_as)
   answer <- with_data_dir(con, .Call(C_kv_c_codes, con$ptr, as.integer(con$direct),
-                                     to_library(con, database), bytes))
-  # The flag alone also rises when the direct library lists no names at
-  # all; only a failed open returns a nonzero status with it.
-  if (answer$error != 0L && answer$status != 0L) {
-    if (con$direct && answer$status == 3L) login_first(con, answer$status)
+                                     to_library(con, database), as.integer(capacity),
+                                     as.integer(tries)))
+  if (answer$result < 0L) {
+    status <- -answer$result
+    # The direct library's first answer that there are no more names: a
+    # database without series.
+    if (con$direct && status == 1011L) return(character(0))
+    if (con$direct && status == 3L) login_first(con, status)
     files <- database_files(con, database)
     tried <- if (is.null(files)) "" else paste0("; tried ", paste(files, collapse = " and "))
     kv_abort(sprintf("cannot open database '%s': %s%s", shown(shown_as),
-                     status_phrase(con, answer$status), tried),
-             "database", answer$status)
+                     status_phrase(con, status), tried),
+             "database", status)
+  }
+  if (!answer$fitted) {
+    kv_abort(sprintf(paste("the code list of database '%s' kept growing while it was read",
+                           "(%d asks, %d bytes at the last): try again"),
+                     shown(shown_as), as.integer(tries), answer$result), "listing")
   }
   codes <- strsplit(from_library(con, answer$text), ",", fixed = TRUE)[[1L]]
   codes[nzchar(codes)]
@@ -209,7 +216,7 @@ query_series <- function(con, refs, range = NULL) {
   # A database without a regular, readable file is named before the library
   # is called: a FIFO or a device could hold the library for ever.
   for (d in seq_along(databases)) {
-    code_buffer_bytes(con, databases[[d]], refs$given[match(databases[[d]], refs$database)])
+    check_database_files(con, databases[[d]], refs$given[match(databases[[d]], refs$database)])
   }
   n <- nrow(refs)
   compute <- !is.null(range)

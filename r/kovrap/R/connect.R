@@ -36,10 +36,14 @@ kv_connect <- function(library = NULL, direct = FALSE, data_dir = NULL, encoding
                "argument")
     }
     data_dir <- normalizePath(data_dir, mustWork = TRUE)
+  } else if (nzchar(Sys.getenv("KOVRAP_DATA_DIR"))) {
+    # The folder every host reads from KOVRAP_DATA_DIR, fixed now.
+    data_dir <- absolute_folder(Sys.getenv("KOVRAP_DATA_DIR"))
   } else if (direct && nzchar(Sys.getenv("TQVD_DATA_DIR"))) {
-    # The data service's folder as it is now: a later change of the
-    # environment does not move this connection to another folder.
-    data_dir <- Sys.getenv("TQVD_DATA_DIR")
+    # The data service's folder as it is now, made absolute: neither a later
+    # change of the environment nor a setwd() moves this connection (and
+    # its log-in) to another folder.
+    data_dir <- absolute_folder(Sys.getenv("TQVD_DATA_DIR"))
   }
   ptr <- .Call(C_kv_c_load, library)
   # The sample data folder lies beside the libraries (the stand-in's default
@@ -58,6 +62,7 @@ kv_connect <- function(library = NULL, direct = FALSE, data_dir = NULL, encoding
   if (is.character(ptr)) {
     kv_abort(sprintf("cannot load the Kovrap library %s: %s", library, ptr), "library")
   }
+  reg.finalizer(ptr, forget_library_table)
   state <- new.env(parent = emptyenv())
   state$closed <- FALSE
   structure(
@@ -65,6 +70,21 @@ kv_connect <- function(library = NULL, direct = FALSE, data_dir = NULL, encoding
          encoding = encoding, state = state),
     class = "kovrap_connection"
   )
+}
+
+# A connection's table of exports goes with its last reference, unless the
+# package's code is gone (the table is then left to the process).
+forget_library_table <- function(ptr) {
+  if (!isTRUE(kovrap_constants$unloaded)) .Call(C_kv_c_close, ptr)
+}
+
+# A folder as an absolute path, links resolved where it exists; a relative
+# name of a folder that does not exist (yet) is taken in the working folder
+# of now.
+absolute_folder <- function(folder) {
+  if (dir.exists(folder)) return(normalizePath(folder, mustWork = TRUE))
+  if (grepl("^(/|\\\\|[A-Za-z]:[/\\\\])", folder)) return(folder)
+  file.path(getwd(), folder)
 }
 
 kv_disconnect <- function(con) {

@@ -32,10 +32,13 @@ kv_sample_data()
   \item{direct}{\code{FALSE} reads through the local library, which opens
     databases by path; \code{TRUE} through the direct library, which opens
     them by name after \code{kv_login}.}
-  \item{data_dir}{a folder of databases, or \code{NULL}. The local library
-    opens a relative database name inside it; for the direct library it is
-    the data service's folder (the stand-in library reads it from
-    \env{TQVD_DATA_DIR}, which each call sets for its duration).}
+  \item{data_dir}{a folder of databases, or \code{NULL}: then
+    \env{KOVRAP_DATA_DIR} when it is set, and on the direct library
+    \env{TQVD_DATA_DIR}; made absolute when the connection is made, so a
+    later \code{setwd()} moves nothing. The local library opens a relative
+    database name inside it; for the direct library it is the data service's
+    folder (the stand-in library reads it from \env{TQVD_DATA_DIR}, which
+    each call sets for its duration).}
   \item{encoding}{the encoding of the texts the library reads and writes
     (codes, database names, information texts, log-ins), as
     \code{\link{iconv}} names it; the same default as the Python package's

@@ -1,7 +1,7 @@
 /*
- * The calls: one R entry point per library export the package uses. The
- * data fetch, the one call that can take long, runs on a worker thread so
- * that an interrupt or a time limit stops R's wait for it (worker.c).
+ * The calls: one R entry point per library export the package uses. Every
+ * call that reaches the library runs on a worker thread, so that an
+ * interrupt or a time limit stops R's wait for it (worker.c).
  */
 #include <stdlib.h>
 #include <string.h>
@@ -11,91 +11,212 @@
 #include "kovrap.h"
 #include "worker.h"
 
-/* The connection's exports, once no call left behind by an interrupt holds
- * the library any more. */
-static const KovrapApi *library_api(SEXP ptr) {
+/* A job for one of the short calls below: a copy of the exports and of the
+ * arguments, so that it can finish after R has left. */
+typedef struct CallJob {
+    KvJob job;
+    KovrapApi api;
+    int which; /* 0: version, 1: read the aggregation mode, 2: set it, 3: log in */
+    int direct, mode, result, interfaceVersion;
+    char local[64], directText[64];
+    char *user, *password, *service;
+} CallJob;
+
+static char *copy_text(const char *text) {
+    size_t n = strlen(text) + 1;
+    char *out = (char *)malloc(n);
+    if (out != NULL)
+        memcpy(out, text, n);
+    return out;
+}
+
+static void release_call(KvJob *job) {
+    CallJob *c = (CallJob *)job;
+    if (c->password != NULL) {
+        /* The password leaves no copy behind in freed memory. */
+        volatile char *p = c->password;
+        while (*p != '\0')
+            *p++ = '\0';
+    }
+    free(c->user);
+    free(c->password);
+    free(c->service);
+    free(c);
+}
+
+static void call_work(KvJob *job) {
+    CallJob *c = (CallJob *)job;
+    switch (c->which) {
+    case 0:
+        c->result = c->api.version(&c->interfaceVersion, c->local, c->directText);
+        break;
+    case 1:
+        c->result = c->api.getAggmode(c->direct);
+        break;
+    case 2:
+        c->result = c->api.setAggmode(c->direct, c->mode);
+        break;
+    default: {
+        int status = 0;
+        c->result = c->api.authenticate(c->user, c->password, &status, c->service);
+        break;
+    }
+    }
+}
+
+static CallJob *call_job(SEXP ptr, int which) {
     const KovrapApi *api = api_of(ptr);
-    kv_wait_for_library();
-    return api;
+    kv_check_process();
+    CallJob *c = (CallJob *)calloc(1, sizeof *c);
+    if (c == NULL)
+        Rf_error("out of memory");
+    c->job.work = call_work;
+    c->job.release = release_call;
+    c->api = *api;
+    c->which = which;
+    return c;
 }
 
 /* ---- calendar -------------------------------------------------------------- */
 
+/* Date conversions element by element: a, b and f are copies of the R
+ * vectors (f of length 1 or n), out the answers. */
+typedef struct CalendarJob {
+    KvJob job;
+    KovrapApi api;
+    int op; /* 0: tqvdateToYmd, 1: ymdToTqvdate, 2: date sequence, 3: period count,
+               4: period date */
+    R_xlen_t n, nf;
+    int *a, *b, *f, *out;
+} CalendarJob;
+
+static void release_calendar(KvJob *job) {
+    CalendarJob *c = (CalendarJob *)job;
+    free(c->a);
+    free(c->b);
+    free(c->f);
+    free(c->out);
+    free(c);
+}
+
+static void calendar_work(KvJob *job) {
+    CalendarJob *c = (CalendarJob *)job;
+    if (c->op == 2) {
+        if (c->n > 0)
+            c->api.dateSeq(c->out, c->a[0], (int)c->n, c->f[0]);
+        return;
+    }
+    for (R_xlen_t i = 0; i < c->n; ++i) {
+        int x = c->a[i], y = c->b != NULL ? c->b[i] : 0, f = c->f[c->nf == 1 ? 0 : i];
+        if (x == NA_INTEGER || y == NA_INTEGER || f == NA_INTEGER)
+            c->out[i] = NA_INTEGER;
+        else if (c->op == 0)
+            c->out[i] = c->api.tqvdateToYmd(x, f);
+        else if (c->op == 1)
+            c->out[i] = c->api.ymdToTqvdate(x, f);
+        else if (c->op == 3)
+            c->out[i] = c->api.getObsNum(x, y, f);
+        else
+            c->out[i] = c->api.getDate(x, y, f);
+    }
+}
+
+static int *copy_ints(SEXP x, R_xlen_t n) {
+    int *out = (int *)malloc((size_t)(n > 0 ? n : 1) * sizeof(int));
+    if (out != NULL && n > 0)
+        memcpy(out, INTEGER(x), (size_t)n * sizeof(int));
+    return out;
+}
+
+/* Runs a calendar job over protected integer vectors a, b (or R_NilValue)
+ * and f, n answers; answers them as an integer vector. */
+static SEXP run_calendar(SEXP ptr, int op, SEXP a, SEXP b, SEXP f, R_xlen_t n) {
+    const KovrapApi *api = api_of(ptr);
+    kv_check_process();
+    CalendarJob *c = (CalendarJob *)calloc(1, sizeof *c);
+    if (c == NULL)
+        Rf_error("out of memory");
+    c->job.work = calendar_work;
+    c->job.release = release_calendar;
+    c->api = *api;
+    c->op = op;
+    c->n = n;
+    c->nf = XLENGTH(f);
+    c->a = copy_ints(a, XLENGTH(a));
+    c->b = b == R_NilValue ? NULL : copy_ints(b, XLENGTH(b));
+    c->f = copy_ints(f, c->nf);
+    c->out = (int *)malloc((size_t)(n > 0 ? n : 1) * sizeof(int));
+    if (c->a == NULL || (b != R_NilValue && c->b == NULL) || c->f == NULL || c->out == NULL) {
+        release_calendar(&c->job);
+        Rf_error("out of memory for %.0f dates", (double)n);
+    }
+    kv_run_job(&c->job);
+    SEXP out = Rf_allocVector(INTSXP, n);
+    if (n > 0)
+        memcpy(INTEGER(out), c->out, (size_t)n * sizeof(int));
+    release_calendar(&c->job);
+    return out;
+}
+
 /* op 0: tqvdateToYmd, 1: ymdToTqvdate; element by element over dates, with
  * one frequency or one per date. */
 SEXP kv_c_convert(SEXP ptr, SEXP op, SEXP dates, SEXP frequency) {
-    const KovrapApi *api = library_api(ptr);
     int which = int_arg(op, "op");
     SEXP in = PROTECT(Rf_coerceVector(dates, INTSXP));
     SEXP fs = PROTECT(Rf_coerceVector(frequency, INTSXP));
     R_xlen_t n = XLENGTH(in), nf = XLENGTH(fs);
     if (nf != 1 && nf != n)
         Rf_error("one frequency, or one per date");
-    SEXP out = PROTECT(Rf_allocVector(INTSXP, n));
-    for (R_xlen_t i = 0; i < n; ++i) {
-        int d = INTEGER(in)[i], f = INTEGER(fs)[nf == 1 ? 0 : i];
-        INTEGER(out)
-        [i] = d == NA_INTEGER || f == NA_INTEGER ? NA_INTEGER
-              : which == 0                       ? api->tqvdateToYmd(d, f)
-                                                 : api->ymdToTqvdate(d, f);
-    }
-    UNPROTECT(3);
+    SEXP out = run_calendar(ptr, which == 0 ? 0 : 1, in, R_NilValue, fs, n);
+    UNPROTECT(2);
     return out;
 }
 
 SEXP kv_c_date_seq(SEXP ptr, SEXP start, SEXP count, SEXP frequency) {
-    const KovrapApi *api = library_api(ptr);
     int n = int_arg(count, "count");
-    SEXP out = PROTECT(Rf_allocVector(INTSXP, n > 0 ? n : 0));
-    if (n > 0)
-        api->dateSeq(INTEGER(out), int_arg(start, "start"), n, int_arg(frequency, "frequency"));
-    UNPROTECT(1);
+    SEXP s = PROTECT(Rf_ScalarInteger(int_arg(start, "start")));
+    SEXP f = PROTECT(Rf_ScalarInteger(int_arg(frequency, "frequency")));
+    SEXP out = run_calendar(ptr, 2, s, R_NilValue, f, n > 0 ? n : 0);
+    UNPROTECT(2);
     return out;
 }
 
 /* Periods from start to end, both included, element by element. */
 SEXP kv_c_obs_num(SEXP ptr, SEXP start, SEXP end, SEXP frequency) {
-    const KovrapApi *api = library_api(ptr);
     SEXP s = PROTECT(Rf_coerceVector(start, INTSXP));
     SEXP e = PROTECT(Rf_coerceVector(end, INTSXP));
     SEXP fs = PROTECT(Rf_coerceVector(frequency, INTSXP));
     R_xlen_t n = XLENGTH(s), nf = XLENGTH(fs);
     if (XLENGTH(e) != n || (nf != 1 && nf != n))
         Rf_error("start, end and frequency differ in length");
-    SEXP out = PROTECT(Rf_allocVector(INTSXP, n));
-    for (R_xlen_t i = 0; i < n; ++i) {
-        int a = INTEGER(s)[i], b = INTEGER(e)[i], f = INTEGER(fs)[nf == 1 ? 0 : i];
-        INTEGER(out)
-        [i] = a == NA_INTEGER || b == NA_INTEGER || f == NA_INTEGER ? NA_INTEGER
-                                                                    : api->getObsNum(a, b, f);
-    }
-    UNPROTECT(4);
+    SEXP out = run_calendar(ptr, 3, s, e, fs, n);
+    UNPROTECT(3);
     return out;
 }
 
 SEXP kv_c_get_date(SEXP ptr, SEXP start, SEXP obs, SEXP frequency) {
-    const KovrapApi *api = library_api(ptr);
-    return Rf_ScalarInteger(api->getDate(int_arg(start, "start"), int_arg(obs, "obs"),
-                                         int_arg(frequency, "frequency")));
+    SEXP s = PROTECT(Rf_ScalarInteger(int_arg(start, "start")));
+    SEXP o = PROTECT(Rf_ScalarInteger(int_arg(obs, "obs")));
+    SEXP f = PROTECT(Rf_ScalarInteger(int_arg(frequency, "frequency")));
+    SEXP out = run_calendar(ptr, 4, s, o, f, 1);
+    UNPROTECT(3);
+    return out;
 }
 
 /* ---- pass-throughs ------------------------------------------------------------ */
 
 SEXP kv_c_version(SEXP ptr) {
-    const KovrapApi *api = library_api(ptr);
-    int interfaceVersion = 0;
-    char local[64], direct[64];
-    memset(local, 0, sizeof local);
-    memset(direct, 0, sizeof direct);
-    int result = api->version(&interfaceVersion, local, direct);
-    local[sizeof local - 1] = '\0';
-    direct[sizeof direct - 1] = '\0';
+    CallJob *c = call_job(ptr, 0);
+    kv_run_job(&c->job);
+    c->local[sizeof c->local - 1] = '\0';
+    c->directText[sizeof c->directText - 1] = '\0';
     const char *names[] = {"interface", "local", "direct", "result"};
     SEXP values[4];
-    values[0] = PROTECT(Rf_ScalarInteger(interfaceVersion));
-    values[1] = PROTECT(Rf_mkString(local));
-    values[2] = PROTECT(Rf_mkString(direct));
-    values[3] = PROTECT(Rf_ScalarInteger(result));
+    values[0] = PROTECT(Rf_ScalarInteger(c->interfaceVersion));
+    values[1] = PROTECT(Rf_mkString(c->local));
+    values[2] = PROTECT(Rf_mkString(c->directText));
+    values[3] = PROTECT(Rf_ScalarInteger(c->result));
+    release_call(&c->job);
     SEXP out = named_list(4, names, values);
     UNPROTECT(4);
     return out;
@@ -104,46 +225,131 @@ SEXP kv_c_version(SEXP ptr) {
 /* The aggregation mode of the selected library: read when mode is NA, else
  * set (the library's answer comes back). */
 SEXP kv_c_aggmode(SEXP ptr, SEXP direct, SEXP mode) {
-    const KovrapApi *api = library_api(ptr);
     int isDirect = int_arg(direct, "direct");
     int m = Rf_asInteger(mode);
-    return Rf_ScalarInteger(m == NA_INTEGER ? api->getAggmode(isDirect)
-                                            : api->setAggmode(isDirect, m));
+    CallJob *c = call_job(ptr, m == NA_INTEGER ? 1 : 2);
+    c->direct = isDirect;
+    c->mode = m;
+    kv_run_job(&c->job);
+    int result = c->result;
+    release_call(&c->job);
+    return Rf_ScalarInteger(result);
 }
 
 SEXP kv_c_authenticate(SEXP ptr, SEXP user, SEXP password, SEXP service) {
-    const KovrapApi *api = library_api(ptr);
-    int status = 0;
-    int result = api->authenticate(string_arg(user, "user"), string_arg(password, "password"),
-                                   &status, string_arg(service, "service"));
+    const char *u = string_arg(user, "user"), *p = string_arg(password, "password"),
+               *s = string_arg(service, "service");
+    CallJob *c = call_job(ptr, 3);
+    c->user = copy_text(u);
+    c->password = copy_text(p);
+    c->service = copy_text(s);
+    if (c->user == NULL || c->password == NULL || c->service == NULL) {
+        release_call(&c->job);
+        Rf_error("out of memory");
+    }
+    kv_run_job(&c->job);
+    int result = c->result;
+    release_call(&c->job);
     return Rf_ScalarInteger(result);
 }
 
 /* ---- catalogue ---------------------------------------------------------------- */
 
-/* The codes of one database as one comma-joined string. The export is not
- * told the buffer's size: the caller sizes it for the whole listing (see
- * kv_codes). Answers list(status, error, text). */
-SEXP kv_c_codes(SEXP ptr, SEXP direct, SEXP database, SEXP bytes) {
-    const KovrapApi *api = library_api(ptr);
-    double size = Rf_asReal(bytes);
-    if (!(size >= 2) || size > 2147483647.0)
-        Rf_error("bad code list size");
-    /* A raw vector: freed by R on any way out, an interrupt included. */
-    SEXP buffer = PROTECT(Rf_allocVector(RAWSXP, (R_xlen_t)size));
-    memset(RAW(buffer), 0, (size_t)size);
-    int error = 0;
-    int status = api->getCodes(int_arg(direct, "direct"), (char *)RAW(buffer),
-                               string_arg(database, "database"), &error);
-    RAW(buffer)[(R_xlen_t)size - 1] = 0;
-    const char *names[] = {"status", "error", "text"};
+/* The codes of one database as one comma-joined string, asked for with a
+ * capacity: the library answers the length the whole list needs, and a
+ * list that did not fit is asked for again in a buffer of that size. A
+ * database that grows between the asks may not fit again: after tries asks
+ * the job gives up. */
+typedef struct CodesJob {
+    KvJob job;
+    KovrapApi api;
+    int direct, capacity, tries, result, noMemory;
+    char *database, *buffer;
+} CodesJob;
+
+static void release_codes(KvJob *job) {
+    CodesJob *c = (CodesJob *)job;
+    free(c->database);
+    free(c->buffer);
+    free(c);
+}
+
+static void codes_work(KvJob *job) {
+    CodesJob *c = (CodesJob *)job;
+    for (int ask = 0; ask < c->tries; ++ask) {
+        if (ask > 0) {
+            /* What the list needed, and a quarter more for a list that
+             * grows meanwhile, within an int. */
+            long long wanted = (long long)c->result + 1 + c->result / 4;
+            if (wanted > 2147483647LL)
+                wanted = 2147483647LL;
+            free(c->buffer);
+            c->buffer = (char *)malloc((size_t)wanted);
+            if (c->buffer == NULL) {
+                c->noMemory = 1;
+                c->capacity = 0;
+                return;
+            }
+            c->capacity = (int)wanted;
+        }
+        c->buffer[0] = '\0';
+        c->result = c->api.getCodesSized(c->direct, c->database, c->buffer, c->capacity);
+        if (c->result < c->capacity)
+            return;
+    }
+}
+
+/* Answers list(result, fitted, text): result is the length the list needs
+ * (text holds it when fitted) or the negative status of a failed open. */
+SEXP kv_c_codes(SEXP ptr, SEXP direct, SEXP database, SEXP capacity, SEXP tries) {
+    const KovrapApi *api = api_of(ptr);
+    kv_check_process();
+    int isDirect = int_arg(direct, "direct");
+    int first = int_arg(capacity, "capacity"), asks = int_arg(tries, "tries");
+    if (first < 1 || asks < 1)
+        Rf_error("capacity and tries must be positive");
+    const char *name = string_arg(database, "database");
+    CodesJob *c = (CodesJob *)calloc(1, sizeof *c);
+    if (c == NULL)
+        Rf_error("out of memory");
+    c->job.work = codes_work;
+    c->job.release = release_codes;
+    c->api = *api;
+    c->direct = isDirect;
+    c->capacity = first;
+    c->tries = asks;
+    c->database = copy_text(name);
+    c->buffer = (char *)malloc((size_t)first);
+    if (c->database == NULL || c->buffer == NULL) {
+        release_codes(&c->job);
+        Rf_error("out of memory");
+    }
+    kv_run_job(&c->job);
+    if (c->noMemory) {
+        int wanted = c->result;
+        release_codes(&c->job);
+        Rf_error("out of memory for a code list of %d bytes", wanted);
+    }
+    int fitted = c->result >= 0 && c->result < c->capacity;
+    /* The library terminates inside the capacity; the last byte is made
+     * sure of all the same. */
+    c->buffer[c->capacity - 1] = '\0';
+    const char *names[] = {"result", "fitted", "text"};
     SEXP values[3];
-    values[0] = PROTECT(Rf_ScalarInteger(status));
-    values[1] = PROTECT(Rf_ScalarInteger(error));
-    values[2] = PROTECT(Rf_mkString((const char *)RAW(buffer)));
+    values[0] = PROTECT(Rf_ScalarInteger(c->result));
+    values[1] = PROTECT(Rf_ScalarLogical(fitted));
+    values[2] = PROTECT(Rf_mkString(fitted ? c->buffer : ""));
+    release_codes(&c->job);
     SEXP out = named_list(3, names, values);
-    UNPROTECT(4);
+    UNPROTECT(3);
     return out;
+}
+
+/* Waits for a worker still inside the library: R's exit runs this before
+ * the libraries' exit handlers. */
+SEXP kv_c_wait_worker(void) {
+    kv_wait_for_worker();
+    return R_NilValue;
 }
 
 /* Copies of a request's strings in one block the job owns; NULL when memory
@@ -256,6 +462,7 @@ static SEXP ints_of(const int *from, R_xlen_t n) {
 SEXP kv_c_info(SEXP ptr, SEXP direct, SEXP codes, SEXP dbNames, SEXP databases, SEXP range,
                SEXP freq, SEXP start, SEXP end) {
     const KovrapApi *api = api_of(ptr);
+    kv_check_process();
     R_xlen_t n = XLENGTH(codes);
     if (XLENGTH(dbNames) != n)
         Rf_error("codes and databases differ in length");
@@ -552,6 +759,7 @@ static FetchJob *fetch_job(const KovrapApi *api, SEXP codes, SEXP dbNames, SEXP 
 SEXP kv_c_get_data(SEXP ptr, SEXP direct, SEXP codes, SEXP dbNames, SEXP databases, SEXP window,
                    SEXP transforms, SEXP aggregate) {
     const KovrapApi *api = api_of(ptr);
+    kv_check_process();
     R_xlen_t n = XLENGTH(codes);
     if (XLENGTH(dbNames) != n)
         Rf_error("codes and databases differ in length");
@@ -583,7 +791,9 @@ SEXP kv_c_get_data(SEXP ptr, SEXP direct, SEXP codes, SEXP dbNames, SEXP databas
     const size_t cells = (size_t)count * (size_t)n;
     for (size_t i = 0; i < cells; ++i) {
         double v = f->values[i];
-        out[i] = v == KV_MISSING ? NA_REAL : v;
+        /* The missing value and anything not finite read as NA, as in
+         * every host: an aggregation may overflow to an infinity. */
+        out[i] = (v == KV_MISSING || !R_FINITE(v)) ? NA_REAL : v;
     }
     SEXP countStatus = PROTECT(Rf_allocVector(INTSXP, n));
     if (n > 0)
@@ -602,6 +812,12 @@ SEXP kv_c_get_data(SEXP ptr, SEXP direct, SEXP codes, SEXP dbNames, SEXP databas
     return result;
 }
 
+/* TRUE while a call left behind by an interrupt is still inside the
+ * library. */
+SEXP kv_c_worker_busy(void) {
+    return Rf_ScalarLogical(kv_worker_busy());
+}
+
 /* ---- registration ---------------------------------------------------------------- */
 
 static const R_CallMethodDef kCallMethods[] = {
@@ -615,7 +831,9 @@ static const R_CallMethodDef kCallMethods[] = {
     {"kv_c_version", (DL_FUNC)&kv_c_version, 1},
     {"kv_c_authenticate", (DL_FUNC)&kv_c_authenticate, 4},
     {"kv_c_aggmode", (DL_FUNC)&kv_c_aggmode, 3},
-    {"kv_c_codes", (DL_FUNC)&kv_c_codes, 4},
+    {"kv_c_codes", (DL_FUNC)&kv_c_codes, 5},
+    {"kv_c_wait_worker", (DL_FUNC)&kv_c_wait_worker, 0},
+    {"kv_c_worker_busy", (DL_FUNC)&kv_c_worker_busy, 0},
     {"kv_c_info", (DL_FUNC)&kv_c_info, 9},
     {"kv_c_get_data", (DL_FUNC)&kv_c_get_data, 8},
     {"kv_c_layout", (DL_FUNC)&kv_c_layout, 0},
@@ -629,4 +847,11 @@ void R_init_kovrap(DllInfo *dll) {
     R_registerRoutines(dll, NULL, kCallMethods, NULL, NULL);
     R_useDynamicSymbols(dll, FALSE);
     R_forceSymbols(dll, TRUE);
+    kv_worker_init();
+}
+
+/* The worker runs this package's code: it must be gone before the code is. */
+void R_unload_kovrap(DllInfo *dll) {
+    (void)dll;
+    kv_wait_for_worker();
 }

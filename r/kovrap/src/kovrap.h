@@ -27,6 +27,24 @@
 #define KV_STATUS_TOO_FEW_PERIODS 834
 #define KV_STATUS_SEGMENTS_MISMATCH 835
 #define KV_STATUS_NO_MEMORY 836
+/* The sized code listing's own statuses, returned negated, and the scratch
+ * the direct library's texts are written into. */
+#define KV_STATUS_BAD_CAPACITY 837
+#define KV_STATUS_NAMES_OVERRUN 838
+#define KV_STATUS_LIST_TOO_LONG 839
+#define KV_NAMES_TEXT_BYTES 1048576
+/* The libraries' frequency codes, Monday (51) to Sunday (57) weeks among
+ * them; the common range also reads 57 as the weekly group and 1000 as the
+ * lowest code of the series. */
+#define KV_FREQ_CODES                                                                              \
+    {10, 30, 40, 51, 52, 53, 54, 55, 56, 57, 60, 61, 1000}
+#define KV_FREQ_NAMES                                                                              \
+    {"ANNUAL",     "QUARTERLY",  "MONTHLY",    "WEEKLY_MON", "WEEKLY_TUE",                           \
+     "WEEKLY_WED", "WEEKLY_THU", "WEEKLY_FRI", "WEEKLY_SAT", "WEEKLY_SUN",                           \
+     "DAILY",      "BUSINESS",   "LOWEST"}
+/* Attribute 6 values with which the common range sets aside a finer series. */
+#define KV_ATTRIBUTE6_SET_ASIDE_0 0
+#define KV_ATTRIBUTE6_SET_ASIDE_9 9
 
 /* ---- records, in the library's field order and natural alignment ------- */
 
@@ -101,7 +119,7 @@ typedef int (*ymd_to_tqvdate_fn)(int, int);
 typedef void (*date_seq_fn)(int *, int, int, int);
 typedef int (*get_obs_num_fn)(int, int, int);
 typedef int (*get_date_fn)(int, int, int);
-typedef int (*get_codes_fn)(int, char *, const char *, int *);
+typedef int (*get_codes_sized_fn)(int, const char *, char *, int);
 typedef void (*series_info_fn)(int, InfoStatusLists *, SeriesInfoColumns *, const char *const *,
                                const char *const *, const char *const *, int, int, int, int,
                                CommonRange *, RangeExclusions *);
@@ -119,7 +137,7 @@ typedef struct KovrapApi {
     date_seq_fn dateSeq;
     get_obs_num_fn getObsNum;
     get_date_fn getDate;
-    get_codes_fn getCodes;
+    get_codes_sized_fn getCodesSized;
     series_info_fn seriesInfo;
     get_data_fn getData;
     version_fn version;
@@ -154,7 +172,9 @@ SEXP kv_c_get_date(SEXP ptr, SEXP start, SEXP obs, SEXP frequency);
 SEXP kv_c_version(SEXP ptr);
 SEXP kv_c_authenticate(SEXP ptr, SEXP user, SEXP password, SEXP service);
 SEXP kv_c_aggmode(SEXP ptr, SEXP direct, SEXP mode);
-SEXP kv_c_codes(SEXP ptr, SEXP direct, SEXP database, SEXP bytes);
+SEXP kv_c_codes(SEXP ptr, SEXP direct, SEXP database, SEXP capacity, SEXP tries);
+SEXP kv_c_wait_worker(void);
+SEXP kv_c_worker_busy(void);
 SEXP kv_c_info(SEXP ptr, SEXP direct, SEXP codes, SEXP dbNames, SEXP databases, SEXP range,
                SEXP freq, SEXP start, SEXP end);
 SEXP kv_c_get_data(SEXP ptr, SEXP direct, SEXP codes, SEXP dbNames, SEXP databases, SEXP window,

@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "kovrap.h"
+#include "worker.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -86,7 +87,7 @@ SEXP kv_c_load(SEXP path) {
     KV_EXPORT(dateSeq, "c_kovraDateSeq");
     KV_EXPORT(getObsNum, "c_kovraGetObsNum");
     KV_EXPORT(getDate, "c_kovraGetDate");
-    KV_EXPORT(getCodes, "c_kovraGetCodes");
+    KV_EXPORT(getCodesSized, "c_kovraGetCodesSized");
     KV_EXPORT(seriesInfo, "c_kovraSeriesInfo");
     KV_EXPORT(getData, "c_kovraGetData");
     KV_EXPORT(version, "c_kovraCVersion");
@@ -106,14 +107,15 @@ SEXP kv_c_load(SEXP path) {
         memcpy(exports[i].slot, &symbol, sizeof symbol);
     }
 
+    kv_worker_after_load(library);
     KovrapApi *owned = (KovrapApi *)malloc(sizeof *owned);
     if (owned == NULL)
         Rf_error("out of memory");
     *owned = api;
-    SEXP ptr = PROTECT(R_MakeExternalPtr(owned, api_tag(), R_NilValue));
-    R_RegisterCFinalizerEx(ptr, forget_api, TRUE);
-    UNPROTECT(1);
-    return ptr;
+    /* Freed by kv_c_close, which the R side registers as the pointer's
+     * finalizer: an R finalizer can see that the package's code was
+     * unloaded, where a C one would call into code that is gone. */
+    return R_MakeExternalPtr(owned, api_tag(), R_NilValue);
 }
 
 /* Ends a connection: its table of exports goes, and every later use finds

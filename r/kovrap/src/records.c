@@ -6,6 +6,7 @@
  * Every buffer handed to the library is an R vector or R_alloc memory: an
  * interrupt or an R error unwinds through them without leaking.
  */
+#include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
 
@@ -124,35 +125,58 @@ SEXP kv_c_layout(void) {
  * KOVRAP_MISSING is a double and comes apart. */
 SEXP kv_c_constants(void) {
     const int widths[7] = KV_TEXT_WIDTHS;
-    const char *names[] = {"KOVRAP_CODELIST_BYTES",
-                           "KOVRAP_CODE_WIDTH",
-                           "KOVRAP_TEXT1_WIDTH",
-                           "KOVRAP_TEXT2_WIDTH",
-                           "KOVRAP_TEXT3_WIDTH",
-                           "KOVRAP_TEXT4_WIDTH",
-                           "KOVRAP_TEXT5_WIDTH",
-                           "KOVRAP_TEXT6_WIDTH",
-                           "KOVRAP_TEXT7_WIDTH",
-                           "KOVRAP_ADVANCED_WINDOWED",
-                           "KOVRAP_STATUS_TOO_FEW_PERIODS",
-                           "KOVRAP_STATUS_SEGMENTS_MISMATCH",
-                           "KOVRAP_STATUS_NO_MEMORY"};
-    const int values[] = {KV_CODELIST_BYTES,
-                          KV_CODE_WIDTH,
-                          widths[0],
-                          widths[1],
-                          widths[2],
-                          widths[3],
-                          widths[4],
-                          widths[5],
-                          widths[6],
-                          KV_ADVANCED_WINDOWED,
-                          KV_STATUS_TOO_FEW_PERIODS,
-                          KV_STATUS_SEGMENTS_MISMATCH,
-                          KV_STATUS_NO_MEMORY};
+    const int frequencyCodes[] = KV_FREQ_CODES;
+    const char *frequencyNames[] = KV_FREQ_NAMES;
+    enum { kFixed = 19, kFrequencies = sizeof frequencyCodes / sizeof frequencyCodes[0] };
+    const char *names[kFixed + kFrequencies] = {"KOVRAP_CODELIST_BYTES",
+                                                "KOVRAP_CODE_WIDTH",
+                                                "KOVRAP_TEXT1_WIDTH",
+                                                "KOVRAP_TEXT2_WIDTH",
+                                                "KOVRAP_TEXT3_WIDTH",
+                                                "KOVRAP_TEXT4_WIDTH",
+                                                "KOVRAP_TEXT5_WIDTH",
+                                                "KOVRAP_TEXT6_WIDTH",
+                                                "KOVRAP_TEXT7_WIDTH",
+                                                "KOVRAP_ADVANCED_WINDOWED",
+                                                "KOVRAP_STATUS_TOO_FEW_PERIODS",
+                                                "KOVRAP_STATUS_SEGMENTS_MISMATCH",
+                                                "KOVRAP_STATUS_NO_MEMORY",
+                                                "KOVRAP_STATUS_BAD_CAPACITY",
+                                                "KOVRAP_STATUS_NAMES_OVERRUN",
+                                                "KOVRAP_STATUS_LIST_TOO_LONG",
+                                                "KOVRAP_NAMES_TEXT_BYTES",
+                                                "KOVRAP_ATTRIBUTE6_SET_ASIDE_0",
+                                                "KOVRAP_ATTRIBUTE6_SET_ASIDE_9"};
+    int values[kFixed + kFrequencies] = {KV_CODELIST_BYTES,
+                                         KV_CODE_WIDTH,
+                                         widths[0],
+                                         widths[1],
+                                         widths[2],
+                                         widths[3],
+                                         widths[4],
+                                         widths[5],
+                                         widths[6],
+                                         KV_ADVANCED_WINDOWED,
+                                         KV_STATUS_TOO_FEW_PERIODS,
+                                         KV_STATUS_SEGMENTS_MISMATCH,
+                                         KV_STATUS_NO_MEMORY,
+                                         KV_STATUS_BAD_CAPACITY,
+                                         KV_STATUS_NAMES_OVERRUN,
+                                         KV_STATUS_LIST_TOO_LONG,
+                                         KV_NAMES_TEXT_BYTES,
+                                         KV_ATTRIBUTE6_SET_ASIDE_0,
+                                         KV_ATTRIBUTE6_SET_ASIDE_9};
+    /* The frequency codes under their header names, KOVRAP_FREQ_<name>. */
+    char frequencyHeaderNames[kFrequencies][32];
+    for (int k = 0; k < kFrequencies; ++k) {
+        snprintf(frequencyHeaderNames[k], sizeof frequencyHeaderNames[k], "KOVRAP_FREQ_%s",
+                 frequencyNames[k]);
+        names[kFixed + k] = frequencyHeaderNames[k];
+        values[kFixed + k] = frequencyCodes[k];
+    }
     const char *listNames[] = {"ints", "KOVRAP_MISSING"};
     SEXP parts[2];
-    parts[0] = PROTECT(named_ints((int)(sizeof values / sizeof values[0]), names, values));
+    parts[0] = PROTECT(named_ints(kFixed + kFrequencies, names, values));
     parts[1] = PROTECT(Rf_ScalarReal(KV_MISSING));
     SEXP out = named_list(2, listNames, parts);
     UNPROTECT(2);

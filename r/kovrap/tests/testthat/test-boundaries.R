@@ -1,7 +1,7 @@
-# The code-list buffer covers the largest regular file the library could
-# open for a name; a name with no such file is refused before the library
-# is called.
-test_that("listings are sized by the files the library could open, or refused", {
+# A name lists whichever file the library opens, however large, since the
+# listing is asked for with a capacity; a name with no regular file is
+# refused before the library is called.
+test_that("listings come whole from the file the library opens, or are refused", {
   where <- library_or_skip()
   folder <- tempfile("kovrap-files")
   dir.create(folder)
@@ -15,8 +15,7 @@ test_that("listings are sized by the files the library could open, or refused", 
   write_database(file.path(folder, "Z.tqvdb"), big)
   expect_identical(kv_codes(con, "Z"), codes[[1L]])
   if (Sys.info()[["effective_user"]] != "root") {
-    # Unreadable Z: the library opens Z.tqvdb instead, which the buffer
-    # covers all the same.
+    # Unreadable Z: the library opens Z.tqvdb instead, and lists it whole.
     Sys.chmod(file.path(folder, "Z"), "000")
     expect_identical(kv_codes(con, "Z"), codes)
     expect_identical(as.numeric(kv_get(con, "Z:C00003000")), 1)

@@ -68,9 +68,9 @@ test_that("another library's statuses are said by number, Kovrap's own in words"
   expect_true(is_standin(con))
   # As if the version text had named another library.
   con$state$standin <- FALSE
-  failed <- condition_of(kv_get(con, "ECON:UKGAS", math = 99))
-  expect_identical(conditionMessage(failed),
-                   "math 99 failed for ECON:UKGAS: status 30 from the database library")
+  expect_warning(kv_get(con, "ECON:NILE", start = "1871", end = "1872", advanced = "seasonal"),
+                 "seasonal failed for ECON:NILE: status 21 from the database library",
+                 fixed = TRUE)
   junk <- condition_of(kv_codes(con, "bad/JUNK"))
   expect_s3_class(junk, "kovrap_lookup_error")
   expect_match(conditionMessage(junk), "': status 11 from the database library", fixed = TRUE)
