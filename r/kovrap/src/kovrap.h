@@ -37,11 +37,12 @@
  * them; the common range also reads 57 as the weekly group and 1000 as the
  * lowest code of the series. */
 #define KV_FREQ_CODES                                                                              \
-    {10, 30, 40, 51, 52, 53, 54, 55, 56, 57, 60, 61, 1000}
+    { 10, 30, 40, 51, 52, 53, 54, 55, 56, 57, 60, 61, 1000 }
 #define KV_FREQ_NAMES                                                                              \
-    {"ANNUAL",     "QUARTERLY",  "MONTHLY",    "WEEKLY_MON", "WEEKLY_TUE",                           \
-     "WEEKLY_WED", "WEEKLY_THU", "WEEKLY_FRI", "WEEKLY_SAT", "WEEKLY_SUN",                           \
-     "DAILY",      "BUSINESS",   "LOWEST"}
+    {                                                                                              \
+        "ANNUAL", "QUARTERLY", "MONTHLY", "WEEKLY_MON", "WEEKLY_TUE", "WEEKLY_WED", "WEEKLY_THU",  \
+            "WEEKLY_FRI", "WEEKLY_SAT", "WEEKLY_SUN", "DAILY", "BUSINESS", "LOWEST"                \
+    }
 /* Attribute 6 values with which the common range sets aside a finer series. */
 #define KV_ATTRIBUTE6_SET_ASIDE_0 0
 #define KV_ATTRIBUTE6_SET_ASIDE_9 9
