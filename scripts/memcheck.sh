@@ -37,6 +37,15 @@ export KOVRAP_FAULT_STRIDE=${KOVRAP_FAULT_STRIDE:-10}
 suppressions="$build/memcheck.supp"
 cat >"$suppressions" <<'SUPP'
 {
+   glibc-dlopen-keeps-the-dependency-list-of-a-library-it-loaded
+   Memcheck:Leak
+   match-leak-kinds: definite
+   ...
+   fun:_dl_map_object_deps
+   ...
+   fun:dlopen*
+}
+{
    googletest-prints-padding-bytes-of-a-test-parameter
    Memcheck:Value8
    ...

@@ -55,6 +55,10 @@ bool Engine::loggedInHere() const {
     return loginFolder == folder && loginFolderId == folderIdentity(folder);
 }
 
+bool Engine::loggedInByName() const {
+    return loggedIn && loginFolder == dataDirectory();
+}
+
 std::shared_ptr<Database> Engine::findStored(const char *name) const {
     if (name == nullptr)
         return nullptr;

@@ -460,7 +460,7 @@ int tqvs_op_get_info(int lib, int zero, const char *code, char *record) {
     std::string pending;
     return call.run(
         [&] {
-            if (!engine().loggedInHere())
+            if (!engine().loggedInByName())
                 return TQVS_NOT_LOGGED_IN;
             if (!takeCode(call.state(), code, pending))
                 return TQVS_NO_CODE_PENDING;
@@ -486,7 +486,7 @@ int tqvs_op_get_data_count(int lib, const char *database, const char *code, int 
             }
             const char *wanted = code;
             if (isDirect(lib)) {
-                if (!engine().loggedInHere())
+                if (!engine().loggedInByName())
                     return TQVS_NOT_LOGGED_IN;
                 if (!takeCode(state, code, pending))
                     return TQVS_NO_CODE_PENDING;

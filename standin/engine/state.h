@@ -96,6 +96,11 @@ struct Engine {
     void resetState();
     void logIn(bool on);
     bool loggedInHere() const;
+    // The same by the folder's name alone, for the calls that read a
+    // database already opened: its data came through a folder handle whose
+    // identity the open checked. Opening the folder again for every request
+    // would cost a system call each (an expensive one on Windows).
+    bool loggedInByName() const;
     std::shared_ptr<Database> findStored(const char *name) const;
     Series *findStoredSeries(const char *database, const char *code, int &status);
 };

@@ -63,6 +63,12 @@ class PseudoFile {
     PseudoFile &operator=(const PseudoFile &) = delete;
 
     bool ready() const { return ready_; }
+    // Under valgrind the test program cannot start itself again as itself
+    // (its own executable is valgrind's), so no pseudo-file can be made.
+    static bool underValgrind() {
+        const char *preload = std::getenv("LD_PRELOAD");
+        return preload != nullptr && std::strstr(preload, "vgpreload") != nullptr;
+    }
     std::string path() const { return "/proc/" + std::to_string(pid_) + "/cmdline"; }
 
     // In the program started by the constructor: rewrites the arguments,
