@@ -37,12 +37,12 @@ extern "C" {
 
 /** Operation code and three parameters of an advanced count, passed by
  *  address. */
-typedef struct TQVAdvancedSpec {
+typedef struct TQVAdvancedOperation {
     int operation;
     int first;
     int second;
     int third;
-} TQVAdvancedSpec;
+} TQVAdvancedOperation;
 
 /* Local library, tqvapi64. */
 TQV_LOCAL_API int TQVEnableRetries(int on);
@@ -57,7 +57,7 @@ TQV_LOCAL_API int TQVGetDataCount(const char *database, const char *code, int st
                                   int frequency, double *output, int *count);
 TQV_LOCAL_API int TQVApplyMathCount(int operation, int start, int end, int frequency,
                                     double *values, int *count);
-TQV_LOCAL_API int TQVApplyAdvancedCount(const TQVAdvancedSpec *advanced, int start, int end,
+TQV_LOCAL_API int TQVApplyAdvancedCount(const TQVAdvancedOperation *advanced, int start, int end,
                                         int frequency, double *values, int *count);
 TQV_LOCAL_API int TQVGetObsNum(int start, int end, int frequency);
 TQV_LOCAL_API int TQVGetDate(int start, int observation, int frequency);
@@ -80,7 +80,7 @@ TQV_DIRECT_API int TQVDGetDataCount(const char *database, const char *codeList, 
                                     int frequency, double *output, int *count);
 TQV_DIRECT_API int TQVDApplyMathCount(int operation, int start, int end, int frequency,
                                       double *values, int *count);
-TQV_DIRECT_API int TQVDApplyAdvancedCount(const TQVAdvancedSpec *advanced, int start, int end,
+TQV_DIRECT_API int TQVDApplyAdvancedCount(const TQVAdvancedOperation *advanced, int start, int end,
                                           int frequency, double *values, int *count);
 TQV_DIRECT_API int TQVDGetObsNum(int start, int end, int frequency);
 TQV_DIRECT_API int TQVDGetAggregationMode(void);

@@ -227,8 +227,8 @@ int NULL_OP(ApplyMathCount)(int operation, int start, int end, int frequency, do
     return 0;
 }
 
-int NULL_OP(ApplyAdvancedCount)(const TQVAdvancedSpec *advanced, int start, int end, int frequency,
-                                double *values, int *count) {
+int NULL_OP(ApplyAdvancedCount)(const TQVAdvancedOperation *advanced, int start, int end,
+                                int frequency, double *values, int *count) {
     Recorder &r = state().recorder;
     if (r.on)
         r.op(kApplyAdvancedCount)

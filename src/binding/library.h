@@ -21,8 +21,8 @@ struct Library {
                         double *output, int *count);
     int (*applyMathCount)(int operation, int start, int end, int frequency, double *values,
                           int *count);
-    int (*applyAdvancedCount)(const TQVAdvancedSpec *advanced, int start, int end, int frequency,
-                              double *values, int *count);
+    int (*applyAdvancedCount)(const TQVAdvancedOperation *advanced, int start, int end,
+                              int frequency, double *values, int *count);
     int (*getObsNum)(int start, int end, int frequency);
     int (*getAggregationMode)();
     int (*setAggregationMode)(int mode);

@@ -74,8 +74,8 @@ int aligned(int direct, const TransformArrays &transforms, int index, int window
         return KOVRAP_STATUS_NO_MEMORY;
 
     // Code 1792 takes no first parameter: paramA is the lower span limit.
-    const TQVAdvancedSpec operation = {transforms.transformCode[index], 0, transforms.paramB[index],
-                                       transforms.paramC[index]};
+    const TQVAdvancedOperation operation = {transforms.transformCode[index], 0,
+                                            transforms.paramB[index], transforms.paramC[index]};
     int count = n;
     const int status = kovrap::selectLibrary(direct).applyAdvancedCount(
         &operation, first, last, frequency, scratch.get(), &count);

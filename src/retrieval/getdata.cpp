@@ -139,7 +139,8 @@ class Retrieval {
                                           c.windows->windowEnd[m], c.startDate, c.endDate,
                                           c.frequency, row, c.obsPerSeries);
         } else {
-            const TQVAdvancedSpec operation{transformCode, t.paramA[k], t.paramB[k], t.paramC[k]};
+            const TQVAdvancedOperation operation{transformCode, t.paramA[k], t.paramB[k],
+                                                 t.paramC[k]};
             status = library_.applyAdvancedCount(&operation, c.startDate, c.endDate, c.frequency,
                                                  row, &count_);
         }

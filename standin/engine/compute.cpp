@@ -170,8 +170,8 @@ int applyMath(int operation, int start, int end, int frequency, double *values, 
     return TQVS_OK;
 }
 
-int applyAdvanced(const TQVAdvancedSpec &request, int start, int end, int frequency, double *values,
-                  int count) {
+int applyAdvanced(const TQVAdvancedOperation &request, int start, int end, int frequency,
+                  double *values, int count) {
     static_cast<void>(start);
     static_cast<void>(end);
     const int op = request.operation;

@@ -47,7 +47,7 @@ TQVS_INTERNAL_API int applyMath(int operation, int start, int end, int frequency
  * TQVS_TOO_SHORT when there are too few observations (a null row or a count
  * of 0 or less included); on failure the values are untouched.
  */
-TQVS_INTERNAL_API int applyAdvanced(const TQVAdvancedSpec &request, int start, int end,
+TQVS_INTERNAL_API int applyAdvanced(const TQVAdvancedOperation &request, int start, int end,
                                     int frequency, double *values, int count);
 
 /**

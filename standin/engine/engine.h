@@ -29,7 +29,7 @@ TQVS_API int tqvs_op_get_data_count(int lib, const char *database, const char *c
                                     int end, int frequency, double *output, int *count);
 TQVS_API int tqvs_op_apply_math_count(int lib, int operation, int start, int end, int frequency,
                                       double *values, int *count);
-TQVS_API int tqvs_op_apply_advanced_count(int lib, const TQVAdvancedSpec *advanced, int start,
+TQVS_API int tqvs_op_apply_advanced_count(int lib, const TQVAdvancedOperation *advanced, int start,
                                           int end, int frequency, double *values, int *count);
 TQVS_API int tqvs_op_get_obs_num(int lib, int start, int end, int frequency);
 TQVS_API int tqvs_op_get_date(int lib, int start, int observation, int frequency);

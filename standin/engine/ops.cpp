@@ -34,7 +34,7 @@ class Args {
     Args &masked(const char *s) { return add(s == nullptr ? "null" : "***"); }
     Args &out(const void *p) { return add(p == nullptr ? "null" : "out"); }
     Args &ref(const int *p) { return add(p == nullptr ? "null" : "&" + std::to_string(*p)); }
-    Args &advanced(const TQVAdvancedSpec *s) {
+    Args &advanced(const TQVAdvancedOperation *s) {
         if (s == nullptr)
             return add("null");
         return add("{" + std::to_string(s->operation) + "," + std::to_string(s->first) + "," +
@@ -254,8 +254,8 @@ bool runScript(const std::string &operation, double *values, const int *count) {
 // reads that window from the series the library fetched last, at the
 // library's aggregation mode. Without such a series it adjusts the values it
 // is given. On any failure the row is left as it was.
-int seasonalCount(const LibraryState &state, const TQVAdvancedSpec &advanced, int start, int end,
-                  int frequency, double *values, int count) {
+int seasonalCount(const LibraryState &state, const TQVAdvancedOperation &advanced, int start,
+                  int end, int frequency, double *values, int count) {
     const Series *series = state.fetchedFrom ? state.fetchedFrom->find(state.fetchedCode) : nullptr;
     if (series == nullptr || values == nullptr || count <= 0)
         return applyAdvanced(advanced, start, end, frequency, values, count);
@@ -526,7 +526,7 @@ int tqvs_op_apply_math_count(int lib, int operation, int start, int end, int fre
     });
 }
 
-int tqvs_op_apply_advanced_count(int lib, const TQVAdvancedSpec *advanced, int start, int end,
+int tqvs_op_apply_advanced_count(int lib, const TQVAdvancedOperation *advanced, int start, int end,
                                  int frequency, double *values, int *count) {
     Call call(lib, "ApplyAdvancedCount",
               Args().advanced(advanced).num(start).num(end).num(frequency).out(values).ref(count));

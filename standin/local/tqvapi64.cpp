@@ -38,7 +38,7 @@ int TQVApplyMathCount(int operation, int start, int end, int frequency, double *
                       int *count) {
     return tqvs_op_apply_math_count(kLib, operation, start, end, frequency, values, count);
 }
-int TQVApplyAdvancedCount(const TQVAdvancedSpec *advanced, int start, int end, int frequency,
+int TQVApplyAdvancedCount(const TQVAdvancedOperation *advanced, int start, int end, int frequency,
                           double *values, int *count) {
     return tqvs_op_apply_advanced_count(kLib, advanced, start, end, frequency, values, count);
 }

@@ -35,7 +35,7 @@ int math(int op, int frequency, std::vector<double> &row) {
 }
 
 int advanced(int op, int second, int frequency, std::vector<double> &row, int start = 0) {
-    const TQVAdvancedSpec request{op, 0, second, 0};
+    const TQVAdvancedOperation request{op, 0, second, 0};
     return tqvs::applyAdvanced(request, start, 0, frequency, row.data(),
                                static_cast<int>(row.size()));
 }
@@ -237,8 +237,8 @@ TEST(ComputeAdvanced, ParameterAndLengthFailuresLeaveTheRowAlone) {
 }
 
 TEST(ComputeAdvanced, EmptyOrNullRowIsTooShort) {
-    const TQVAdvancedSpec ma{1, 0, 1, 0};
-    const TQVAdvancedSpec seasonal{1792, 0, 0, 0};
+    const TQVAdvancedOperation ma{1, 0, 1, 0};
+    const TQVAdvancedOperation seasonal{1792, 0, 0, 0};
     double one = 3;
     EXPECT_EQ(TQVS_TOO_SHORT, tqvs::applyAdvanced(ma, 0, 0, 40, nullptr, 5));
     EXPECT_EQ(TQVS_TOO_SHORT, tqvs::applyAdvanced(ma, 0, 0, 40, &one, 0));

@@ -85,7 +85,7 @@ const EntryCase kEntries[] = {
      "TQVGetDataCount(\"alpha\", \"A1\", 200001, 200012, 40, null, null) -> 2"},
     {"ApplyAdvancedCount",
      [] {
-         const TQVAdvancedSpec operation = {1792, 0, 4, 0};
+         const TQVAdvancedOperation operation = {1792, 0, 4, 0};
          int count = 0;
          TQVApplyAdvancedCount(&operation, 200001, 200012, 40, gValues, &count);
      },
@@ -262,7 +262,7 @@ TEST_F(JournalTest, ScriptsQueuePerOperation) {
 TEST_F(JournalTest, ScriptedAdvancedCountAnswersZero) {
     const double script[] = {9, 8, 7};
     tqvs_script_values("TQVDApplyAdvancedCount", script, 3);
-    const TQVAdvancedSpec operation = {-99, 0, 0, 0};
+    const TQVAdvancedOperation operation = {-99, 0, 0, 0};
     double row[3] = {0, 0, 0};
     int count = 3;
     EXPECT_EQ(0, TQVDApplyAdvancedCount(&operation, 202001, 202003, 40, row, &count));

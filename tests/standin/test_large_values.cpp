@@ -46,8 +46,8 @@ TEST(LargeValues, MovingAverageFindsEveryFiniteMean) {
     };
     for (const auto &c : cases) {
         std::vector<double> row = c.input;
-        const TQVAdvancedSpec spec{1, 0, c.span, 0};
-        ASSERT_EQ(0, tqvs::applyAdvanced(spec, 200001, 200001, 40, row.data(),
+        const TQVAdvancedOperation operation{1, 0, c.span, 0};
+        ASSERT_EQ(0, tqvs::applyAdvanced(operation, 200001, 200001, 40, row.data(),
                                          static_cast<int>(row.size())));
         SCOPED_TRACE(c.span);
         expectRow(c.expected, row);
@@ -78,8 +78,8 @@ TEST(LargeValues, SeasonalAdjustmentOfValuesNearTheLargestDouble) {
         std::vector<double> row;
         for (int t = 0; t < 12; ++t)
             row.push_back(level * factor[t % 4]);
-        const TQVAdvancedSpec spec{1792, 0, 0, 0};
-        ASSERT_EQ(0, tqvs::applyAdvanced(spec, 20001, 20024, 30, row.data(), 12)) << level;
+        const TQVAdvancedOperation operation{1792, 0, 0, 0};
+        ASSERT_EQ(0, tqvs::applyAdvanced(operation, 20001, 20024, 30, row.data(), 12)) << level;
         expectRow(std::vector<double>(12, level), row);
     }
 }

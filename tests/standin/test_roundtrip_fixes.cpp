@@ -19,7 +19,7 @@ using ::testing::Pointwise;
 namespace {
 
 constexpr double M = kMissingValue;
-const TQVAdvancedSpec kSeasonal = {1792, 0, 0, 0};
+const TQVAdvancedOperation kSeasonal = {1792, 0, 0, 0};
 
 // Twelve monthly factors of mean 1.
 const std::vector<double> kFactors = {0.8, 0.85, 0.9, 0.95, 1.0,  1.05,
@@ -183,7 +183,7 @@ TEST_F(SeasonalCountTest, OtherAdvancedCountsWorkOnTheValuesGiven) {
     ASSERT_EQ(0, fetchLocal("HIGH"));
     std::vector<double> row = {2, 4, 6};
     int n = 3;
-    const TQVAdvancedSpec average = {1, 0, 2, 0};
+    const TQVAdvancedOperation average = {1, 0, 2, 0};
     EXPECT_EQ(0, TQVApplyAdvancedCount(&average, 200101, 200103, 40, row.data(), &n));
     EXPECT_THAT(row, Pointwise(DoubleNear(1e-12), {M, 3.0, 5.0}));
 }
