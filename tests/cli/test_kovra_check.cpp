@@ -3,6 +3,7 @@
 // weekly reading of the stand-in; a stand-in made to answer one question
 // differently (TQVS_ANSWER, read by the child's stand-in) makes it exit 1
 // and name that question; --database lists and queries a sample database.
+#include "environment.h"
 #include "kovra_cli.h"
 
 #include "tqv_standin.h"
@@ -19,26 +20,15 @@ using namespace kovra_cli;
 const std::vector<std::string> kLogin = {"--direct", "--user", "demo", "--password-file",
                                          "../demo.password"};
 
-void setVariable(const char *name, const char *value) {
-#if defined(_WIN32)
-    _putenv_s(name, value == nullptr ? "" : value);
-#else
-    if (value == nullptr)
-        unsetenv(name);
-    else
-        setenv(name, value, 1);
-#endif
-}
-
 // An environment variable for kovra's process, for the time of a test.
 class Variable {
   public:
     Variable(const char *name, const char *value) : name_(name) {
         if (const char *old = std::getenv(name))
             saved_ = old;
-        setVariable(name, value);
+        kovrap_test::setVariable(name, value);
     }
-    ~Variable() { setVariable(name_, saved_ ? saved_->c_str() : nullptr); }
+    ~Variable() { kovrap_test::setVariable(name_, saved_ ? saved_->c_str() : nullptr); }
     Variable(const Variable &) = delete;
     Variable &operator=(const Variable &) = delete;
 

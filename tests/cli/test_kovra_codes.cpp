@@ -9,6 +9,7 @@
 // Kovrap, and periods past the year 9999.
 #include "args.h"
 #include "commands.h"
+#include "environment.h"
 #include "failure.h"
 #include "kovra_session.h"
 #include "pseudo_file.h"
@@ -470,17 +471,6 @@ class DirectFolder {
     std::optional<std::string> saved_;
 };
 
-void setVariable(const char *name, const char *value) {
-#if defined(_WIN32)
-    _putenv_s(name, value == nullptr ? "" : value);
-#else
-    if (value == nullptr)
-        unsetenv(name);
-    else
-        setenv(name, value, 1);
-#endif
-}
-
 // The data folder is fixed when kovra starts, from KOVRAP_DATA_DIR before
 // TQVD_DATA_DIR, and made absolute: a change of working folder afterwards
 // moves neither the log-in nor the databases read.
@@ -504,8 +494,8 @@ TEST(KovraDataFolder, IsFixedAbsoluteAtTheStartFromKovrapDataDirFirst) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         fs::current_path(parent);
-        setVariable("KOVRAP_DATA_DIR", c.ours);
-        setVariable("TQVD_DATA_DIR", c.theirs);
+        kovrap_test::setVariable("KOVRAP_DATA_DIR", c.ours);
+        kovrap_test::setVariable("TQVD_DATA_DIR", c.theirs);
         std::string failure;
         std::vector<std::string> listed;
         std::string handed;
@@ -517,7 +507,7 @@ TEST(KovraDataFolder, IsFixedAbsoluteAtTheStartFromKovrapDataDirFirst) {
             listed = session.listing("HERE").codes;
         });
         fs::current_path(before);
-        setVariable("KOVRAP_DATA_DIR", nullptr);
+        kovrap_test::setVariable("KOVRAP_DATA_DIR", nullptr);
         EXPECT_EQ("no failure", failure);
         EXPECT_EQ(codes, listed);
         EXPECT_TRUE(fs::equivalent(data, handed)) << handed;

@@ -3,6 +3,7 @@
 // and last period, the number of periods, values and notes the table gives.
 // The table's format is described in docs/host-rules.md; pytest and testthat
 // read the same file.
+#include "environment.h"
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -260,14 +261,7 @@ std::string caseId(const ::testing::TestParamInfo<HostCase> &p) {
 INSTANTIATE_TEST_SUITE_P(Hosts, WeeklyTable, ::testing::ValuesIn(weeklyCases()), caseId);
 
 void setWeeklyEnd(const char *reading) {
-#if defined(_WIN32)
-    _putenv_s("TQVS_WEEKLY_END", reading == nullptr ? "" : reading);
-#else
-    if (reading == nullptr)
-        unsetenv("TQVS_WEEKLY_END");
-    else
-        setenv("TQVS_WEEKLY_END", reading, 1);
-#endif
+    kovrap_test::setVariable("TQVS_WEEKLY_END", reading);
 }
 
 // The stand-ins in kovra's own process take the weekly reading from

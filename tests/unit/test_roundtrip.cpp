@@ -5,6 +5,7 @@
 #include "Kovrap.h"
 #include "aggregation.h"
 #include "case_names.h"
+#include "environment.h"
 #include "info_host.h"
 #include "standin_fixture.h"
 
@@ -847,17 +848,6 @@ end
 
 const char kStoredCodes[] = "GDP,CPI_INDEX,RATES,PENDING";
 
-void setEnvironment(const char *name, const char *value) {
-#ifdef _WIN32
-    _putenv_s(name, value == nullptr ? "" : value);
-#else
-    if (value == nullptr)
-        unsetenv(name);
-    else
-        setenv(name, value, 1);
-#endif
-}
-
 void writeFile(const std::filesystem::path &path, const std::string &text) {
     std::ofstream out(path, std::ios::binary);
     out << text;
@@ -878,12 +868,12 @@ class RoundTripFiles : public kovrap_test::StandinTest {
                    std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
                    "_" + std::to_string(std::random_device{}()));
         std::filesystem::create_directories(folder_);
-        setEnvironment("TQVD_DATA_DIR", folder_.string().c_str());
+        kovrap_test::setVariable("TQVD_DATA_DIR", folder_.string().c_str());
         writeFile(folder_ / "roundtrip.tqvdb", kDatabaseFile);
         writeFile(folder_ / "credentials", "reader:open sesame\n");
     }
     void TearDown() override {
-        setEnvironment("TQVD_DATA_DIR", hadDataDir_ ? savedDataDir_.c_str() : nullptr);
+        kovrap_test::setVariable("TQVD_DATA_DIR", hadDataDir_ ? savedDataDir_.c_str() : nullptr);
         std::error_code ignored;
         std::filesystem::remove_all(folder_, ignored);
         StandinTest::TearDown();
