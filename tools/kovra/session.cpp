@@ -307,13 +307,9 @@ std::string Session::openFailure(const std::string &database, int status) const 
         return message + phrase + "; 'tqvconvert check FILE.tqvdb' shows where";
     if (direct_ || problem != OpenProblem::NoSuchDatabase)
         return message + phrase;
-    // Name the files the local library looked for, from where kovra runs.
-    std::error_code error;
-    const auto tried = [&error](const std::string &path) {
-        const std::filesystem::path p(path);
-        return p.is_absolute() ? path : std::filesystem::absolute(p, error).string();
-    };
-    return message + phrase + "; no file " + tried(database) + " or " + tried(database + ".tqvdb");
+    // Name the files the local library looked for, as the user named them.
+    return message + "no regular file that can be read at " + database + " or " + database +
+           ".tqvdb";
 }
 
 CodeListing Session::listing(const std::string &database) const {
@@ -343,9 +339,6 @@ CodeListing Session::listing(const std::string &database) const {
         break;
     }
     const int status = result == INT_MIN ? result : -result;
-    if (!direct_ && openProblem(status, standin()) == OpenProblem::NoSuchDatabase)
-        fail("cannot open database '" + database + "': no regular file that can be read at " +
-             database + " or " + database + ".tqvdb");
     fail(openFailure(database, status));
 }
 
