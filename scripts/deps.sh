@@ -15,7 +15,7 @@ packages=(cmake ninja-build g++ make libgtest-dev libgmock-dev python3 pkg-confi
 if [[ "${1:-}" == "--all" ]]; then
     packages+=(clang libclang-rt-dev g++-mingw-w64-x86-64 wine wine64 valgrind libbenchmark-dev binutils
         llvm python3-numpy python3-pandas python3-pytest python3-setuptools python3-pip python3-venv
-        lld r-base-core r-cran-zoo r-cran-testthat)
+        lld r-base-core r-cran-zoo r-cran-testthat r-cran-xts r-cran-vctrs mypy python3-dask)
 fi
 
 missing=()
