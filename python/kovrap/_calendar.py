@@ -212,7 +212,8 @@ def date_span(value):
         value = str(int(value))
     if not isinstance(value, str):
         _bad_date(value)
-    text = value.strip()
+    # No blank is trimmed: ' 2001' is as bad a date in every host.
+    text = value
     if len(text) < 4 or not _DIGITS.match(text[:4]) or text[:4] == "0000":
         _bad_date(value)
     year = int(text[:4])
