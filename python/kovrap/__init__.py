@@ -10,8 +10,11 @@ from ._calendar import alias_of, frequency_name
 from ._errors import KovrapArgumentError, KovrapError, KovrapLoginError, KovrapLookupError
 from ._errors import KovrapForkError
 from ._native import MISSING, library_name
+from ._warnings import (KovrapCutListingWarning, KovrapOperationWarning, KovrapSetAsideWarning,
+                        KovrapWarning, KovrapWeekdayWarning)
 
 __all__ = ["Kovrap", "KovrapError", "KovrapArgumentError", "KovrapLookupError",
            "KovrapLoginError", "KovrapForkError", "CommonRange", "MISSING", "alias_of", "frequency_name",
-           "library_name"]
+           "library_name", "KovrapWarning", "KovrapSetAsideWarning", "KovrapWeekdayWarning",
+           "KovrapCutListingWarning", "KovrapOperationWarning"]
 __version__ = "0.1.0"

@@ -5,10 +5,12 @@ import ctypes
 import os
 from ctypes import byref, c_int
 
-from . import _catalogue as catalogue
 from . import _fetch
 from . import _find
+from . import _info
+from . import _listing
 from . import _native as native
+from . import _standin
 from ._errors import KovrapArgumentError, KovrapLoginError
 from ._names import Requests, shown
 from ._session import calling
@@ -40,18 +42,22 @@ class Kovrap:
             raise KovrapArgumentError(None, "library and data_dir are paths: %s" % e) from None
         self.lib = native.load(self.library)
         self.direct = 1 if direct else 0
-        # The folder as it is named now, absolute: a later os.chdir (or, on
-        # the direct library, a change of TQVD_DATA_DIR) does not move this
-        # object or its log-in to another folder.
-        # A folder given here, else KOVRAP_DATA_DIR, else (direct) the
-        # libraries' own TQVD_DATA_DIR, each fixed now as an absolute path.
+        self.encoding = encoding
+        # Which library answers decides what the stand-ins' particulars
+        # (_standin) may be used for: asked once, before any folder is set.
+        self._standin = False
+        self._standin = _standin.is_standin_version(
+            self.version()["direct" if self.direct else "local"], bool(self.direct))
+        # A folder given here, else KOVRAP_DATA_DIR, else (the stand-in's
+        # direct library) its own TQVD_DATA_DIR, each fixed now as an
+        # absolute path: a later os.chdir (or change of the variable) does
+        # not move this object or its log-in to another folder.
         if self.data_dir is None and os.environ.get("KOVRAP_DATA_DIR"):
             self.data_dir = os.environ["KOVRAP_DATA_DIR"]
-        if self.data_dir is None and self.direct and os.environ.get("TQVD_DATA_DIR"):
-            self.data_dir = os.environ["TQVD_DATA_DIR"]
+        if self.data_dir is None and self.direct and self._standin:
+            self.data_dir = _standin.folder_from_environment()
         if self.data_dir is not None:
             self.data_dir = os.path.abspath(self.data_dir)
-        self.encoding = encoding
 
     def __repr__(self):
         return "Kovrap(library=%r, direct=%s, data_dir=%r)" % (
@@ -105,7 +111,7 @@ class Kovrap:
 
     def codes(self, database):
         """Every series code of a database, in the library's order."""
-        return catalogue.codes(self, database)
+        return _listing.codes(self, database)
 
     def find(self, words, databases=None, freq=None):
         """The series whose code or texts 1 to 5 hold every word: a DataFrame
@@ -125,7 +131,7 @@ class Kovrap:
     def info(self, series):
         """One row per series: its information status, frequency, first and
         last period, the number of periods between them, attributes and texts."""
-        return catalogue.info(self, self._requests(series))
+        return _info.info(self, self._requests(series))
 
     def common_range(self, series, start=None, end=None, freq="lowest"):
         """The frequency, the first and last period and the period count that

@@ -11,9 +11,11 @@ from . import _calendar as cal
 from . import _native as native
 from . import _operations as operations
 from . import _statuses as statuses
-from ._catalogue import query, status_text, text_index
+from ._query import query, status_text
+from ._texts import text_index
 from ._errors import KovrapArgumentError, KovrapError
 from ._names import shown
+from ._warnings import KovrapOperationWarning, KovrapSetAsideWarning, KovrapWeekdayWarning
 from ._session import calling
 
 
@@ -308,7 +310,9 @@ def _frame(host, requests, labels, ops, window, values, count_status, dates, use
         np.copyto(values, np.nan, where=(values == native.MISSING) | ~np.isfinite(values))
     failed = {}
     notes = ["left out: " + reason for reason in window.set_aside.values()]
+    kinds = [KovrapSetAsideWarning] * len(notes)
     notes += window.notes
+    kinds += [KovrapWeekdayWarning] * len(window.notes)
     transform, second, flag = transforms
     # The library rebases on a missing (or zero) base to a row of missing
     # values, without a status: say why the column is empty.
@@ -322,6 +326,7 @@ def _frame(host, requests, labels, ops, window, values, count_status, dates, use
                 cal.shown_date(int(dates[slot]))
             notes.append("%s failed for %s: its base period %s has no value (or 0), so nothing "
                          "can be rebased on it" % (ops[k].label, requests.names[k], shown_base))
+            kinds.append(KovrapOperationWarning)
     for r in np.flatnonzero(count_status).tolist():
         k = int(used[r])
         name, op, status = requests.names[k], ops[k], int(count_status[r])
@@ -329,6 +334,7 @@ def _frame(host, requests, labels, ops, window, values, count_status, dates, use
         failed[name] = status
         notes.append("%s failed for %s: %s" % (
             written(op), name, statuses.phrase(status, statuses.standin(host))))
+        kinds.append(KovrapOperationWarning)
     if used.size == len(requests):
         data = values.T
     else:
@@ -339,6 +345,6 @@ def _frame(host, requests, labels, ops, window, values, count_status, dates, use
         frequency=frequency, freq=window.freq, start=window.start, end=window.end,
         count=count, set_aside=window.set_aside, failed=failed, notes=notes,
         weekday=cal.weekday_of(frequency) if 51 <= frequency <= 57 else None)
-    for note in notes:
-        warnings.warn(note, UserWarning, stacklevel=4)
+    for note, kind in zip(notes, kinds):
+        warnings.warn(note, kind, stacklevel=4)
     return frame

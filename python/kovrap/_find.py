@@ -7,7 +7,7 @@ import numpy as np
 import pandas as pd
 
 from . import _calendar as cal
-from . import _catalogue as catalogue
+from . import _listing, _query, _standin, _texts
 from ._errors import KovrapArgumentError
 from ._names import shown
 from ._session import calling
@@ -60,9 +60,12 @@ def _databases(host, databases):
     if host.direct:
         raise KovrapArgumentError(None, "the direct library cannot list its databases: name "
                                         "them with databases=")
+    if not host._standin:
+        # Only the stand-in's folder layout is known: one file per database.
+        raise KovrapArgumentError(None, "the databases of this library cannot be listed from "
+                                        "its folder: name them with databases=")
     folder = host.data_dir if host.data_dir is not None else os.getcwd()
-    names = sorted(entry.name[:-len(".tqvdb")] for entry in os.scandir(folder)
-                   if entry.name.endswith(".tqvdb") and entry.is_file())
+    names = _standin.database_names(folder)
     if not names:
         raise KovrapArgumentError(None, "no database file (*.tqvdb) in %s: name the databases "
                                         "with databases=" % folder)
@@ -104,13 +107,13 @@ def _holding(column, word):
 
 def _search(host, database, words, keep, position):
     """The matches in one database, as rows of the answer."""
-    listed = catalogue.codes(host, database)
+    listed = _listing.codes(host, database)
     if not listed:
         return []
     requests = host._requests([database + ":" + code for code in listed])
     n = len(requests)
-    columns = [catalogue.TextColumn(n, w) for w in catalogue.TEXT_COLUMN_WIDTHS]
-    answer = catalogue.query(host, requests, True, None, columns)
+    columns = [_texts.TextColumn(n, w) for w in _texts.TEXT_COLUMN_WIDTHS]
+    answer = _query.query(host, requests, True, None, columns)
     frequency = answer["frequency"]
     chosen = answer["status_list"] < 0
     if keep is not None:
@@ -149,7 +152,7 @@ def _search(host, database, words, keep, position):
         last[member] = pd.arrays.PeriodArray(ends, freq=offset).astype(object)
         periods[member] = ends - starts + 1
         dated[member] = True
-    texts = [catalogue._decoded(columns[t].bytes[rows], host.encoding)
+    texts = [_texts.decoded(columns[t].bytes[rows], host.encoding)
              for t in range(1 + SEARCHED)]
     frequency_names = np.array([cal.frequency_name(c) if c in cal.FREQUENCIES else "code %d" % c
                                 for c in codes.tolist()], dtype=object)

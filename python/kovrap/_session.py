@@ -5,13 +5,12 @@ import contextlib
 import os
 import threading
 
+from . import _standin
 from ._errors import KovrapForkError
 
 # The database libraries keep their settings and open databases process-wide,
 # so every call of every Kovrap object goes through this one lock.
 LOCK = threading.RLock()
-
-_FOLDER = "TQVD_DATA_DIR"
 
 # Calls inside the library now (changed under LOCK only), and whether this
 # process is a fork of one that had a call inside the library at the fork.
@@ -43,9 +42,10 @@ def _refuse_forked():
 
 @contextlib.contextmanager
 def calling(host):
-    """Holds the lock; on the direct library points the data service at the
-    object's data_dir for the call and restores what was there after it, so
-    that each object reads its own folder whatever others were made after it.
+    """Holds the lock; on the stand-in's direct library points the data
+    service at the object's data_dir for the call and restores what was
+    there after it, so that each object reads its own folder whatever others
+    were made after it.
     In a process forked while a call was running it refuses with
     KovrapForkError."""
     global _inside
@@ -56,17 +56,10 @@ def calling(host):
             _refuse_forked()
         _inside += 1
         try:
-            if not host.direct or host.data_dir is None:
+            if not host.direct or host.data_dir is None or not host._standin:
                 yield host.lib
                 return
-            before = os.environ.get(_FOLDER)
-            os.environ[_FOLDER] = host.data_dir
-            try:
+            with _standin.pointed_at(host.data_dir):
                 yield host.lib
-            finally:
-                if before is None:
-                    os.environ.pop(_FOLDER, None)
-                else:
-                    os.environ[_FOLDER] = before
         finally:
             _inside -= 1

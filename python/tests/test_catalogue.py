@@ -13,7 +13,7 @@ import pandas as pd
 import pytest
 
 import kovrap
-from kovrap import _catalogue
+from kovrap import _info, _listing, _query, _texts
 from conftest import ECON, MARKETS
 
 
@@ -63,7 +63,7 @@ def test_a_list_that_did_not_fit_is_asked_for_again_in_the_size_the_library_give
         library, tmp_path, monkeypatch, first, capacities):
     kv = kovrap.Kovrap(library=library, data_dir=tmp_path)
     codes = write_database(tmp_path, "BIG", 300)
-    monkeypatch.setattr(_catalogue, "FIRST_LISTING_BYTES", first)
+    monkeypatch.setattr(_listing, "FIRST_LISTING_BYTES", first)
     recorded = recording(kv, monkeypatch)
     assert kv.codes("BIG") == codes
     assert recorded == capacities
@@ -82,7 +82,7 @@ def test_a_list_that_grows_every_time_is_given_up_with_a_clear_error(library, tm
     with pytest.raises(kovrap.KovrapError, match=r"^the code list of database 'BIG' grew every "
                                                  r"time it was asked for \(4 times\)"):
         kv.codes("BIG")
-    assert capacities == [_catalogue.FIRST_LISTING_BYTES + k for k in range(4)]
+    assert capacities == [_listing.FIRST_LISTING_BYTES + k for k in range(4)]
 
 
 @pytest.mark.parametrize("result,error,pattern", [
@@ -286,14 +286,14 @@ def test_info_gives_one_row_per_series(kv):
 def test_info_shows_statuses_other_than_not_found(kv, monkeypatch):
     # The stand-in answers status 1 for an unknown code; a query that the
     # library sorts into another list is shown, not raised.
-    original = _catalogue.query
+    original = _query.query
 
     def sorted_into_list_2(*arguments):
         answer = original(*arguments)
         answer["status_list"][1] = 2
         return answer
 
-    monkeypatch.setattr(_catalogue, "query", sorted_into_list_2)
+    monkeypatch.setattr(_query, "query", sorted_into_list_2)
     frame = kv.info(["ECON:UKGAS", "ECON:JNJ"])
     assert list(frame["status"]) == ["ok", "status 3 or 4"]
     assert pd.isna(frame.loc["ECON:JNJ", "first"]) and pd.isna(frame.loc["ECON:JNJ", "attribute1"])
@@ -332,7 +332,7 @@ TEXT_COLUMNS = [
 
 @pytest.mark.parametrize("encoding,rows", TEXT_COLUMNS)
 def test_a_text_column_reads_each_text_up_to_its_nul(encoding, rows):
-    column = _catalogue.TextColumn(len(rows), 12)
+    column = _texts.TextColumn(len(rows), 12)
     for k, raw in enumerate(rows):
         column.bytes[k, :len(raw)] = np.frombuffer(raw, dtype=np.uint8)
     texts = column.texts(encoding)
@@ -362,14 +362,14 @@ def test_info_texts_of_every_kind_of_column(library, tmp_path, monkeypatch):
                                         for k in range(6)]
         assert list(frame["text7"]) == [""] * 6
     # A series the library sorted into a status list has no texts at all.
-    original = _catalogue.query
+    original = _query.query
 
     def sorted_into_list_6(*arguments):
         answer = original(*arguments)
         answer["status_list"][[1, 4]] = 6
         return answer
 
-    monkeypatch.setattr(_catalogue, "query", sorted_into_list_6)
+    monkeypatch.setattr(_query, "query", sorted_into_list_6)
     frame = kovrap.Kovrap(library=library, data_dir=tmp_path, encoding="latin-1").info(names)
     assert list(frame["status"]) == ["ok", "other status", "ok", "ok", "other status", "ok"]
     assert list(frame["text5"]) == ["", None, "", "", None, ""]
@@ -405,14 +405,14 @@ def test_info_columns_and_their_types(kv, names, periods):
     (["ECON:CPI", "ECON:CO2", "ECON:UKGAS", "ECON:MDEATHS"], 3),
 ])
 def test_info_refuses_a_date_beyond_the_year_9999(kv, monkeypatch, names, beyond):
-    original = _catalogue.query
+    original = _query.query
 
     def last_date_too_late(*arguments):
         answer = original(*arguments)
         answer["last"][beyond] = 100000131
         return answer
 
-    monkeypatch.setattr(_catalogue, "query", last_date_too_late)
+    monkeypatch.setattr(_query, "query", last_date_too_late)
     with pytest.raises(kovrap.KovrapArgumentError,
                        match="^%s has a period date beyond the year 9999$" % names[beyond]):
         kv.info(names)
@@ -439,7 +439,7 @@ def test_info_texts_are_whole_from_call_to_call(library, tmp_path, monkeypatch):
     for codes in calls:
         check(codes)
     # Kept or new, the buffers come zero-filled, whatever was left in them.
-    buffers = _catalogue._TEXT_BUFFERS
+    buffers = _texts.TEXT_BUFFERS
     for n in (3, 3, 2, 4):
         with buffers.columns(n) as columns:
             widths = [c.bytes.shape[1] for c in columns]
@@ -455,7 +455,7 @@ def test_info_texts_are_whole_from_call_to_call(library, tmp_path, monkeypatch):
         for codes in calls:
             check(codes)
     # Beyond the size kept, every call takes new ones.
-    monkeypatch.setattr(_catalogue.TextBuffers, "LIMIT", 100)
+    monkeypatch.setattr(_texts.TextBuffers, "LIMIT", 100)
     for codes in calls:
         check(codes)
 
