@@ -26,6 +26,7 @@ FETCH_ERRORS = [
     ("ECON:", {}, A, None, r"is not DATABASE:CODE"),
     (("ECON", ""), {}, A, None, r"is not DATABASE:CODE"),
     (("ECON",), {}, A, None, r"is not a \(database, code\) pair"),
+    (("ECON", 5), {}, A, None, r"^\('ECON', 5\) is not a \(database, code\) pair of texts$"),
     ("ECON:TENLETTERS", {}, A, None, r"^'ECON:TENLETTERS' has a code longer than 9 bytes$"),
     ("ECON:JNJ\0UKGAS", {}, A, None, r"^'ECON:JNJ\\x00UKGAS' holds a control character$"),
     (["ECON:NILE", "EC\x7fON:NILE"], {}, A, None, r"^'EC\\x7FON:NILE' holds a control"),

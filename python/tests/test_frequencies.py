@@ -28,6 +28,7 @@ CASES = [
      "1998-08-13/1998-08-19", 373),
     ("MARKETS:DAX", "W", "period[W-SUN]", "1991-07-01/1991-07-07", "1998-08-10/1998-08-16", 372),
     ("MARKETS:DAX", 61, "period[B]", "1991-07-01", "1998-08-14", 1860),
+    ("MARKETS:DAX", "B", "period[B]", "1991-07-01", "1998-08-14", 1860),
 ]
 
 
@@ -169,9 +170,24 @@ DATES = [
 ]
 
 
-@pytest.mark.parametrize("value,first,last", DATES, ids=[repr(d[0]) for d in DATES])
-def test_dates_name_the_first_and_last_day(kv, value, first, last):
-    frame = kv.fetch("ECON:UKGAS", start=value, end=value)
+# Days show where a period's first or last day is taken: each date as start
+# and as end on business days and days.
+DAY_DATES = [
+    ("MARKETS:DAX", None, "1995", "1995-01-02", "1995-12-29"),
+    ("MARKETS:DAX", None, "1995Q1", "1995-01-02", "1995-03-31"),
+    ("MARKETS:DAX", None, "1995-03", "1995-03-01", "1995-03-31"),
+    ("MARKETS:DAX", None, "199503", "1995-03-01", "1995-03-31"),
+    ("MARKETS:DAX", "daily", "1995-03", "1995-03-01", "1995-03-31"),
+    ("MARKETS:DAX", "daily", pd.Period("1995-02", "M"), "1995-02-01", "1995-02-28"),
+]
+
+
+@pytest.mark.parametrize("series,freq,value,first,last",
+                         [("ECON:UKGAS", None) + d for d in DATES] + DAY_DATES,
+                         ids=[repr(d[0]) for d in DATES] + ["%s %r" % (d[1], d[2])
+                                                            for d in DAY_DATES])
+def test_dates_name_the_first_and_last_day(kv, series, freq, value, first, last):
+    frame = kv.fetch(series, start=value, end=value, freq=freq)
     assert (str(frame.index[0]), str(frame.index[-1])) == (first, last)
 
 

@@ -151,6 +151,10 @@ def test_names_split_at_the_first_colon_after_a_drive():
     requests = Requests(list(cases), False, "utf-8", lambda database: database)
     assert list(zip(requests.databases, requests.codes)) == list(cases.values())
     assert requests.names[-1] == "W:X:Y:Z"
+    # Names as text alone, of several databases.
+    texts = [name for name in cases if isinstance(name, str)]
+    requests = Requests(texts, False, "utf-8", lambda database: database)
+    assert list(zip(requests.databases, requests.codes)) == [cases[name] for name in texts]
     # Plain names of one database take a faster way to the same lists.
     plain = ["ODD:A:B", "ODD:C", "ODD:\u00e9t\u00e9", "ODD:ODD:X"]
     fast = Requests(plain, False, "utf-8", lambda database: "/data/" + database)
