@@ -4,6 +4,11 @@ import codecs
 import ctypes
 import os
 from ctypes import byref, c_int
+from types import TracebackType
+from typing import Any, Dict, List, Optional, Type, Union
+
+import numpy as np
+import pandas as pd
 
 from . import _fetch
 from . import _find
@@ -11,26 +16,78 @@ from . import _info
 from . import _listing
 from . import _native as native
 from . import _standin
-from ._errors import KovrapArgumentError, KovrapLoginError
+from ._errors import KovrapArgumentError, KovrapError, KovrapLoginError
 from ._names import Requests, shown
 from ._session import calling
+from ._types import DateLike, FrequencyLike, Operations, SeriesNames
 
 CommonRange = _fetch.CommonRange
 
+PathLike = Union[str, "os.PathLike[str]"]
+
 
 class Kovrap:
-    """A host of the Kovrap library.
+    """A host of the Kovrap library: one library and one data folder.
 
-    library: the library's path; by default KOVRAP_LIBRARY, else a copy beside
-    the package, else the system's search. direct: read through the direct
-    library (a data service that needs login()) instead of the local one.
-    data_dir: the folder of the databases (by default KOVRAP_DATA_DIR, and on
-    the direct library TQVD_DATA_DIR), made absolute when the object is made:
-    local database names that are not absolute paths are taken in it, and the
-    stand-in direct library is pointed at it for this object's calls only.
-    encoding: of the codes and texts in the databases."""
+    Every call of every object goes through one process-wide lock, so an
+    object may be used from any number of threads. The object is a context
+    manager: leaving the ``with`` block closes it.
 
-    def __init__(self, library=None, direct=False, data_dir=None, encoding="utf-8"):
+    Parameters
+    ----------
+    library : str or os.PathLike, optional
+        The library's path. By default the environment variable
+        ``KOVRAP_LIBRARY``, else a copy beside the package, else the
+        system's search for ``libKovrap64.so`` (``Kovrap64.dll``). The two
+        database libraries must lie beside it.
+    direct : bool, default False
+        Read through the direct library (a data service that needs
+        :meth:`login`) instead of the local one.
+    data_dir : str or os.PathLike, optional
+        The folder of the databases: local database names that are not
+        absolute paths are taken in it. By default ``KOVRAP_DATA_DIR``
+        when it is set and not empty (and, on the stand-in's direct
+        library, its own ``TQVD_DATA_DIR``). It is made absolute now, so a
+        later ``os.chdir()`` moves nothing.
+    encoding : str, default "utf-8"
+        The encoding of the codes and texts in the databases.
+
+    Raises
+    ------
+    KovrapArgumentError
+        An unknown encoding, a path that is not one, or a ``direct`` that is
+        not a bool.
+    KovrapError
+        The library does not load, or is not Kovrap's.
+
+    See Also
+    --------
+    Kovrap.fetch : The observations of series as a DataFrame.
+
+    Examples
+    --------
+    >>> import kovrap
+    >>> kv = kovrap.Kovrap()  # the library and data of KOVRAP_LIBRARY, KOVRAP_DATA_DIR
+    >>> kv.codes("MARKETS")
+    ['DAX', 'SMI', 'CAC', 'FTSE', 'DAXW', 'FTSEW', 'AEX']
+    >>> with kovrap.Kovrap() as kv:
+    ...     kv.fetch("ECON:NILE", start=1871, end=1872)
+    series    NILE
+    period
+    1871    1120.0
+    1872    1160.0
+    """
+
+    library: str
+    data_dir: Optional[str]
+    direct: int
+    encoding: str
+    lib: Any
+
+    def __init__(self, library: Optional[PathLike] = None, direct: bool = False,
+                 data_dir: Optional[PathLike] = None, encoding: str = "utf-8") -> None:
+        if not isinstance(direct, (bool, np.bool_)):
+            raise KovrapArgumentError(None, "direct must be True or False, not %r" % (direct,))
         try:
             codecs.lookup(encoding)
         except (LookupError, TypeError):
@@ -40,6 +97,7 @@ class Kovrap:
             self.data_dir = os.fsdecode(os.fspath(data_dir)) if data_dir is not None else None
         except TypeError as e:
             raise KovrapArgumentError(None, "library and data_dir are paths: %s" % e) from None
+        self._closed = False
         self.lib = native.load(self.library)
         self.direct = 1 if direct else 0
         self.encoding = encoding
@@ -59,24 +117,96 @@ class Kovrap:
         if self.data_dir is not None:
             self.data_dir = os.path.abspath(self.data_dir)
 
-    def __repr__(self):
-        return "Kovrap(library=%r, direct=%s, data_dir=%r)" % (
-            self.library, bool(self.direct), self.data_dir)
+    def __repr__(self) -> str:
+        return "Kovrap(library=%r, direct=%s, data_dir=%r)%s" % (
+            self.library, bool(self.direct), self.data_dir, " (closed)" if self._closed else "")
 
-    def path_of(self, database):
-        """The name the library opens for a database."""
+    # -- closing -------------------------------------------------------------
+
+    def close(self) -> None:
+        """Closes the object: every later call raises.
+
+        The library stays loaded for the other objects of the process, and
+        a direct log-in, which is the data service's, stays too.
+
+        Examples
+        --------
+        >>> kv = kovrap.Kovrap()
+        >>> kv.close()
+        >>> kv.codes("ECON")
+        Traceback (most recent call last):
+        ...
+        kovrap._errors.KovrapError: this Kovrap object is closed
+        """
+        self._closed = True
+        self.lib = None
+
+    @property
+    def closed(self) -> bool:
+        """Whether :meth:`close` was called."""
+        return self._closed
+
+    def __enter__(self) -> "Kovrap":
+        self._check_open()
+        return self
+
+    def __exit__(self, kind: Optional[Type[BaseException]], error: Optional[BaseException],
+                 trace: Optional[TracebackType]) -> None:
+        self.close()
+
+    def _check_open(self) -> None:
+        if self._closed:
+            raise KovrapError(None, "this Kovrap object is closed")
+
+    def path_of(self, database: str) -> str:
+        """The name the library opens for a database: on the local library
+        a name that is not absolute, taken in ``data_dir``."""
         if self.direct or self.data_dir is None or os.path.isabs(database):
             return database
         return os.path.join(self.data_dir, database)
 
-    def _requests(self, series):
+    def _requests(self, series: SeriesNames) -> Requests:
+        self._check_open()
         return Requests(series, self.direct, self.encoding, self.path_of)
 
     # -- log-in and version --------------------------------------------------
 
-    def login(self, user, password, service=""):
-        """Logs in to the direct library's data service (of this object's
-        data folder)."""
+    def login(self, user: str, password: str, service: str = "") -> None:
+        """Logs in to the direct library's data service.
+
+        The stand-in binds the log-in to the data folder it was checked
+        against: an object with another ``data_dir`` is not logged in by it.
+
+        Parameters
+        ----------
+        user, password : str
+            The service's user and password.
+        service : str, optional
+            The service's name; empty for the default one.
+
+        Raises
+        ------
+        KovrapArgumentError
+            A user, password or service that is not text, holds a control
+            character, or cannot be written in the object's encoding.
+        KovrapLoginError
+            The service refused the log-in.
+
+        Examples
+        --------
+        ``demo_password`` holds the sample service's password, the first
+        line of ``bin/demo.password`` in the build folder.
+
+        >>> remote = kovrap.Kovrap(direct=True)
+        >>> remote.login("demo", demo_password)
+        >>> remote.codes("ECON")[:3]
+        ['UKGAS', 'JNJ', 'AUSTRES']
+        >>> remote.login("demo", "wrong")
+        Traceback (most recent call last):
+        ...
+        kovrap._errors.KovrapLoginError: log-in to the direct library failed for user 'demo' (status 40)
+        """
+        self._check_open()
         texts = []
         for what, value in (("user", user), ("password", password), ("service", service or "")):
             if not isinstance(value, str):
@@ -96,8 +226,20 @@ class Kovrap:
             raise KovrapLoginError(result, "log-in to the direct library failed for user '%s' "
                                            "(status %d)" % (user, result))
 
-    def version(self):
-        """The interface version and both database libraries' version texts."""
+    def version(self) -> Dict[str, Union[int, str]]:
+        """The interface version and both database libraries' version texts.
+
+        Returns
+        -------
+        dict
+            ``interface`` (an int), ``local`` and ``direct`` (texts).
+
+        Examples
+        --------
+        >>> kv.version()
+        {'interface': 1, 'local': 'tqvapi64 standin 1', 'direct': 'tqvdapi64 standin 1'}
+        """
+        self._check_open()
         interface = c_int(0)
         local = ctypes.create_string_buffer(64)
         direct = ctypes.create_string_buffer(64)
@@ -109,84 +251,235 @@ class Kovrap:
 
     # -- catalogue -----------------------------------------------------------
 
-    def codes(self, database):
-        """Every series code of a database, in the library's order."""
+    def codes(self, database: str) -> List[str]:
+        """Every series code of a database, in the library's order.
+
+        Parameters
+        ----------
+        database : str
+            A database name (on the local library a file, taken in
+            ``data_dir`` unless absolute).
+
+        Returns
+        -------
+        list of str
+
+        Raises
+        ------
+        KovrapLookupError
+            The database does not open (the message names the files tried).
+
+        Warns
+        -----
+        KovrapCutListingWarning
+            A direct listing stopped at the library's limit of 32 calls for
+            names, and may have been cut.
+
+        Examples
+        --------
+        >>> kv.codes("MARKETS")
+        ['DAX', 'SMI', 'CAC', 'FTSE', 'DAXW', 'FTSEW', 'AEX']
+        """
+        self._check_open()
         return _listing.codes(self, database)
 
-    def find(self, words, databases=None, freq=None):
-        """The series whose code or texts 1 to 5 hold every word: a DataFrame
-        of name (DATABASE:CODE), code, frequency, first, last (Periods,
-        missing for a series without observations), periods and text1 to
-        text5, best matches first: those with a word in the code, then the
-        others, each by code, then in the order of the databases.
+    def find(self, words: Union[str, List[str]], databases: Union[None, str, List[str]] = None,
+             freq: Optional[FrequencyLike] = None) -> pd.DataFrame:
+        """The series whose code or texts 1 to 5 hold every word.
 
-        words: text (split at blanks) or a list of texts; letters A to Z
-        match in either case, every other character as written. databases:
-        a name or a list (default: every *.tqvdb file of data_dir, or of the
-        current folder; the direct library cannot list its databases, so
-        there they are named). freq: keep only this frequency (a name,
-        pandas alias or code; "weekly" keeps weeks of any day)."""
+        Parameters
+        ----------
+        words : str or list of str
+            Split at blanks. Letters A to Z match in either case, every other
+            character only as written.
+        databases : str or list of str, optional
+            Searched in this order. By default every database file of
+            ``data_dir`` (or of the current folder); the direct library
+            cannot list its databases, so there they are named.
+        freq : str, int or pandas offset, optional
+            Keep only this frequency; ``"weekly"`` keeps weeks ending on any
+            day.
+
+        Returns
+        -------
+        DataFrame
+            One row per match, best matches first (a word in the code, then
+            words in the texts only; each by code, then by the order of the
+            databases): ``name`` (``DATABASE:CODE``), ``code``,
+            ``frequency`` (its name), ``first`` and ``last`` (Periods,
+            ``NaT`` for a series without observations), ``periods`` and
+            ``text1`` to ``text5``.
+
+        Examples
+        --------
+        >>> kv.find("uk gas")[["name", "frequency", "first", "last", "periods"]]
+                 name  frequency  first    last  periods
+        0  ECON:UKGAS  quarterly  1960Q1  1986Q4      108
+        """
+        self._check_open()
         return _find.find(self, words, databases, freq)
 
-    def info(self, series):
-        """One row per series: its information status, frequency, first and
-        last period, the number of periods between them, attributes and texts."""
+    def info(self, series: SeriesNames) -> pd.DataFrame:
+        """What the library knows of each series, one row per series.
+
+        Parameters
+        ----------
+        series : str, (database, code) tuple, or a list of them
+
+        Returns
+        -------
+        DataFrame
+            Indexed by ``DATABASE:CODE`` (named ``series``): ``status``
+            (``ok``, or the status list the library sorted it into),
+            ``frequency`` (the code), ``freq`` (pandas' alias), ``first`` and
+            ``last`` (Periods, of the series' own dtype when all rows share
+            a frequency; ``NaT`` for a series without observations),
+            ``periods`` (from first to last, missing observations inside
+            counted), ``attribute1`` to ``attribute6`` and ``text1`` to
+            ``text7``.
+
+        Raises
+        ------
+        KovrapLookupError
+            An unknown series, or a database that does not open.
+
+        Examples
+        --------
+        >>> info = kv.info(["ECON:PRES", "MARKETS:DAXW", "ECON:GDP"])
+        >>> info[["freq", "first", "periods"]]
+                       freq                  first  periods
+        series
+        ECON:PRES     Q-DEC                 1945Q1      120
+        MARKETS:DAXW  W-FRI  1991-06-29/1991-07-05      372
+        ECON:GDP      Q-DEC                    NaT     <NA>
+        """
         return _info.info(self, self._requests(series))
 
-    def common_range(self, series, start=None, end=None, freq="lowest"):
-        """The frequency, the first and last period and the period count that
-        the library chooses for these series, and the series it sets aside
-        with the reason. start, end: Periods, datetimes or text such as
-        "1991Q3" (default: the span of the series that take part); freq: a
-        name, pandas alias or code ("lowest": the lowest frequency among the
-        series). A named weekday ("weekly-sun", "W-SUN", 57) gives weeks
-        ending that day, made from daily, business-day or same-day series; a
-        weekly series of another day is set aside with the reason. "weekly"
-        or "W" is the weekly group: the first series that takes part decides
-        the day, and the notes say which. A start after the end is refused,
-        also inside one period."""
+    def common_range(self, series: SeriesNames, start: Optional[DateLike] = None,
+                     end: Optional[DateLike] = None,
+                     freq: Optional[FrequencyLike] = "lowest") -> "_fetch.CommonRange":
+        """The window the library chooses for the series.
+
+        Takes the leading arguments of :meth:`fetch`, in the same order.
+
+        Parameters
+        ----------
+        series : str, (database, code) tuple, or a list of them
+        start, end : str, int, Period, datetime or numpy.datetime64, optional
+            The first and the last day of the window: a start means the
+            first day of what it names, an end the last (``"1991"`` to
+            ``"1991Q2"`` is 1 January to 30 June 1991). By default the span
+            of the series that take part.
+        freq : str, int or pandas offset, default "lowest"
+            A name (``"quarterly"``, ``"weekly-fri"``), a pandas alias or
+            offset the library can honour (``"Q"``, ``"W-FRI"``,
+            ``pd.offsets.Week()``), or a code. ``"lowest"`` is the lowest
+            frequency among the series; ``"weekly"`` or ``"W"`` the weekly
+            group, whose day the first series that takes part decides.
+
+        Returns
+        -------
+        CommonRange
+
+        Raises
+        ------
+        KovrapArgumentError
+            A bad date or frequency, or a window without a period.
+        KovrapError
+            No series left for a common range.
+
+        Examples
+        --------
+        >>> r = kv.common_range(["ECON:UKGAS", "ECON:CO2", "ECON:GDP", "ECON:NILE"])
+        >>> r.freq, r.start, r.end, r.count
+        ('A-DEC', Period('1871', 'A-DEC'), Period('1997', 'A-DEC'), 127)
+        >>> r.set_aside["ECON:GDP"]
+        'ECON:GDP has no observations'
+        """
         return _fetch.common_range(self, self._requests(series), freq, start, end)
 
     # -- data ----------------------------------------------------------------
 
-    def fetch(self, series, start=None, end=None, freq=None, math=None, advanced=None,
-              window=None, aggregate=None):
-        """The observations of the series side by side: a DataFrame with a
-        PeriodIndex, one column per series, NaN where there is none.
+    def fetch(self, series: SeriesNames, start: Optional[DateLike] = None,
+              end: Optional[DateLike] = None, freq: Optional[FrequencyLike] = None,
+              math: Operations = None, advanced: Operations = None,
+              window: Optional["_fetch.CommonRange"] = None,
+              aggregate: Optional[str] = None) -> pd.DataFrame:
+        """The observations of the series side by side.
 
-        series: DATABASE:CODE, a (database, code) tuple, or a list of them.
-        The window is the series' common range, as common_range() chooses it
-        from start, end and freq. math: a math operation (level, diff, pct,
-        apct, yoy, log or their codes 0 to 5); advanced: an advanced count
-        (seasonal, ma:SPAN, rebase:DATE, or CODE[:SECOND] with the codes
-        1792, 1 and 2); any other code, -1 included, is refused. Each is one
-        value for all series, a list in their order, or a dict by column or
-        series name. aggregate: how finer periods combine into a coarser
-        one: "mean", "sum", "first" or "last" (default: the library's mode
-        as it is). Numbers are written in ASCII digits.
+        Parameters
+        ----------
+        series : str, (database, code) tuple, or a list of them
+            Each series once: a name given twice is refused.
+        start, end : str, int, Period, datetime or numpy.datetime64, optional
+            As in :meth:`common_range`. A day that no period holds (a
+            Saturday for business days) reads as a start as the next period
+            and as an end as the period before.
+        freq : str, int or pandas offset, optional
+            As in :meth:`common_range`; by default ``"lowest"``.
+        math : str, int, sequence, Series, ndarray or dict, optional
+            A math operation: ``level``, ``diff``, ``pct``, ``apct``,
+            ``yoy``, ``log`` (in any case), or their codes 0 to 5.
+        advanced : str, int, sequence, Series, ndarray or dict, optional
+            An advanced count: ``seasonal``, ``ma:SPAN``, ``rebase:DATE`` (the
+            period holding DATE becomes 100; it must lie in the window) or
+            ``CODE[:SECOND]`` with the codes 1792, 1 and 2. Each of ``math``
+            and ``advanced`` is one value for every series, a sequence (a
+            list, a tuple, a Series or an array, read by position) in the
+            order of the series, or a dict by column label, series name or
+            ``(database, code)``; a series takes at most one of the two.
+        window : CommonRange, optional
+            A window that :meth:`common_range` gave for the same series, in
+            place of ``freq``, ``start`` and ``end``.
+        aggregate : {"mean", "sum", "first", "last"}, optional
+            How the periods of a finer series combine into a coarser one,
+            for this fetch only; by default the library's mode as it is.
 
-        How periods are made: an aggregate skips missing values, and a
-        period only partly inside the series at either end of the window
-        counts as whole: ECON:PRES starts in 1945Q2, so its annual mean for
-        1945 is the mean of 3 quarters, and "sum" gives a partial total for
-        1945 (pandas' resample would do the same; R's aggregate() gives NA).
-        A day that is no period of the frequency (a Saturday for business
-        days) reads as a start as the next period, as an end as the period
-        before, and as a rebase date as the period before (a business-day
-        rebase on a Saturday uses the Friday). A weekly start or end takes
-        the week that holds the day; a rebase date may be any day of the
-        first or last shown period. A rebase on a period without a value
-        leaves the column empty and says so in a warning.
+        Returns
+        -------
+        DataFrame
+            A ``PeriodIndex`` named ``period``, one column per series (named
+            by code, or by ``DATABASE:CODE`` when two codes are the same;
+            the columns' index is named ``series``), ``NaN`` where there is
+            no observation. ``attrs`` holds the window (``frequency``,
+            ``freq``, ``start``, ``end``, ``count``), ``weekday``,
+            ``set_aside``, ``failed`` and ``notes``.
 
-        window: a CommonRange that common_range() gave for the same series,
-        in place of freq, start and end.
+        Raises
+        ------
+        KovrapArgumentError
+            A wrong request: a name, a date, a frequency, an operation.
+        KovrapLookupError
+            An unknown series, or a database that does not open.
+        KovrapError
+            The library refused the fetch.
 
-        df.attrs holds the window ("frequency", "freq", "start", "end",
-        "count"), the day weekly periods end on ("weekday": "Friday", or
-        None), the series set aside ("set_aside": {series: reason}) with
-        empty columns, the advanced counts that failed ("failed": {series:
-        status}, 0 for a rebase without a base value) with empty columns,
-        and kovra's notes ("notes"), each of which is also given as a
-        UserWarning; the weekly group's day is among them."""
+        Warns
+        -----
+        KovrapSetAsideWarning
+            A series was set aside (its column is empty), with the reason.
+        KovrapWeekdayWarning
+            The day the weekly group took, or a weekly series shown on
+            another weekday.
+        KovrapOperationWarning
+            An advanced count failed for one series (its column is empty).
+
+        Examples
+        --------
+        >>> kv.fetch("ECON:UKGAS", start="1985Q1", end="1985Q4", math="pct")
+        series       UKGAS
+        period
+        1985Q1         NaN
+        1985Q2  -50.809568
+        1985Q3  -47.297550
+        1985Q4  179.488999
+        >>> kv.fetch(["ECON:NILE", "ECON:HURON"], start=1900, end=1902,
+        ...          math={"NILE": "diff"}, advanced={"ECON:HURON": "ma:3"})
+        series   NILE   HURON
+        period
+        1900      NaN     NaN
+        1901     34.0     NaN
+        1902   -180.0  579.05
+        """
         return _fetch.fetch(self, self._requests(series), start, end, freq, math, advanced,
                             aggregate, window)

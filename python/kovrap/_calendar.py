@@ -62,25 +62,12 @@ def alias_of(code):
 
 
 def _code_of_offset(offset):
-    """The code of a pandas offset the library can honour, else None. Only
-    the exact kinds: a custom business day or a quarter ending in March is
-    another calendar than the library's."""
-    if getattr(offset, "n", 1) != 1:
-        return None
-    kind = type(offset)
-    if kind is pd.offsets.YearEnd and offset.month == 12:
-        return 10
-    if kind is pd.offsets.QuarterEnd and offset.startingMonth == 12:
-        return 30
-    if kind is pd.offsets.MonthEnd:
-        return 40
-    if kind is pd.offsets.Week and offset.weekday is not None:
-        return 51 + offset.weekday
-    if kind is pd.offsets.BusinessDay:
-        return 61
-    if kind is pd.offsets.Day:
-        return 60
-    return None
+    """The code of a pandas offset the library can honour, else None: read
+    as its alias is ("W" for Week(), the weekly group). Only the exact
+    kinds: a custom business day ("C") or a quarter ending in March
+    ("Q-MAR") is another calendar than the library's, and a multiple
+    ("2Q") no frequency of it."""
+    return _ALIASES.get(offset.freqstr.upper())
 
 
 def _is_pandas_frequency(text):
@@ -114,6 +101,8 @@ def weekday_of(code):
 def names_weekly_group(freq):
     """Whether freq names the weekly group ("weekly", "W"), whose day the
     series decide, rather than one weekday (57 is both to the library)."""
+    if isinstance(freq, pd.offsets.BaseOffset):
+        return freq.freqstr.upper() == "W"
     return isinstance(freq, str) and (freq.strip().lower() == "weekly" or
                                       freq.strip().upper() == "W")
 

@@ -340,7 +340,8 @@ def _frame(host, requests, labels, ops, window, values, count_status, dates, use
     else:
         data = np.full((count, len(requests)), np.nan)
         data[:, used] = values.T
-    frame = pd.DataFrame(data, index=index, columns=text_index(labels), copy=False)
+    index.name = "period"
+    frame = pd.DataFrame(data, index=index, columns=text_index(labels, "series"), copy=False)
     frame.attrs.update(
         frequency=frequency, freq=window.freq, start=window.start, end=window.end,
         count=count, set_aside=window.set_aside, failed=failed, notes=notes,

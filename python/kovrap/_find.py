@@ -135,7 +135,7 @@ def _search(host, database, words, keep, position):
     codes = frequency[rows]
     held = answer["attributes"][0][rows] != 0
     first_ymd, last_ymd = answer["first"][rows], answer["last"][rows]
-    first = np.full(rows.size, None, dtype=object)
+    first = np.full(rows.size, pd.NaT, dtype=object)
     last = first.copy()
     periods = np.zeros(rows.size, dtype=np.int64)
     dated = np.zeros(rows.size, dtype=bool)

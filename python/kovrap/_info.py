@@ -48,7 +48,7 @@ def _info_frame(host, requests, answer):
         first = np.full(n, pd.NaT.value, dtype=np.int64)
         last = first.copy()
     else:
-        first, last = _texts.filled(n, None), _texts.filled(n, None)
+        first, last = _texts.filled(n, pd.NaT), _texts.filled(n, pd.NaT)
     for code in known:
         if code not in cal.FREQUENCIES:
             continue

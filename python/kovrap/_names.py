@@ -28,6 +28,11 @@ def _split(name):
     drive, so that a code may hold colons and a Windows path its drive."""
     if isinstance(name, tuple):
         if len(name) == 2 and all(isinstance(part, str) for part in name):
+            if ":" in name[0] and ":" in name[1]:
+                # Most likely two series meant as a list, read as one pair.
+                raise KovrapArgumentError(
+                    None, "%r is one (database, code) pair, and both its parts hold a colon: "
+                          "give several series as a list, %r" % (name, list(name)))
             return name
         raise KovrapArgumentError(None, "%r is not a (database, code) pair of texts" % (name,))
     if not isinstance(name, str):
@@ -66,6 +71,7 @@ class Requests:
             self._unique = [self.paths[0]]
             # A comma in a direct code is refused by the general path.
             if not direct or b"," not in block.block:
+                _refuse_twice(self.names)
                 return
         self._codes = self._unique = None
         if set(map(type, series)) == {str}:
@@ -106,6 +112,7 @@ class Requests:
             raise KovrapArgumentError(
                 None, "'%s' has a comma in its code, which the direct library cannot take"
                       % names[k])
+        _refuse_twice(names)
         self.names, self.databases, self.codes = names, databases, codes
         paths = {database: path_of(database) for database in unique}
         self.paths = list(map(paths.__getitem__, databases))
@@ -156,6 +163,16 @@ class Requests:
             db_names = Texts.picked(databases, np.fromiter(map(where.__getitem__, self.paths),
                                                            dtype=np.intp, count=len(self)))
         return codes, db_names, databases, len(unique)
+
+
+def _refuse_twice(names):
+    """A series named twice would give two columns of one label: refused,
+    rather than made unique by a rule the caller must guess."""
+    if len(set(names)) != len(names):
+        seen = set()
+        twice = next(name for name in names if name in seen or seen.add(name))
+        raise KovrapArgumentError(None, "'%s' is named twice: name each series once"
+                                  % shown(twice))
 
 
 def _one_database(names, encoding):

@@ -3,8 +3,10 @@ writes them, turned into the library's codes."""
 
 import collections
 import re
+from collections.abc import Mapping, Sequence
 
 import numpy as np
+import pandas as pd
 
 from . import _calendar as cal
 from . import _native as native
@@ -92,7 +94,9 @@ def per_series(requests, labels, value, advanced):
     in the order of the series, or a dict keyed by column label, by name or
     by (database, code)."""
     n = len(requests)
-    if isinstance(value, dict):
+    if isinstance(value, np.ndarray) and value.ndim == 0:
+        value = value.item()
+    if isinstance(value, Mapping):
         position = {}
         for k in range(n):
             for key in (labels[k], requests.names[k],
@@ -106,7 +110,13 @@ def per_series(requests, labels, value, advanced):
             for k in position[key]:
                 ops[k] = op
         return ops
-    if isinstance(value, (list, tuple)):
+    if isinstance(value, (pd.Series, np.ndarray)):
+        if value.ndim != 1:
+            raise KovrapArgumentError(None, "operations are one value, a list or a dict, not an "
+                                            "array of %d dimensions" % value.ndim)
+        # By position, as a list: a Series' index is not read.
+        value = value.tolist()
+    if isinstance(value, Sequence) and not isinstance(value, (str, bytes)):
         if len(value) != n:
             raise KovrapArgumentError(None, "%d operations for %d series" % (len(value), n))
         return [parse(v, advanced) for v in value]

@@ -6,7 +6,7 @@ import os
 import threading
 
 from . import _standin
-from ._errors import KovrapForkError
+from ._errors import KovrapError, KovrapForkError
 
 # The database libraries keep their settings and open databases process-wide,
 # so every call of every Kovrap object goes through this one lock.
@@ -49,6 +49,8 @@ def calling(host):
     In a process forked while a call was running it refuses with
     KovrapForkError."""
     global _inside
+    if host.lib is None:
+        raise KovrapError(None, "this Kovrap object is closed")
     if _forked_mid_call:
         _refuse_forked()
     with LOCK:
