@@ -105,7 +105,7 @@ class Kovrap:
         # (_standin) may be used for: asked once, before any folder is set.
         self._standin = False
         self._standin = _standin.is_standin_version(
-            self.version()["direct" if self.direct else "local"], bool(self.direct))
+            str(self.version()["direct" if self.direct else "local"]), bool(self.direct))
         # A folder given here, else KOVRAP_DATA_DIR, else (the stand-in's
         # direct library) its own TQVD_DATA_DIR, each fixed now as an
         # absolute path: a later os.chdir (or change of the variable) does

@@ -5,12 +5,14 @@ import datetime
 import functools
 import re
 import warnings
+from typing import Any, Callable, NoReturn, Optional, Tuple
 
 import numpy as np
 import pandas as pd
 
 from . import _native as native
 from ._errors import KovrapArgumentError
+from ._native import Array
 
 # The common range's "lowest frequency among the series", and the code it
 # reads as any weekday of the weekly group.
@@ -43,25 +45,25 @@ _ALIASES.update({"W-" + day.upper(): 51 + k for k, day in enumerate(_WEEKDAYS)})
 _HONOURED = "A-DEC (Y-DEC), Q-DEC, M, W-MON .. W-SUN, D, B"
 
 
-def frequency_name(code):
+def frequency_name(code: int) -> str:
     """kovra's name of a frequency code: "quarterly", "weekly-fri", ..."""
     return FREQUENCIES[code][0] if code in FREQUENCIES else "code %d" % code
 
 
-def offset_of(code):
+def offset_of(code: int) -> Any:
     return FREQUENCIES[code][1]
 
 
 @functools.lru_cache(maxsize=None)
-def alias_of(code):
+def alias_of(code: int) -> Optional[str]:
     """Pandas' alias of a frequency code, as this pandas spells it; asked of
     pandas once per code."""
     if code not in FREQUENCIES:
         return None
-    return pd.Period("2000-01-03", freq=FREQUENCIES[code][1]).freqstr
+    return str(pd.Period("2000-01-03", freq=FREQUENCIES[code][1]).freqstr)
 
 
-def _code_of_offset(offset):
+def _code_of_offset(offset: Any) -> Optional[int]:
     """The code of a pandas offset the library can honour, else None: read
     as its alias is ("W" for Week(), the weekly group). Only the exact
     kinds: a custom business day ("C") or a quarter ending in March
@@ -70,7 +72,7 @@ def _code_of_offset(offset):
     return _ALIASES.get(offset.freqstr.upper())
 
 
-def _is_pandas_frequency(text):
+def _is_pandas_frequency(text: str) -> bool:
     for read in (pd.tseries.frequencies.to_offset,
                  lambda t: pd.Period("2000-01-03", freq=t).freq):
         try:
@@ -83,7 +85,7 @@ def _is_pandas_frequency(text):
     return False
 
 
-def _unknown(freq):
+def _unknown(freq: Any) -> KovrapArgumentError:
     return KovrapArgumentError(
         None, "unknown frequency '%s' (use annual, quarterly, monthly, weekly, weekly-mon .. "
               "weekly-sun, daily, business, lowest, a pandas alias such as 'Q' or 'W-FRI', or a "
@@ -93,21 +95,21 @@ def _unknown(freq):
 WEEKDAYS = ("Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday")
 
 
-def weekday_of(code):
+def weekday_of(code: int) -> str:
     """The day a weekly code's weeks end on: "Friday"."""
     return WEEKDAYS[code - 51] if 51 <= code <= 57 else frequency_name(code)
 
 
-def names_weekly_group(freq):
+def names_weekly_group(freq: Any) -> bool:
     """Whether freq names the weekly group ("weekly", "W"), whose day the
     series decide, rather than one weekday (57 is both to the library)."""
     if isinstance(freq, pd.offsets.BaseOffset):
-        return freq.freqstr.upper() == "W"
+        return bool(freq.freqstr.upper() == "W")
     return isinstance(freq, str) and (freq.strip().lower() == "weekly" or
                                       freq.strip().upper() == "W")
 
 
-def parse_frequency(freq, known_code):
+def parse_frequency(freq: Any, known_code: Callable[[int], bool]) -> int:
     """A frequency code from a name in any case ("Quarterly", "weekly-sun",
     "lowest"), a pandas alias or offset the library can honour ("Q", "W-FRI",
     "B"), or a code the library knows. known_code(code) asks the library
@@ -133,24 +135,24 @@ def parse_frequency(freq, known_code):
                       % (freq, _HONOURED))
         raise _unknown(freq)
     if isinstance(freq, pd.offsets.BaseOffset):
-        code = _code_of_offset(freq)
-        if code is not None:
-            return code
+        known = _code_of_offset(freq)
+        if known is not None:
+            return known
         raise KovrapArgumentError(
             None, "pandas frequency %r is not one the library can give (use %s)"
                   % (freq.freqstr, _HONOURED))
     raise _unknown(freq)
 
 
-def _ymd(year, month, day):
+def _ymd(year: int, month: int, day: int) -> int:
     return year * 10000 + month * 100 + day
 
 
-def _month_end(year, month):
+def _month_end(year: int, month: int) -> int:
     return calendar.monthrange(year, month)[1]
 
 
-def _bad_date(value):
+def _bad_date(value: Any) -> NoReturn:
     raise KovrapArgumentError(
         None, "bad date %r (use a pandas Period, a datetime, or text such as 2001, 2001Q3, "
               "2001-07, 2001-07-15 or a period date such as 20013; years 1 to 9999)" % (value,))
@@ -165,11 +167,11 @@ _DIGITS = re.compile(r"^[0-9]+$")
 _EPOCH = datetime.date(1970, 1, 1).toordinal()
 
 
-def _day_of(date):
+def _day_of(date: datetime.date) -> int:
     return _ymd(date.year, date.month, date.day)
 
 
-def date_span(value):
+def date_span(value: Any) -> Tuple[int, int]:
     """The first and last calendar day (YYYYMMDD ints) of what a date names:
     a year, a quarter, a month or a day, as text, a pandas Period, or a
     datetime. Years run from 1 to 9999; anything else raises."""
@@ -228,7 +230,7 @@ def date_span(value):
     _bad_date(value)
 
 
-def period_of(ymd, code):
+def period_of(ymd: int, code: int) -> Any:
     """The pandas Period of the given frequency that holds a calendar date."""
     if ymd <= 0 or code not in FREQUENCIES:
         return None
@@ -236,7 +238,7 @@ def period_of(ymd, code):
                      freq=FREQUENCIES[code][1])
 
 
-def day_ordinals(ymd):
+def day_ordinals(ymd: Any) -> Array:
     """Days since 1970-01-01 of YYYYMMDD ints, for whole arrays at once."""
     ymd = np.asarray(ymd, dtype=np.int64)
     year, month, day = ymd // 10000, ymd // 100 % 100, ymd % 100
@@ -246,17 +248,17 @@ def day_ordinals(ymd):
     year_of_era = year - era * 400
     day_of_year = (153 * (month + np.where(month > 2, -3, 9)) + 2) // 5 + day - 1
     day_of_era = year_of_era * 365 + year_of_era // 4 - year_of_era // 100 + day_of_year
-    return era * 146097 + day_of_era - 719468
+    return np.asarray(era * 146097 + day_of_era - 719468)
 
 
-def periods_of(ymd, code):
+def periods_of(ymd: Any, code: int) -> Any:
     """The Periods of one frequency that hold each of an array of calendar
     dates, as a PeriodArray."""
     days = pd.arrays.PeriodArray(day_ordinals(ymd), freq="D")
     return days.asfreq(FREQUENCIES[code][1])
 
 
-def _months_of_mmdd():
+def _months_of_mmdd() -> Array:
     """The month, 0 to 11, of every MMDD of a real day, and -1 for every
     other number below 10000. A leap year's months: February 29 is a real
     day in some years, which the caller checks."""
@@ -271,11 +273,11 @@ _MONTH_OF_MMDD = _months_of_mmdd()
 _MONTHS = {10: 12, 30: 3, 40: 1}
 
 
-def _leap(year):
-    return (year % 4 == 0) & ((year % 100 != 0) | (year % 400 == 0))
+def _leap(year: Array) -> Array:
+    return np.asarray((year % 4 == 0) & ((year % 100 != 0) | (year % 400 == 0)))
 
 
-def period_ordinals(ymd, code):
+def period_ordinals(ymd: Any, code: int) -> Array:
     """The ordinals of periods_of(ymd, code), for whole arrays at once: from
     the date's digits for years, quarters and months when every date is a
     real one of the years 1 to 9999, as day counts for days."""
@@ -289,15 +291,15 @@ def period_ordinals(ymd, code):
             february_29 = rest == 229
             if not february_29.any() or _leap(year[february_29]).all():
                 months = year * 12 + month - 1970 * 12
-                return months // _MONTHS[code] if code != 40 else months
-    return periods_of(ymd, code).asi8
+                return np.asarray(months // _MONTHS[code] if code != 40 else months)
+    return np.asarray(periods_of(ymd, code).asi8)
 
 
-def last_day(period):
+def last_day(period: Any) -> int:
     """The calendar date of a Period's last day."""
     day = period.asfreq("D", how="end")
     return _ymd(day.year, day.month, day.day)
 
 
-def shown_date(ymd):
+def shown_date(ymd: int) -> str:
     return "%04d-%02d-%02d" % (ymd // 10000, ymd // 100 % 100, ymd % 100)

@@ -3,6 +3,7 @@ observations over it as a DataFrame."""
 
 import warnings
 from ctypes import byref, c_int
+from typing import TYPE_CHECKING, Any, Dict, Iterable, List, Optional, Tuple, Type
 
 import numpy as np
 import pandas as pd
@@ -14,34 +15,74 @@ from . import _statuses as statuses
 from ._query import query, status_text
 from ._texts import text_index
 from ._errors import KovrapArgumentError, KovrapError
-from ._names import shown
-from ._warnings import KovrapOperationWarning, KovrapSetAsideWarning, KovrapWeekdayWarning
+from ._names import Requests, shown
+from ._native import Array
+from ._warnings import (KovrapOperationWarning, KovrapSetAsideWarning, KovrapWarning,
+                        KovrapWeekdayWarning)
+
+if TYPE_CHECKING:
+    from ._api import Kovrap
 from ._session import calling
 
 
 class CommonRange:
     """The window the library chooses for a set of series.
 
-    frequency: the frequency code; freq: pandas' alias; start, end: the first
-    and last period as pandas Periods; count: the periods from start to end;
-    used: the series that take part; set_aside: {series: reason}; notes:
-    what the user should know of the window (a weekly series shown on another
-    weekday, the day the weekly group took); series: the series it was
-    chosen for, in order.
-    fetch(series, window=...) reuses it instead of asking the library again."""
+    Made by :meth:`Kovrap.common_range`; ``fetch(series, window=...)``
+    reuses it instead of asking the library again.
+
+    Attributes
+    ----------
+    frequency : int
+        The frequency code.
+    freq : str
+        Pandas' alias of the frequency.
+    start, end : pandas.Period
+        The first and the last period.
+    count : int
+        The periods from start to end.
+    used : list of str
+        The series that take part.
+    set_aside : dict
+        ``{series: reason}`` of the series left out.
+    notes : list of str
+        What else to know of the window: a weekly series shown on another
+        weekday, the day the weekly group took.
+    series : tuple of str
+        The series it was chosen for, in order.
+
+    Examples
+    --------
+    >>> window = kv.common_range(["ECON:UKGAS", "ECON:JNJ"], start="1970")
+    >>> window.start, window.end, window.count
+    (Period('1970Q1', 'Q-DEC'), Period('1986Q4', 'Q-DEC'), 68)
+    >>> kv.fetch(["ECON:UKGAS", "ECON:JNJ"], window=window, math="pct").shape
+    (68, 2)
+    """
 
     __slots__ = ("frequency", "freq", "start", "end", "count", "used", "set_aside", "notes",
                  "series", "_first", "_last", "_roles")
 
-    def __init__(self, frequency, freq, start, end, count, used, set_aside, notes, series, first,
-                 last, roles):
+    frequency: int
+    freq: Optional[str]
+    start: Any
+    end: Any
+    count: int
+    used: List[str]
+    set_aside: Dict[str, str]
+    notes: List[str]
+    series: Tuple[str, ...]
+
+    def __init__(self, frequency: int, freq: Optional[str], start: Any, end: Any, count: int,
+                 used: List[str], set_aside: Dict[str, str], notes: List[str],
+                 series: Tuple[str, ...], first: int, last: int, roles: Array) -> None:
         self.frequency, self.freq, self.start, self.end = frequency, freq, start, end
         self.count, self.used, self.set_aside, self.series = count, used, set_aside, series
         self.notes = notes
         # The library's own window: period dates and each series' part in it.
         self._first, self._last, self._roles = first, last, roles
 
-    def __repr__(self):
+    def __repr__(self) -> str:
         return ("CommonRange(frequency=%r, freq=%r, start=%r, end=%r, count=%r, used=%r, "
                 "set_aside=%r)" % (self.frequency, self.freq, self.start, self.end, self.count,
                                    self.used, self.set_aside))
@@ -50,19 +91,20 @@ class CommonRange:
 _ints = native.int_array
 
 
-def _text(value):
+def _text(value: Any) -> str:
     return value if isinstance(value, str) else str(value)
 
 
-def range_request(host, freq, start, end):
+def range_request(host: "Kovrap", freq: Any, start: Any, end: Any) -> Tuple[int, int, int]:
     with calling(host) as lib:
-        frequency = cal.parse_frequency(freq, lambda c: lib.ymdToTqvdate(20000101, c) != -1)
+        frequency = cal.parse_frequency(freq,
+                                        lambda c: bool(lib.ymdToTqvdate(20000101, c) != -1))
     first = cal.date_span(start)[0] if start is not None else -1
     last = cal.date_span(end)[1] if end is not None else -1
     return frequency, first, last
 
 
-def _set_aside_reason(name, role, own, chosen):
+def _set_aside_reason(name: str, role: int, own: int, chosen: int) -> str:
     if role == 1:
         return "%s has no observations" % name
     if role == 2:
@@ -74,7 +116,8 @@ def _set_aside_reason(name, role, own, chosen):
     return "%s is %s, coarser than %s" % (name, cal.frequency_name(own), cal.frequency_name(chosen))
 
 
-def _keep_to_weekday(host, answer, request):
+def _keep_to_weekday(host: "Kovrap", answer: Dict[str, Any],
+                     request: Tuple[int, int, int]) -> None:
     """A weekday that was named (weekly-sun, W-SUN, 57): the weeks end on it.
     The common range reads 57 as the weekly group and takes its day from the
     first series, and at another weekday sets weekly series apart as finer
@@ -98,7 +141,8 @@ def _keep_to_weekday(host, answer, request):
         answer["count"] = lib.c_kovraGetObsNum(answer["start"], answer["end"], day)
 
 
-def common_range(host, requests, freq, start, end):
+def common_range(host: "Kovrap", requests: Requests, freq: Any, start: Any,
+                 end: Any) -> CommonRange:
     request = range_request(host, freq, start, end)
     answer = query(host, requests, False, request)
     others = np.flatnonzero(answer["status_list"] > 0)
@@ -157,11 +201,11 @@ def common_range(host, requests, freq, start, end):
         last=answer["end"], roles=role.copy())
 
 
-def _labels(requests):
+def _labels(requests: Requests) -> List[str]:
     return requests.codes if requests.codes_differ() else requests.names
 
 
-def _rebase_slot(lib, op, window):
+def _rebase_slot(lib: Any, op: operations.Operation, window: CommonRange) -> int:
     """The row slot of a rebase date: the period that holds the date."""
     frequency = window.frequency
     day = cal.date_span(op.rebase)[0]
@@ -174,16 +218,18 @@ def _rebase_slot(lib, op, window):
     if not 0 <= slot < window.count:
         raise KovrapArgumentError(None, "rebase date %s lies outside the window (%s to %s)" % (
             op.rebase, window.start, window.end))
-    return slot
+    return int(slot)
 
 
-def _transforms(lib, ops, used, window):
+def _transforms(lib: Any, ops: operations.Ops, used: Array,
+                window: CommonRange) -> Tuple[Array, Array, Array]:
     rows = used.size
     transform = np.full(rows, operations.NO_MATH, dtype=np.intc)
     second = np.zeros(rows, dtype=np.intc)
     flag = np.zeros(rows, dtype=np.intc)
     # Mostly one operation (or none) for every series: no loop then.
     same = ops.count(ops[0]) == len(ops)
+    targets: Iterable[Tuple[Any, int]]
     if not rows or (same and ops[0] is None):
         targets = []
     elif same:
@@ -205,7 +251,8 @@ def _transforms(lib, ops, used, window):
     return transform, second, flag
 
 
-def fetch(host, requests, start, end, freq, math, advanced, aggregate, window):
+def fetch(host: "Kovrap", requests: Requests, start: Any, end: Any, freq: Any, math: Any,
+          advanced: Any, aggregate: Any, window: Optional[CommonRange]) -> pd.DataFrame:
     labels = _labels(requests)
     ops = operations.combine(requests, operations.per_series(requests, labels, math, False),
                              operations.per_series(requests, labels, advanced, True))
@@ -235,7 +282,9 @@ def fetch(host, requests, start, end, freq, math, advanced, aggregate, window):
     return _frame(host, requests, labels, ops, window, values, count_status, dates, used, transforms)
 
 
-def _get_data(host, lib, requests, ops, window):
+def _get_data(host: "Kovrap", lib: Any, requests: Requests, ops: operations.Ops,
+              window: CommonRange) -> Tuple[Array, Array, Array, Array,
+                                            Tuple[Array, Array, Array]]:
     frequency, first, last, count = window.frequency, window._first, window._last, window.count
     used = np.flatnonzero(window._roles == 0)
     rows = used.size
@@ -279,7 +328,7 @@ def _get_data(host, lib, requests, ops, window):
     return values, count_status, dates, used, (transform, second, flag)
 
 
-def written(op):
+def written(op: operations.Operation) -> str:
     """An operation as the user wrote it, for messages: "math pct", "ma:10",
     "seasonal", "advanced 7:2"."""
     code = op.label.startswith("code ")
@@ -289,7 +338,9 @@ def written(op):
     return "advanced " + body if code else body
 
 
-def _frame(host, requests, labels, ops, window, values, count_status, dates, used, transforms):
+def _frame(host: "Kovrap", requests: Requests, labels: List[str], ops: operations.Ops,
+           window: CommonRange, values: Array, count_status: Array, dates: Array, used: Array,
+           transforms: Tuple[Array, Array, Array]) -> pd.DataFrame:
     frequency, count = window.frequency, window.count
     # One period per date, each the period that holds it.
     index = pd.PeriodIndex(pd.arrays.PeriodArray(cal.period_ordinals(dates, frequency),
@@ -310,7 +361,7 @@ def _frame(host, requests, labels, ops, window, values, count_status, dates, use
         np.copyto(values, np.nan, where=(values == native.MISSING) | ~np.isfinite(values))
     failed = {}
     notes = ["left out: " + reason for reason in window.set_aside.values()]
-    kinds = [KovrapSetAsideWarning] * len(notes)
+    kinds: List[Type[KovrapWarning]] = [KovrapSetAsideWarning] * len(notes)
     notes += window.notes
     kinds += [KovrapWeekdayWarning] * len(window.notes)
     transform, second, flag = transforms
@@ -319,17 +370,20 @@ def _frame(host, requests, labels, ops, window, values, count_status, dates, use
     rebased = (flag != 0) & (transform == operations.REBASE) & (count_status == 0)
     for r in np.flatnonzero(rebased).tolist():
         slot = int(second[r])
-        if 0 <= slot < count and np.isnan(values[r, slot]):
+        op = ops[int(used[r])]
+        if op is not None and 0 <= slot < count and np.isnan(values[r, slot]):
             k = int(used[r])
             failed[requests.names[k]] = 0
             shown_base = str(index[slot]) if frequency in (10, 30, 40) else \
                 cal.shown_date(int(dates[slot]))
             notes.append("%s failed for %s: its base period %s has no value (or 0), so nothing "
-                         "can be rebased on it" % (ops[k].label, requests.names[k], shown_base))
+                         "can be rebased on it" % (op.label, requests.names[k], shown_base))
             kinds.append(KovrapOperationWarning)
     for r in np.flatnonzero(count_status).tolist():
         k = int(used[r])
         name, op, status = requests.names[k], ops[k], int(count_status[r])
+        if op is None:
+            continue  # no count was asked for: the library sets no status
         values[r] = np.nan
         failed[name] = status
         notes.append("%s failed for %s: %s" % (

@@ -2,6 +2,7 @@
 one information query per database."""
 
 import os
+from typing import TYPE_CHECKING, Any, Dict, List, Optional, Sequence
 
 import numpy as np
 import pandas as pd
@@ -10,7 +11,11 @@ from . import _calendar as cal
 from . import _listing, _query, _standin, _texts
 from ._errors import KovrapArgumentError
 from ._names import shown
+from ._native import Array
 from ._session import calling
+
+if TYPE_CHECKING:
+    from ._api import Kovrap
 
 # Texts 1 to 5 are searched: unit, short name, area, what a period holds and
 # the description. Texts 6 and 7 say where the data came from.
@@ -20,7 +25,7 @@ _UPPER = bytes(range(ord("A"), ord("Z") + 1))
 _FOLD = bytes.maketrans(_UPPER, _UPPER.lower())
 
 
-def _words(host, words):
+def _words(host: "Kovrap", words: Any) -> List[bytes]:
     """The words as bytes of the databases' encoding, letters A to Z folded
     to lower case: the only letters every host folds alike."""
     if isinstance(words, str):
@@ -48,15 +53,15 @@ def _words(host, words):
     return found
 
 
-def _databases(host, databases):
+def _databases(host: "Kovrap", databases: Any) -> List[str]:
     if databases is not None:
         if isinstance(databases, str):
             databases = [databases]
-        databases = list(databases)
-        if not databases or not all(isinstance(d, str) and d for d in databases):
+        named: List[str] = list(databases)
+        if not named or not all(isinstance(d, str) and d for d in named):
             raise KovrapArgumentError(None, "databases must be a database name or a list of "
-                                            "them, not %r" % (databases,))
-        return databases
+                                            "them, not %r" % (named,))
+        return named
     if host.direct:
         raise KovrapArgumentError(None, "the direct library cannot list its databases: name "
                                         "them with databases=")
@@ -72,20 +77,21 @@ def _databases(host, databases):
     return names
 
 
-def _frequency_filter(host, freq):
+def _frequency_filter(host: "Kovrap", freq: Any) -> Optional[Sequence[int]]:
     """The codes to keep, or None for every frequency."""
     if freq is None:
         return None
-    if isinstance(freq, str) and freq.strip().lower() == "weekly":
+    # The weekly group, however named ("weekly", "W", pd.offsets.Week()).
+    if cal.names_weekly_group(freq):
         return WEEKLY
     with calling(host) as lib:
-        code = cal.parse_frequency(freq, lambda c: lib.ymdToTqvdate(20000101, c) != -1)
+        code = cal.parse_frequency(freq, lambda c: bool(lib.ymdToTqvdate(20000101, c) != -1))
     if code == cal.LOWEST:
         raise KovrapArgumentError(None, "find keeps one frequency, and 'lowest' names none")
     return (code,)
 
 
-def _holding(column, word):
+def _holding(column: _texts.TextColumn, word: bytes) -> Array:
     """Rows of a text column that hold the word, letters A to Z in either
     case: the bytes of every row compared at every place the word fits."""
     rows, width = column.bytes.shape
@@ -102,10 +108,11 @@ def _holding(column, word):
         if not hit.any():
             break
         hit &= folded[:, i:places + i] == word[i]
-    return hit.any(axis=1)
+    return np.asarray(hit.any(axis=1))
 
 
-def _search(host, database, words, keep, position):
+def _search(host: "Kovrap", database: str, words: List[bytes], keep: Optional[Sequence[int]],
+            position: int) -> List[Dict[str, Any]]:
     """The matches in one database, as rows of the answer."""
     listed = _listing.codes(host, database)
     if not listed:
@@ -168,7 +175,7 @@ COLUMNS = ("name", "code", "frequency", "first", "last", "periods") + tuple(
     "text%d" % (t + 1) for t in range(SEARCHED))
 
 
-def find(host, words, databases, freq):
+def find(host: "Kovrap", words: Any, databases: Any, freq: Any) -> pd.DataFrame:
     words = _words(host, words)
     databases = _databases(host, databases)
     keep = _frequency_filter(host, freq)

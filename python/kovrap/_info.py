@@ -1,6 +1,8 @@
 """info(): the information query's answer as a DataFrame, one row per
 series."""
 
+from typing import TYPE_CHECKING, Any, Dict, List
+
 import numpy as np
 import pandas as pd
 
@@ -8,24 +10,28 @@ from . import _calendar as cal
 from . import _query
 from . import _texts
 from ._errors import KovrapArgumentError
-from ._names import shown
+from ._names import Requests, shown
+from ._native import Array
+
+if TYPE_CHECKING:
+    from ._api import Kovrap
 
 ATTRIBUTES = ("attribute1", "attribute2", "attribute3", "attribute4", "attribute5", "attribute6")
 TEXTS = ("text1", "text2", "text3", "text4", "text5", "text6", "text7")
 
 
-def _integers(values, missing):
+def _integers(values: Any, missing: Array) -> Any:
     return pd.arrays.IntegerArray(np.asarray(values, dtype=np.int64), missing)
 
 
-def info(host, requests):
+def info(host: "Kovrap", requests: Requests) -> pd.DataFrame:
     n = len(requests)
     with _texts.TEXT_BUFFERS.columns(n) as text_columns:
         answer = _query.query(host, requests, True, None, text_columns)
         return _info_frame(host, requests, answer)
 
 
-def _info_frame(host, requests, answer):
+def _info_frame(host: "Kovrap", requests: Requests, answer: Dict[str, Any]) -> pd.DataFrame:
     n = len(requests)
     frequency = answer["frequency"]
     status_list = answer["status_list"]

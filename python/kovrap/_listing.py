@@ -4,14 +4,18 @@ database that does not open."""
 import ctypes
 import os
 import warnings
+from typing import TYPE_CHECKING, Any, List, Tuple
 
 from . import _native as native
 from . import _standin
 from . import _statuses as statuses
 from ._errors import KovrapArgumentError, KovrapError, KovrapLoginError, KovrapLookupError
-from ._names import shown
+from ._names import Requests, shown
 from ._session import calling
 from ._warnings import KovrapCutListingWarning
+
+if TYPE_CHECKING:
+    from ._api import Kovrap
 
 # The first code-list buffer: the codes of some 6,500 series. A longer list
 # is asked for again in a buffer of the size the library gives.
@@ -21,7 +25,7 @@ FIRST_LISTING_BYTES = 64 << 10
 LISTING_TRIES = 4
 
 
-def open_failure(host, database, status, path):
+def open_failure(host: "Kovrap", database: str, status: int, path: str) -> KovrapError:
     """The error of a database the library did not open, in the user's terms."""
     if host.direct and host._standin and status == _standin.NOT_LOGGED_IN:
         return KovrapLoginError(status, "log in first: the direct library has no log-in for "
@@ -34,7 +38,7 @@ def open_failure(host, database, status, path):
         shown(database), where, statuses.phrase(status, statuses.standin(host))))
 
 
-def listing_failure(host, database, result, path):
+def listing_failure(host: "Kovrap", database: str, result: int, path: str) -> KovrapError:
     """The error of a listing that c_kovraGetCodesSized answered with a
     negative result."""
     status = -result
@@ -53,7 +57,7 @@ def listing_failure(host, database, result, path):
     return open_failure(host, database, status, path)
 
 
-def listing(host, database, path):
+def listing(host: "Kovrap", database: str, path: str) -> Tuple[List[str], bool]:
     """The codes of a database, through c_kovraGetCodesSized: asked again in
     a buffer of the size the library gives when the list did not fit, and
     given up when it grew every time. Answers the codes and whether a direct
@@ -82,7 +86,7 @@ def listing(host, database, path):
                       % (shown(database), LISTING_TRIES))
 
 
-def codes(host, database):
+def codes(host: "Kovrap", database: Any) -> List[str]:
     if not isinstance(database, str) or not database:
         raise KovrapArgumentError(None, "%r is not a database name" % (database,))
     if shown(database) != database:
@@ -96,7 +100,7 @@ def codes(host, database):
     return listed
 
 
-def check_databases(host, requests, indices):
+def check_databases(host: "Kovrap", requests: Requests, indices: List[int]) -> None:
     """Raises for the first database of these requests that does not open:
     one missing or not a database is named as such, not as unknown series."""
     for k in indices:

@@ -5,11 +5,14 @@ import itertools
 import operator
 import os
 import re
+from typing import Any, Callable, Iterable, List, Optional, Tuple
 
 import numpy as np
 
 from . import _native as native
 from ._errors import KovrapArgumentError
+from ._native import Array
+from ._types import SeriesName
 
 MAX_CODE = native.CODE_WIDTH - 1
 
@@ -18,12 +21,12 @@ _DRIVE = re.compile(r"^[A-Za-z]:[\\/]")
 _FIRST, _LAST = operator.itemgetter(0), operator.itemgetter(2)
 
 
-def shown(text):
+def shown(text: str) -> str:
     """A name as written, a control character as \\xHH."""
     return _CONTROL.sub(lambda m: "\\x%02X" % ord(m.group()), text)
 
 
-def _split(name):
+def _split(name: Any) -> Tuple[str, str]:
     """(database, code) of one name: at the first colon after an optional
     drive, so that a code may hold colons and a Windows path its drive."""
     if isinstance(name, tuple):
@@ -33,7 +36,7 @@ def _split(name):
                 raise KovrapArgumentError(
                     None, "%r is one (database, code) pair, and both its parts hold a colon: "
                           "give several series as a list, %r" % (name, list(name)))
-            return name
+            return name[0], name[1]
         raise KovrapArgumentError(None, "%r is not a (database, code) pair of texts" % (name,))
     if not isinstance(name, str):
         raise KovrapArgumentError(None, "%r is not DATABASE:CODE" % (name,))
@@ -52,7 +55,17 @@ class Requests:
     __slots__ = ("names", "databases", "_code_list", "paths", "encoding", "direct", "_codes",
                  "_unique")
 
-    def __init__(self, series, direct, encoding, path_of):
+    names: List[str]
+    databases: List[str]
+    _code_list: Optional[List[str]]
+    paths: List[str]
+    encoding: str
+    direct: int
+    _codes: Optional["Texts"]
+    _unique: Optional[List[str]]
+
+    def __init__(self, series: Any, direct: int, encoding: str,
+                 path_of: Callable[[str], str]) -> None:
         if isinstance(series, (str, tuple)):
             series = [series]
         elif series is None or not hasattr(series, "__iter__"):
@@ -70,7 +83,7 @@ class Requests:
             self.encoding, self.direct, self._codes = encoding, direct, block
             self._unique = [self.paths[0]]
             # A comma in a direct code is refused by the general path.
-            if not direct or b"," not in block.block:
+            if not direct or b"," not in (block.block or b""):
                 _refuse_twice(self.names)
                 return
         self._codes = self._unique = None
@@ -119,7 +132,7 @@ class Requests:
         self.encoding, self.direct = encoding, direct
 
     @property
-    def codes(self):
+    def codes(self) -> List[str]:
         """The codes as text; those of the fast path cut from the names only
         when asked for."""
         if self._code_list is None:
@@ -128,19 +141,19 @@ class Requests:
         return self._code_list
 
     @codes.setter
-    def codes(self, codes):
+    def codes(self, codes: List[str]) -> None:
         self._code_list = codes
 
-    def __len__(self):
+    def __len__(self) -> int:
         return len(self.names)
 
-    def codes_differ(self):
+    def codes_differ(self) -> bool:
         """Whether no code is given twice. Names of one database differ where
         their codes do, and the names' hashes are kept from call to call."""
         items = self.names if self._unique is not None else self.codes
         return len(set(items)) == len(items)
 
-    def take(self, indices):
+    def take(self, indices: List[int]) -> "Requests":
         """The requests at these indices, as a Requests of their own."""
         other = object.__new__(Requests)
         for field in ("names", "databases", "codes", "paths"):
@@ -150,7 +163,7 @@ class Requests:
             self.encoding, self.direct, None, None)
         return other
 
-    def arguments(self):
+    def arguments(self) -> Tuple["Texts", "Texts", "Texts", int]:
         """The library's request lists: codes, each request's database and
         the databases once each, with the count of those."""
         codes = self._codes if self._codes is not None else Texts.joined(self.codes, self.encoding)
@@ -165,17 +178,20 @@ class Requests:
         return codes, db_names, databases, len(unique)
 
 
-def _refuse_twice(names):
+def _refuse_twice(names: List[str]) -> None:
     """A series named twice would give two columns of one label: refused,
     rather than made unique by a rule the caller must guess."""
     if len(set(names)) != len(names):
         seen = set()
-        twice = next(name for name in names if name in seen or seen.add(name))
+        for twice in names:
+            if twice in seen:
+                break
+            seen.add(twice)
         raise KovrapArgumentError(None, "'%s' is named twice: name each series once"
                                   % shown(twice))
 
 
-def _one_database(names, encoding):
+def _one_database(names: List[Any], encoding: str) -> Optional[Tuple[str, "Texts"]]:
     """The common case at the speed of a few passes over the bytes of all
     names together: plain names of one database, each a code of at most 9
     bytes, without control characters. Gives (database, code Texts), or
@@ -224,10 +240,15 @@ class Texts:
 
     __slots__ = ("block", "view", "pointers", "owner")
 
-    def __init__(self, items):
+    block: Optional[bytes]
+    view: Optional[Array]
+    pointers: Array
+    owner: Optional["Texts"]
+
+    def __init__(self, items: List[bytes]) -> None:
         self._from_block(b"\0".join(items) + b"\0", len(items))
 
-    def _from_block(self, block, count):
+    def _from_block(self, block: bytes, count: int) -> None:
         self.block = block
         self.view = np.frombuffer(block, dtype=np.uint8)
         ends = np.flatnonzero(self.view == 0)
@@ -240,7 +261,7 @@ class Texts:
         self.owner = None
 
     @classmethod
-    def joined(cls, texts, encoding):
+    def joined(cls, texts: List[str], encoding: str) -> "Texts":
         """From str: encoded as one block, not one by one."""
         self = object.__new__(cls)
         try:
@@ -252,7 +273,7 @@ class Texts:
         return self
 
     @classmethod
-    def repeated(cls, texts, count):
+    def repeated(cls, texts: "Texts", count: int) -> "Texts":
         """count pointers to the first string of another list."""
         self = object.__new__(cls)
         self.block, self.view, self.owner = None, None, texts
@@ -260,12 +281,12 @@ class Texts:
         return self
 
     @classmethod
-    def picked(cls, texts, indices):
+    def picked(cls, texts: "Texts", indices: Array) -> "Texts":
         self = object.__new__(cls)
         self.block, self.view, self.owner = None, None, texts
         self.pointers = texts.pointers[indices]
         return self
 
     @property
-    def argument(self):
+    def argument(self) -> Any:
         return self.pointers.ctypes.data_as(native.TextArray)

@@ -8,6 +8,12 @@ import ctypes
 import os
 import sys
 from ctypes import POINTER, Structure, c_char, c_char_p, c_double, c_int, c_void_p
+from typing import Any, Optional, Union
+
+import numpy.typing as npt
+
+# A numpy array of any item type, as the library's buffers are.
+Array = npt.NDArray[Any]
 
 # The header's named constants, once; a test reads them back from the header.
 MISSING = 1e9  # KOVRAP_MISSING: the value in every slot without an observation
@@ -59,7 +65,7 @@ IntArray = POINTER(c_int)
 TextArray = POINTER(c_char_p)  # a column of char * buffers, or a request list
 
 
-def _first(array, item):
+def _first(array: Array, item: Any) -> Any:
     """A pointer to a numpy array's first item, which holds the array for
     as long as the pointer lives. Made in C, where the array's own ctypes
     view takes a dozen Python calls a pointer."""
@@ -68,17 +74,17 @@ def _first(array, item):
     return array.ctypes.data_as(POINTER(item))
 
 
-def int_array(array):
+def int_array(array: Array) -> Any:
     """An IntArray over a C-contiguous numpy intc array."""
     return _first(array, c_int)
 
 
-def text_array(pointers):
+def text_array(pointers: Array) -> Any:
     """A TextArray over a numpy uintp array of char * addresses."""
     return _first(pointers, c_char_p)
 
 
-def double_array(array):
+def double_array(array: Array) -> Any:
     """A pointer to double over a C-contiguous numpy float64 array."""
     return _first(array, c_double)
 
@@ -209,12 +215,12 @@ EXPORTS = (
 )
 
 
-def library_name():
+def library_name() -> str:
     """The library's file name on this platform."""
     return "Kovrap64.dll" if sys.platform == "win32" else "libKovrap64.so"
 
 
-def find_library(library=None):
+def find_library(library: Union[None, str, "os.PathLike[str]"] = None) -> str:
     """The path or name to load: the argument, else KOVRAP_LIBRARY, else a
     copy beside the package, else the plain name for the system's search."""
     if library:
@@ -229,7 +235,7 @@ def find_library(library=None):
     return library_name()
 
 
-def load(path):
+def load(path: str) -> Any:
     """Loads the library and declares every export. The database libraries
     must lie beside it (or be found by the system's search)."""
     try:
@@ -250,6 +256,6 @@ def load(path):
     return lib
 
 
-def tqvd_chunk(lib):
+def tqvd_chunk(lib: Any) -> int:
     """The exported data TQVDchunk: the direct library's chunk size."""
     return c_int.in_dll(lib, "TQVDchunk").value

@@ -1,9 +1,9 @@
 """Math operations, advanced counts and aggregation modes, as the user
 writes them, turned into the library's codes."""
 
-import collections
 import re
 from collections.abc import Mapping, Sequence
+from typing import Any, Dict, List, NamedTuple, Optional
 
 import numpy as np
 import pandas as pd
@@ -11,6 +11,7 @@ import pandas as pd
 from . import _calendar as cal
 from . import _native as native
 from ._errors import KovrapArgumentError
+from ._names import Requests
 
 MATH = {"level": 0, "diff": 1, "pct": 2, "apct": 3, "yoy": 4, "log": 5}
 MOVING_AVERAGE = 1
@@ -20,12 +21,21 @@ NO_MATH = -1
 # The library's aggregation modes, named as pandas' resample names them.
 AGGREGATE = {"mean": 0, "sum": 1, "first": 2, "last": 3}
 
-Operation = collections.namedtuple("Operation", "advanced code second rebase label")
+class Operation(NamedTuple):
+    """One series' operation in the library's terms, and as written."""
+    advanced: bool
+    code: int
+    second: int
+    rebase: Optional[str]
+    label: str
+
+
+Ops = List[Optional[Operation]]
 
 _INTEGER = re.compile(r"^[+-]?[0-9]+$")  # ASCII digits, as every host reads them
 
 
-def parse_int(text, whole):
+def parse_int(text: str, whole: str) -> Optional[int]:
     """A 32-bit signed int written as an optional sign and digits; None for
     text that is no number; refused, never wrapped, beyond 32 bits."""
     text = text.strip()
@@ -37,7 +47,7 @@ def parse_int(text, whole):
     return value
 
 
-def parse(value, advanced):
+def parse(value: Any, advanced: bool) -> Optional[Operation]:
     """One operation from its text (or an int code); None for none."""
     if value is None:
         return None
@@ -89,7 +99,8 @@ def parse(value, advanced):
     return Operation(True, code, second, None, "code " + text)
 
 
-def per_series(requests, labels, value, advanced):
+def per_series(requests: Requests, labels: List[str], value: Any,
+               advanced: bool) -> Ops:
     """One operation (or None) per request, from one value for all, a list
     in the order of the series, or a dict keyed by column label, by name or
     by (database, code)."""
@@ -97,12 +108,12 @@ def per_series(requests, labels, value, advanced):
     if isinstance(value, np.ndarray) and value.ndim == 0:
         value = value.item()
     if isinstance(value, Mapping):
-        position = {}
+        position: Dict[Any, List[int]] = {}
         for k in range(n):
             for key in (labels[k], requests.names[k],
                         (requests.databases[k], requests.codes[k])):
                 position.setdefault(key, []).append(k)
-        ops = [None] * n
+        ops: Ops = [None] * n
         for key, given in value.items():
             if key not in position:
                 raise KovrapArgumentError(None, "operation for a series not fetched: %s" % (key,))
@@ -123,7 +134,7 @@ def per_series(requests, labels, value, advanced):
     return [parse(value, advanced)] * n
 
 
-def combine(requests, maths, advances):
+def combine(requests: Requests, maths: Ops, advances: Ops) -> Ops:
     """Each request's one operation: a series takes a math operation or an
     advanced count, not both."""
     if maths.count(None) == len(maths):
@@ -139,7 +150,7 @@ def combine(requests, maths, advances):
     return ops
 
 
-def aggregate_mode(aggregate):
+def aggregate_mode(aggregate: Any) -> Optional[int]:
     """The library's aggregation mode for pandas' name, None for none."""
     if aggregate is None:
         return None

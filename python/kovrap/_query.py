@@ -3,6 +3,7 @@ one c_kovraSeriesInfo call for a list of series."""
 
 import ctypes
 from ctypes import byref, c_int
+from typing import TYPE_CHECKING, Any, Dict, List, Optional, Tuple
 
 import numpy as np
 
@@ -10,17 +11,23 @@ from . import _listing
 from . import _native as native
 from . import _texts
 from ._errors import KovrapLookupError
-from ._names import shown
+from ._names import Requests, shown
+from ._native import Array
 from ._session import calling
+
+if TYPE_CHECKING:
+    from ._api import Kovrap
 
 _ints = native.int_array
 
 
-def _int_column(n, fill=0):
+def _int_column(n: int, fill: int = 0) -> Array:
     return np.full(n, fill, dtype=np.intc)
 
 
-def query(host, requests, full, range_request=None, text_columns=None):
+def query(host: "Kovrap", requests: Requests, full: bool,
+          range_request: Optional[Tuple[int, int, int]] = None,
+          text_columns: Optional[List[_texts.TextColumn]] = None) -> Dict[str, Any]:
     """One c_kovraSeriesInfo call. full: every column, else only those the
     common range reads. range_request: (frequency, start, end).
     text_columns: the code's and the texts' zero-filled TextColumns for a
@@ -32,12 +39,14 @@ def query(host, requests, full, range_request=None, text_columns=None):
     status = native.InfoStatusLists(0, _ints(counts), *[_ints(a) for a in lists])
     first, last, frequency = _int_column(n), _int_column(n), _int_column(n)
     attributes = [_int_column(n) if full or a in (0, 5) else None for a in range(6)]
+    code_column: Optional[_texts.TextColumn] = None
+    texts: List[Optional[_texts.TextColumn]] = [None] * len(native.TEXT_WIDTHS)
     if full:
-        code_column, *texts = text_columns or [_texts.TextColumn(n, w) for w in _texts.TEXT_COLUMN_WIDTHS]
-    else:
-        code_column, texts = None, [None] * len(native.TEXT_WIDTHS)
+        given = text_columns or [_texts.TextColumn(n, w) for w in _texts.TEXT_COLUMN_WIDTHS]
+        code_column = given[0]
+        texts = [column for column in given[1:]]
 
-    def pointer(column):
+    def pointer(column: Any) -> Any:
         if column is None:
             return None
         return column.argument if isinstance(column, _texts.TextColumn) else _ints(column)
@@ -59,7 +68,7 @@ def query(host, requests, full, range_request=None, text_columns=None):
             host.direct, byref(status), byref(columns), codes_.argument, db_names.argument,
             databases.argument, database_count, n, 0, 0, common, exclusions)
 
-    def entries(array, listed):
+    def entries(array: Array, listed: int) -> Array:
         listed = min(max(int(listed), 0), n)
         chosen = array[:listed]
         return chosen[(chosen >= 0) & (chosen < n)]
@@ -86,6 +95,6 @@ def query(host, requests, full, range_request=None, text_columns=None):
     return answer
 
 
-def status_text(host, k):
+def status_text(host: "Kovrap", k: int) -> str:
     return ["not found", "status 2", "status 3" if host.direct else "status 3 or 4",
             "status 4", "status 5", "status 6", "other status"][k]

@@ -4,9 +4,13 @@ calling object's own data folder."""
 import contextlib
 import os
 import threading
+from typing import TYPE_CHECKING, Any, Iterator, NoReturn
 
 from . import _standin
 from ._errors import KovrapError, KovrapForkError
+
+if TYPE_CHECKING:
+    from ._api import Kovrap
 
 # The database libraries keep their settings and open databases process-wide,
 # so every call of every Kovrap object goes through this one lock.
@@ -18,7 +22,7 @@ _inside = 0
 _forked_mid_call = False
 
 
-def _after_fork_in_child():
+def _after_fork_in_child() -> None:
     # The thread that held the lock did not come along: a fresh lock, and no
     # call inside. A call that was inside the library at the fork left its
     # state half-changed, so this process refuses the library from now on.
@@ -33,7 +37,7 @@ if hasattr(os, "register_at_fork"):
     os.register_at_fork(after_in_child=_after_fork_in_child)
 
 
-def _refuse_forked():
+def _refuse_forked() -> NoReturn:
     raise KovrapForkError(None, "this process was forked while another thread was inside a "
                                 "Kovrap library call, so the libraries' state is that of an "
                                 "unfinished call: call the library from the parent, or fork "
@@ -41,7 +45,7 @@ def _refuse_forked():
 
 
 @contextlib.contextmanager
-def calling(host):
+def calling(host: "Kovrap") -> Iterator[Any]:
     """Holds the lock; on the stand-in's direct library points the data
     service at the object's data_dir for the call and restores what was
     there after it, so that each object reads its own folder whatever others

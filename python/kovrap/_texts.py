@@ -5,11 +5,13 @@ import codecs
 import contextlib
 import sys
 import threading
+from typing import Any, Iterator, List, Optional, Tuple
 
 import numpy as np
 import pandas as pd
 
 from . import _native as native
+from ._native import Array
 
 
 TEXT_COLUMN_WIDTHS = (native.CODE_WIDTH,) + native.TEXT_WIDTHS
@@ -19,7 +21,7 @@ class TextColumn:
     """A text column of the information query: one zero-filled buffer per
     request of the field's width, so that every text ends in NUL."""
 
-    def __init__(self, n, width, block=None):
+    def __init__(self, n: int, width: int, block: Optional[Array] = None) -> None:
         """block: zero-filled bytes to hold the buffers, else new ones."""
         if block is None:
             block = np.zeros(n * width, dtype=np.uint8)
@@ -28,10 +30,10 @@ class TextColumn:
         self.pointers = np.arange(start, start + n * width, width, dtype=np.uintp)
 
     @property
-    def argument(self):
+    def argument(self) -> Any:
         return native.text_array(self.pointers)
 
-    def texts(self, encoding):
+    def texts(self, encoding: str) -> Array:
         """The column's texts, each up to its first NUL, as an object array.
         An empty text is "" without decoding; where the encoding reads each
         text on its own terms, only the rows that hold a text are decoded."""
@@ -57,13 +59,14 @@ class TextBuffers:
 
     LIMIT = 16 << 20  # bytes kept at most: the texts of 75,000 series
 
-    def __init__(self):
+    def __init__(self) -> None:
         self._lock = threading.Lock()
         self._block = np.zeros(0, dtype=np.uint8)
-        self._columns = (0, None)  # (series, the columns over the block)
+        # (series, the columns over the block)
+        self._columns: Tuple[int, Optional[List[TextColumn]]] = (0, None)
 
     @contextlib.contextmanager
-    def columns(self, n):
+    def columns(self, n: int) -> Iterator[List[TextColumn]]:
         """Zero-filled TextColumns of TEXT_COLUMN_WIDTHS for n series."""
         size = n * sum(TEXT_COLUMN_WIDTHS)
         if size > self.LIMIT or not self._lock.acquire(blocking=False):
@@ -74,11 +77,13 @@ class TextBuffers:
                 self._block, self._columns = np.zeros(size, dtype=np.uint8), (0, None)
             else:
                 self._block[:size].fill(0)
-            if self._columns[0] != n:
+            kept, columns = self._columns
+            if kept != n or columns is None:
                 ends = np.cumsum([0] + [n * w for w in TEXT_COLUMN_WIDTHS]).tolist()
-                self._columns = (n, [TextColumn(n, w, self._block[a:b]) for w, a, b in zip(
-                    TEXT_COLUMN_WIDTHS, ends, ends[1:])])
-            yield self._columns[1]
+                columns = [TextColumn(n, w, self._block[a:b]) for w, a, b in zip(
+                    TEXT_COLUMN_WIDTHS, ends, ends[1:])]
+                self._columns = (n, columns)
+            yield columns
         finally:
             self._lock.release()
 
@@ -86,7 +91,7 @@ class TextBuffers:
 TEXT_BUFFERS = TextBuffers()
 
 
-def decoded(bytes_, encoding):
+def decoded(bytes_: Array, encoding: str) -> Array:
     """The texts of rows of NUL-ended bytes, decoded as one block where the
     encoding allows, in an object array."""
     raw = bytes_.view("S%d" % bytes_.shape[1]).ravel().tolist()
@@ -97,7 +102,7 @@ def decoded(bytes_, encoding):
     return _objects([b.split(b"\0", 1)[0].decode(encoding, "replace") for b in raw])
 
 
-def _objects(items):
+def _objects(items: List[Any]) -> Array:
     """A list as an object array, element for element."""
     try:
         return np.fromiter(items, dtype=object, count=len(items))
@@ -107,20 +112,20 @@ def _objects(items):
         return column
 
 
-def text_index(items, name=None):
+def text_index(items: List[str], name: Optional[str] = None) -> Any:
     """An Index of texts as they are: made as an object array, which pandas
     takes without looking at every label for a type."""
     return pd.Index(_objects(items), dtype=object, copy=False, name=name)
 
 
-def _ascii_compatible(encoding):
+def _ascii_compatible(encoding: str) -> bool:
     try:
         return "az09 ".encode(encoding) == b"az09 "
     except (LookupError, UnicodeError):
         return False
 
 
-def _stateless(encoding):
+def _stateless(encoding: str) -> bool:
     """Whether the encoding decodes each byte by itself (UTF-8 each
     sequence), so that a text reads the same decoded alone or after others."""
     try:
@@ -134,7 +139,7 @@ def _stateless(encoding):
     return hasattr(module, "decoding_table") or hasattr(module, "decoding_map")
 
 
-def filled(n, value):
+def filled(n: int, value: Any) -> Array:
     """An object column of one value: the value itself in every row, not a
     copy of it per row."""
     column = np.empty(n, dtype=object)
