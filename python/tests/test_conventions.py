@@ -211,3 +211,10 @@ def test_any_mapping_of_operations_reads_like_a_dict(kv):
     # Only the series named: the other stays a level.
     pd.testing.assert_series_equal(
         by_dict["UKGAS"], kv.fetch("ECON:UKGAS", start="1970", end="1971")["UKGAS"])
+
+
+@pytest.mark.parametrize("freq", ["weekly", "W", pd.offsets.Week()])
+def test_find_keeps_weeks_of_any_day_for_the_weekly_group_however_named(kv, freq):
+    found = kv.find("x", databases="MARKETS", freq=freq)
+    assert list(found["frequency"]) == ["weekly-fri", "weekly-fri"]
+    assert list(found["name"]) == ["MARKETS:DAXW", "MARKETS:FTSEW"]
