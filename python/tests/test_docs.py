@@ -26,6 +26,8 @@ def modules():
 def namespace(library, data_dir, bin_dir, monkeypatch):
     """What an example may take as given: the package, pandas, and the
     library and data of the sample build named by the environment."""
+    import os
+
     import numpy as np
     import pandas as pd
     monkeypatch.setenv("KOVRAP_LIBRARY", library)
@@ -33,7 +35,7 @@ def namespace(library, data_dir, bin_dir, monkeypatch):
     monkeypatch.delenv("TQVD_DATA_DIR", raising=False)
     monkeypatch.chdir(bin_dir.parent)
     password = (bin_dir / "demo.password").read_text().splitlines()[0]
-    yield {"kovrap": kovrap, "pd": pd, "np": np, "kv": kovrap.Kovrap(),
+    yield {"kovrap": kovrap, "pd": pd, "np": np, "os": os, "kv": kovrap.Kovrap(),
            "demo_password": password}
     # The examples log in: the next tests start logged out.
     try:
