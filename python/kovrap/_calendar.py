@@ -46,7 +46,24 @@ _HONOURED = "A-DEC (Y-DEC), Q-DEC, M, W-MON .. W-SUN, D, B"
 
 
 def frequency_name(code: int) -> str:
-    """kovra's name of a frequency code: "quarterly", "weekly-fri", ..."""
+    """kovra's name of a frequency code.
+
+    Parameters
+    ----------
+    code : int
+        The library's frequency code.
+
+    Returns
+    -------
+    str
+        ``"quarterly"``, ``"weekly-fri"``, ...; ``"code N"`` for a code
+        without a name.
+
+    Examples
+    --------
+    >>> kovrap.frequency_name(55), kovrap.frequency_name(61), kovrap.frequency_name(7)
+    ('weekly-fri', 'business', 'code 7')
+    """
     return FREQUENCIES[code][0] if code in FREQUENCIES else "code %d" % code
 
 
@@ -56,8 +73,24 @@ def offset_of(code: int) -> Any:
 
 @functools.lru_cache(maxsize=None)
 def alias_of(code: int) -> Optional[str]:
-    """Pandas' alias of a frequency code, as this pandas spells it; asked of
-    pandas once per code."""
+    """Pandas' alias of a frequency code, as this pandas spells it.
+
+    Parameters
+    ----------
+    code : int
+        The library's frequency code.
+
+    Returns
+    -------
+    str or None
+        The alias (asked of pandas once per code); None for a code without
+        a frequency of pandas.
+
+    Examples
+    --------
+    >>> kovrap.alias_of(30), kovrap.alias_of(55), kovrap.alias_of(1000)
+    ('Q-DEC', 'W-FRI', None)
+    """
     if code not in FREQUENCIES:
         return None
     return str(pd.Period("2000-01-03", freq=FREQUENCIES[code][1]).freqstr)

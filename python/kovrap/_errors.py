@@ -92,6 +92,9 @@ class KovrapLoginError(KovrapError):
 
 
 class KovrapForkError(KovrapError):
-    """The process was forked while another thread was inside a library call:
-    the libraries' state is that of an unfinished call, and the child
-    refuses the library."""
+    """The process was forked while another thread was inside a library call.
+
+    The child's copy of the libraries' state is that of an unfinished call,
+    so the child refuses every library call rather than deadlock or read
+    it: fork while no call runs, or use the spawn start method.
+    """

@@ -216,7 +216,18 @@ EXPORTS = (
 
 
 def library_name() -> str:
-    """The library's file name on this platform."""
+    """The library's file name on this platform.
+
+    Returns
+    -------
+    str
+        ``libKovrap64.so``, or ``Kovrap64.dll`` on Windows.
+
+    Examples
+    --------
+    >>> kovrap.library_name() in ("libKovrap64.so", "Kovrap64.dll")
+    True
+    """
     return "Kovrap64.dll" if sys.platform == "win32" else "libKovrap64.so"
 
 
