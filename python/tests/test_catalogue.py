@@ -259,9 +259,39 @@ def test_each_direct_object_reads_its_own_folder(library, data_dir, bin_dir, tmp
                 host.login("demo", "log out again")
 
 
-def test_codes_of_an_empty_database(library, tmp_path):
+def test_codes_of_an_empty_database(library, tmp_path, data_dir, bin_dir):
     write_database(tmp_path, "EMPTY", 0)
     assert kovrap.Kovrap(library=library, data_dir=tmp_path).codes("EMPTY") == []
+    # Directly too, and not said to be cut.
+    shutil.copy(str(data_dir / "credentials"), str(tmp_path))
+    kv = kovrap.Kovrap(library=library, direct=True, data_dir=tmp_path)
+    kv.login("demo", (bin_dir / "demo.password").read_text().splitlines()[0])
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        assert kv.codes("EMPTY") == []
+    assert [str(w.message) for w in caught] == []
+
+
+# A direct list needs the byte behind its NUL too, which tells whether the
+# listing ended: one byte more than a local list.
+@pytest.mark.parametrize("first,capacities", [
+    (BIG_LIST + 2, [BIG_LIST + 2]),  # exactly the list, its NUL and the byte behind
+    (BIG_LIST + 1, [BIG_LIST + 1, BIG_LIST + 2]),  # no room for the byte behind
+    (BIG_LIST, [BIG_LIST, BIG_LIST + 2]),
+])
+def test_a_direct_list_that_did_not_fit_is_asked_for_again_with_room_behind_it(
+        library, tmp_path, data_dir, bin_dir, monkeypatch, first, capacities):
+    codes = write_database(tmp_path, "BIG", 300)
+    shutil.copy(str(data_dir / "credentials"), str(tmp_path))
+    kv = kovrap.Kovrap(library=library, direct=True, data_dir=tmp_path)
+    kv.login("demo", (bin_dir / "demo.password").read_text().splitlines()[0])
+    monkeypatch.setattr(_listing, "FIRST_LISTING_BYTES", first)
+    recorded = recording(kv, monkeypatch)
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        assert kv.codes("BIG") == codes
+    assert recorded == capacities
+    assert [str(w.message) for w in caught] == []
 
 
 def test_info_gives_one_row_per_series(kv):
@@ -281,6 +311,20 @@ def test_info_gives_one_row_per_series(kv):
     assert gdp["attribute1"] == 0 and pd.isna(gdp["first"]) and pd.isna(gdp["periods"])
     assert frame.loc["ECON:GNPDEFL", "attribute4"] == 1954
     assert frame.loc["ECON:GNPDEFL", "text2"] == "deflator"
+
+
+@pytest.mark.parametrize("names,periods", [
+    (["ECON:NILE", "ECON:HURON"], [100, 98]),  # one frequency, every series with a range
+    (["ECON:NILE", "ECON:UKGAS"], [100, 108]),
+    (["ECON:NILE", "ECON:GDP"], [100, None]),
+])
+def test_info_counts_the_periods_from_first_to_last(kv, names, periods):
+    frame = kv.info(names)
+    assert [None if pd.isna(p) else int(p) for p in frame["periods"]] == periods
+    for name, count in zip(names, periods):
+        if count is not None:
+            first, last = frame.loc[name, "first"], frame.loc[name, "last"]
+            assert len(pd.period_range(first, last)) == count
 
 
 def test_info_shows_statuses_other_than_not_found(kv, monkeypatch):

@@ -218,3 +218,13 @@ def test_find_keeps_weeks_of_any_day_for_the_weekly_group_however_named(kv, freq
     found = kv.find("x", databases="MARKETS", freq=freq)
     assert list(found["frequency"]) == ["weekly-fri", "weekly-fri"]
     assert list(found["name"]) == ["MARKETS:DAXW", "MARKETS:FTSEW"]
+
+
+def test_an_empty_kovrap_data_dir_names_no_folder(library, data_dir, tmp_path, monkeypatch):
+    monkeypatch.chdir(tmp_path)
+    monkeypatch.setenv("KOVRAP_DATA_DIR", "")
+    assert kovrap.Kovrap(library=library).data_dir is None
+    monkeypatch.setenv("KOVRAP_DATA_DIR", str(data_dir))
+    assert kovrap.Kovrap(library=library).data_dir == str(data_dir)
+    # A folder given to the object comes first.
+    assert kovrap.Kovrap(library=library, data_dir=tmp_path).data_dir == str(tmp_path)

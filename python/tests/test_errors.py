@@ -179,3 +179,19 @@ def test_direct_library_after_login_reads_what_the_local_one_reads(kv, library, 
     finally:
         with pytest.raises(kovrap.KovrapLoginError):
             direct.login("demo", "log out again")
+
+
+@pytest.mark.parametrize("status,said", [
+    (1, "a database did not open or a series was not found (status 1)"),
+    (11, "not a database (status 11 from the database library)"),
+    (836, "out of memory (status 836)"),
+])
+def test_a_fetch_the_library_ends_names_its_series_and_the_status(kv, monkeypatch, status,
+                                                                  said):
+    def failing(*arguments):
+        arguments[-1]._obj.value = status  # the error cell
+    monkeypatch.setattr(kv.lib, "c_kovraGetData", failing)
+    with pytest.raises(F) as caught:
+        kv.fetch(["ECON:NILE", "ECON:HURON"], start=1900, end=1901)
+    assert str(caught.value) == "the fetch failed for ECON:NILE, ECON:HURON: " + said
+    assert caught.value.status == status
