@@ -1,8 +1,14 @@
 """Kovrap time series as pandas objects.
 
-    import kovrap
-    kv = kovrap.Kovrap(data_dir="build/native/bin/tqvdata")
-    df = kv.fetch("ECON:UKGAS")
+Series of Kovrap's databases as DataFrame columns over a PeriodIndex, the
+catalogue as lists and frames; see :class:`Kovrap`.
+
+Examples
+--------
+>>> import kovrap
+>>> kv = kovrap.Kovrap()  # the library and data of KOVRAP_LIBRARY, KOVRAP_DATA_DIR
+>>> kv.fetch("ECON:UKGAS").shape
+(108, 1)
 """
 
 from ._api import CommonRange, Kovrap
@@ -14,7 +20,7 @@ from ._warnings import (KovrapCutListingWarning, KovrapOperationWarning, KovrapS
                         KovrapWarning, KovrapWeekdayWarning)
 
 __all__ = ["Kovrap", "KovrapError", "KovrapArgumentError", "KovrapLookupError",
-           "KovrapLoginError", "KovrapForkError", "CommonRange", "MISSING", "alias_of", "frequency_name",
-           "library_name", "KovrapWarning", "KovrapSetAsideWarning", "KovrapWeekdayWarning",
-           "KovrapCutListingWarning", "KovrapOperationWarning"]
+           "KovrapLoginError", "KovrapForkError", "CommonRange", "MISSING", "alias_of",
+           "frequency_name", "library_name", "KovrapWarning", "KovrapSetAsideWarning",
+           "KovrapWeekdayWarning", "KovrapCutListingWarning", "KovrapOperationWarning"]
 __version__ = "0.1.0"

@@ -86,6 +86,8 @@ class Kovrap:
 
     def __init__(self, library: Optional[PathLike] = None, direct: bool = False,
                  data_dir: Optional[PathLike] = None, encoding: str = "utf-8") -> None:
+        """Loads the library and fixes the data folder; the parameters are
+        described in the class docstring (:class:`Kovrap`)."""
         if not isinstance(direct, (bool, np.bool_)):
             raise KovrapArgumentError(None, "direct must be True or False, not %r" % (direct,))
         try:
