@@ -24,3 +24,11 @@ __all__ = ["Kovrap", "KovrapError", "KovrapArgumentError", "KovrapLookupError",
            "frequency_name", "library_name", "KovrapWarning", "KovrapSetAsideWarning",
            "KovrapWeekdayWarning", "KovrapCutListingWarning", "KovrapOperationWarning"]
 __version__ = "0.1.0"
+
+# The public classes are shown, and pickled, under the package's own name
+# (kovrap.KovrapError), not the private module that defines them.
+for _public in (Kovrap, CommonRange, KovrapError, KovrapArgumentError, KovrapLookupError,
+                KovrapLoginError, KovrapForkError, KovrapWarning, KovrapSetAsideWarning,
+                KovrapWeekdayWarning, KovrapCutListingWarning, KovrapOperationWarning):
+    _public.__module__ = __name__
+del _public

@@ -138,7 +138,7 @@ class Kovrap:
         >>> kv.codes("ECON")
         Traceback (most recent call last):
         ...
-        kovrap._errors.KovrapError: this Kovrap object is closed
+        kovrap.KovrapError: this Kovrap object is closed
         """
         self._closed = True
         self.lib = None
@@ -206,7 +206,7 @@ class Kovrap:
         >>> remote.login("demo", "wrong")
         Traceback (most recent call last):
         ...
-        kovrap._errors.KovrapLoginError: log-in to the direct library failed for user 'demo' (status 40)
+        kovrap.KovrapLoginError: log-in to the direct library failed for user 'demo' (status 40)
         """
         self._check_open()
         texts = []

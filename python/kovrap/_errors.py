@@ -62,7 +62,7 @@ class KovrapArgumentError(KovrapError, ValueError):
     >>> kv.fetch("ECON:UKGAS", start="1991Q5")
     Traceback (most recent call last):
     ...
-    kovrap._errors.KovrapArgumentError: bad date '1991Q5' (use a pandas Period, ...)
+    kovrap.KovrapArgumentError: bad date '1991Q5' (use a pandas Period, ...)
     """
 
 
@@ -75,7 +75,7 @@ class KovrapLookupError(KovrapError, LookupError):
     >>> kv.codes("NOSUCH")
     Traceback (most recent call last):
     ...
-    kovrap._errors.KovrapLookupError: cannot open database 'NOSUCH': no regular file ...
+    kovrap.KovrapLookupError: cannot open database 'NOSUCH': no regular file ...
     """
 
 
@@ -87,7 +87,7 @@ class KovrapLoginError(KovrapError):
     >>> kovrap.Kovrap(direct=True).codes("ECON")
     Traceback (most recent call last):
     ...
-    kovrap._errors.KovrapLoginError: log in first: the direct library has no log-in for ...
+    kovrap.KovrapLoginError: log in first: the direct library has no log-in for ...
     """
 
 
