@@ -133,13 +133,31 @@ def weekday_of(code: int) -> str:
     return WEEKDAYS[code - 51] if 51 <= code <= 57 else frequency_name(code)
 
 
+# Names are read in any case, letters A to Z only, as every host folds them:
+# str.lower() would also fold the Kelvin sign to "k", and str.upper() a
+# long s to "S". No blank is trimmed.
+_UPPER = "ABCDEFGHIJKLMNOPQRSTUVWXYZ"
+_TO_LOWER = str.maketrans(_UPPER, _UPPER.lower())
+_TO_UPPER = str.maketrans(_UPPER.lower(), _UPPER)
+
+
+def ascii_lower(text: str) -> str:
+    """The text with the letters A to Z in lower case, every other character
+    as it is."""
+    return text.translate(_TO_LOWER)
+
+
+def ascii_upper(text: str) -> str:
+    return text.translate(_TO_UPPER)
+
+
 def names_weekly_group(freq: Any) -> bool:
     """Whether freq names the weekly group ("weekly", "W"), whose day the
     series decide, rather than one weekday (57 is both to the library)."""
     if isinstance(freq, pd.offsets.BaseOffset):
         return bool(freq.freqstr.upper() == "W")
-    return isinstance(freq, str) and (freq.strip().lower() == "weekly" or
-                                      freq.strip().upper() == "W")
+    return isinstance(freq, str) and (ascii_lower(freq) == "weekly" or
+                                      ascii_upper(freq) == "W")
 
 
 def parse_frequency(freq: Any, known_code: Callable[[int], bool]) -> int:
@@ -155,13 +173,13 @@ def parse_frequency(freq: Any, known_code: Callable[[int], bool]) -> int:
             return code
         raise _unknown(freq)
     if isinstance(freq, str):
-        text = freq.strip()
-        if text.lower() in _NAMES:
-            return _NAMES[text.lower()]
+        text = freq
+        if ascii_lower(text) in _NAMES:
+            return _NAMES[ascii_lower(text)]
         if re.match(r"^[0-9]{1,4}$", text):
             return parse_frequency(int(text), known_code)
-        if text.upper() in _ALIASES:
-            return _ALIASES[text.upper()]
+        if ascii_upper(text) in _ALIASES:
+            return _ALIASES[ascii_upper(text)]
         if text and _is_pandas_frequency(text):
             raise KovrapArgumentError(
                 None, "pandas frequency %r is not one the library can give (use %s)"

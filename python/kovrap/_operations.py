@@ -38,7 +38,6 @@ _INTEGER = re.compile(r"^[+-]?[0-9]+$")  # ASCII digits, as every host reads the
 def parse_int(text: str, whole: str) -> Optional[int]:
     """A 32-bit signed int written as an optional sign and digits; None for
     text that is no number; refused, never wrapped, beyond 32 bits."""
-    text = text.strip()
     if not _INTEGER.match(text):
         return None
     value = int(text)
@@ -54,10 +53,11 @@ def parse(value: Any, advanced: bool) -> Optional[Operation]:
     if isinstance(value, bool) or not isinstance(value, (str, int, np.integer)):
         raise KovrapArgumentError(None, "%r is not an operation (use text such as %s)" % (
             value, "'ma:4'" if advanced else "'pct'"))
-    text = str(int(value) if isinstance(value, np.integer) else value).strip()
+    # Names in any case, letters A to Z only; no blank is trimmed.
+    text = str(int(value) if isinstance(value, np.integer) else value)
     if not advanced:
-        if text.lower() in MATH:
-            return Operation(False, MATH[text.lower()], 0, None, text)
+        if cal.ascii_lower(text) in MATH:
+            return Operation(False, MATH[cal.ascii_lower(text)], 0, None, text)
         code = parse_int(text, text)
         if code is None:
             raise KovrapArgumentError(None, "unknown math operation %r (use level, diff, pct, "
@@ -71,15 +71,16 @@ def parse(value: Any, advanced: bool) -> Optional[Operation]:
                                             "0 to 5)" % code)
         return Operation(False, code, 0, None, names[code])
     name, colon, parameter = text.partition(":")
-    if name.lower() == "seasonal" and not colon:
+    name_lower = cal.ascii_lower(name)
+    if name_lower == "seasonal" and not colon:
         return Operation(True, native.ADVANCED_WINDOWED, 0, None, text)
-    if name.lower() == "ma" and colon:
+    if name_lower == "ma" and colon:
         span = parse_int(parameter, text)
         if span is None or span < 1:
             raise KovrapArgumentError(None, "ma takes a span of at least one period, as in "
                                             "ma:4, not %r" % (text,))
         return Operation(True, MOVING_AVERAGE, span, None, text)
-    if name.lower() == "rebase" and colon:
+    if name_lower == "rebase" and colon:
         cal.date_span(parameter)  # a bad date fails before anything is read
         return Operation(True, REBASE, 0, parameter, text)
     code = parse_int(name, text)
@@ -154,7 +155,7 @@ def aggregate_mode(aggregate: Any) -> Optional[int]:
     """The library's aggregation mode for pandas' name, None for none."""
     if aggregate is None:
         return None
-    if isinstance(aggregate, str) and aggregate.strip().lower() in AGGREGATE:
-        return AGGREGATE[aggregate.strip().lower()]
+    if isinstance(aggregate, str) and cal.ascii_lower(aggregate) in AGGREGATE:
+        return AGGREGATE[cal.ascii_lower(aggregate)]
     raise KovrapArgumentError(None, "unknown aggregation %r (use mean, sum, first or last)"
                                     % (aggregate,))

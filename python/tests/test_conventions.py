@@ -228,3 +228,38 @@ def test_an_empty_kovrap_data_dir_names_no_folder(library, data_dir, tmp_path, m
     assert kovrap.Kovrap(library=library).data_dir == str(data_dir)
     # A folder given to the object comes first.
     assert kovrap.Kovrap(library=library, data_dir=tmp_path).data_dir == str(tmp_path)
+
+
+# Names as kovra and R read them: in any case, the letters A to Z only (the
+# Kelvin sign U+212A lowers to "k", a long s U+017F uppers to "S"), and no
+# blank trimmed.
+NAMES_REFUSED = [
+    ({"freq": " annual"}, "^unknown frequency ' annual'"),
+    ({"freq": "annual "}, "^unknown frequency 'annual '"),
+    ({"freq": "wee\u212aly"}, "^unknown frequency"),
+    ({"freq": "W-\u017fUN"}, "frequency"),
+    ({"freq": " 10"}, "frequency"),
+    ({"math": " diff"}, "^unknown math operation ' diff'"),
+    ({"math": "diff "}, "^unknown math operation 'diff '"),
+    ({"math": " 1"}, "^unknown math operation ' 1'"),
+    ({"advanced": " ma:2"}, "^unknown advanced operation ' ma:2'"),
+    ({"advanced": "ma: 2"}, "^ma takes a span of at least one period, as in ma:4, not 'ma: 2'"),
+    ({"advanced": "\u017feasonal"}, "^unknown advanced operation"),
+    ({"aggregate": " sum"}, "^unknown aggregation ' sum'"),
+    ({"aggregate": "\u017fum"}, "^unknown aggregation"),
+]
+
+
+@pytest.mark.parametrize("kwargs,message", NAMES_REFUSED, ids=[repr(c[0]) for c in NAMES_REFUSED])
+def test_names_with_blanks_or_letters_beyond_a_to_z_are_refused(kv, kwargs, message):
+    with pytest.raises(A, match=message):
+        kv.fetch("ECON:NILE", **kwargs)
+
+
+def test_names_in_any_case_of_a_to_z_are_read(kv):
+    plain = kv.fetch("ECON:CO2", start="1990", end="1990", freq="quarterly", math="diff",
+                     aggregate="sum")
+    loud = kv.fetch("ECON:CO2", start="1990", end="1990", freq="QUARTERLY", math="DiFF",
+                    aggregate="SUM")
+    pd.testing.assert_frame_equal(plain, loud)
+    assert kv.fetch("MARKETS:DAX", freq="w-sun", start="1998-08").attrs["frequency"] == 57
