@@ -1,7 +1,7 @@
 """info(): the information query's answer as a DataFrame, one row per
 series."""
 
-from typing import TYPE_CHECKING, Any, Dict, List
+from typing import TYPE_CHECKING, Any, Dict
 
 import numpy as np
 import pandas as pd

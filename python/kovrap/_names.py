@@ -5,14 +5,13 @@ import itertools
 import operator
 import os
 import re
-from typing import Any, Callable, Iterable, List, Optional, Tuple
+from typing import Any, Callable, List, Optional, Tuple
 
 import numpy as np
 
 from . import _native as native
 from ._errors import KovrapArgumentError
 from ._native import Array
-from ._types import SeriesName
 
 MAX_CODE = native.CODE_WIDTH - 1
 

@@ -8,7 +8,7 @@ import ctypes
 import os
 import sys
 from ctypes import POINTER, Structure, c_char, c_char_p, c_double, c_int, c_void_p
-from typing import Any, Optional, Union
+from typing import Any, Union
 
 import numpy.typing as npt
 

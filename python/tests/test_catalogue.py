@@ -13,7 +13,7 @@ import pandas as pd
 import pytest
 
 import kovrap
-from kovrap import _info, _listing, _query, _texts
+from kovrap import _listing, _query, _texts
 from conftest import ECON, MARKETS
 
 
