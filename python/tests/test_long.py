@@ -162,3 +162,20 @@ def test_many_series_keep_their_codes(library, tmp_path):
     assert len(dropped) == 600 - 43
     assert not (dropped["code"].isin(["C%03d" % k for k in range(0, 300, 7)]) &
                 (dropped["period"].astype(str) == "2002")).any()
+
+
+@pytest.mark.parametrize("method", ["fetch_long", "__getstate__"])
+def test_the_examples_run(library, data_dir, monkeypatch, method):
+    import doctest
+    monkeypatch.setenv("KOVRAP_LIBRARY", library)
+    monkeypatch.setenv("KOVRAP_DATA_DIR", str(data_dir))
+    finder = doctest.DocTestFinder(recurse=False)
+    runner = doctest.DocTestRunner(optionflags=doctest.NORMALIZE_WHITESPACE)
+    tests = finder.find(getattr(kovrap.Kovrap, method), "Kovrap." + method, globs={})
+    assert tests and tests[0].examples
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        for test in tests:
+            runner.run(test)
+    result = runner.summarize(verbose=False)
+    assert result.failed == 0 and result.attempted == len(tests[0].examples)
