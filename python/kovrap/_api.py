@@ -6,6 +6,8 @@ import os
 from ctypes import byref, c_int
 from typing import Any, Dict, Optional
 
+import pandas as pd
+
 from . import _catalogue as catalogue
 from . import _fetch
 from . import _find
@@ -226,7 +228,7 @@ class Kovrap:
     def fetch_long(self, series: Any, start: Any = None, end: Any = None, freq: Any = None,
                    math: Any = None, advanced: Any = None, window: Any = None,
                    aggregate: Optional[str] = None, dropna: bool = False,
-                   texts: _long.Texts = False) -> Any:
+                   texts: _long.Texts = False) -> pd.DataFrame:
         """The observations in long form: one row per series and period.
 
         The same fetch as `fetch`, with the same arguments, warnings and
