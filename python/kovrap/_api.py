@@ -297,6 +297,7 @@ class Kovrap:
         text2            category
         dtype: object
         """
+        fields = _long.options(dropna, texts)
         requests = self._requests(series)
         wide = _fetch.fetch(self, requests, start, end, freq, math, advanced, aggregate, window)
-        return _long.long_frame(self, requests, wide, dropna, texts)
+        return _long.long_frame(self, requests, wide, dropna, fields)

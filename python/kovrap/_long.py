@@ -78,14 +78,19 @@ def _matrix(wide: pd.DataFrame) -> npt.NDArray[np.float64]:
     return values
 
 
-def long_frame(host: Kovrap, requests: Requests, wide: pd.DataFrame, dropna: bool,
-               texts: Texts) -> pd.DataFrame:
-    """The long form of a wide fetch of these requests: columns database,
-    code, period and value (and the texts asked for), rows in the order of
-    the series, then of the periods."""
+def options(dropna: bool, texts: Texts) -> List[str]:
+    """Checks the long form's own arguments, before any library call: the
+    text fields asked for."""
     if not isinstance(dropna, (bool, np.bool_)):
         raise KovrapArgumentError(None, "dropna must be True or False, not %r" % (dropna,))
-    fields = text_fields(texts)
+    return text_fields(texts)
+
+
+def long_frame(host: Kovrap, requests: Requests, wide: pd.DataFrame, dropna: bool,
+               fields: Sequence[str]) -> pd.DataFrame:
+    """The long form of a wide fetch of these requests: columns database,
+    code, period and value (and the text fields given), rows in the order
+    of the series, then of the periods."""
     matrix = _matrix(wide)
     n, count = matrix.shape
     # Row-major: every period of the first series, then of the next.
