@@ -174,6 +174,8 @@ def measure(library, database, codes, first, last, count, repetitions, between, 
     long = fetch_long()
     assert long.shape == (n * count, 4)
     np.testing.assert_array_equal(long["value"].to_numpy(), values.reshape(-1))
+    assert list(long["code"].cat.categories) == codes
+    assert (long["code"].cat.codes.to_numpy() == np.repeat(np.arange(n), count)).all()
     assert info().shape[0] == n
 
     timings = {"bare": [], "both": [], "fetch": [], "long": [], "window": [], "info": [],

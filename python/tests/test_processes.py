@@ -75,7 +75,7 @@ def _read_before_and_after_login(kv, password):
     except kovrap.KovrapLoginError as e:
         before = ("login error", str(e))
     kv.login("demo", password)
-    return before, kv.codes("ECON"), kv.fetch("ECON:NILE", start=1871, end=1873)
+    return before, kv.codes("ECON"), kv.fetch_long("ECON:NILE", start=1871, end=1873)
 
 
 def test_a_direct_object_is_not_logged_in_where_it_arrives(library, data_dir, bin_dir):
@@ -98,7 +98,8 @@ def test_a_direct_object_is_not_logged_in_where_it_arrives(library, data_dir, bi
     assert before[0] == "login error", before
     assert before[1].startswith("log in first: the direct library has no log-in")
     assert listed == list(ECON)
-    assert list(frame["NILE"]) == [1120.0, 1160.0, 963.0]
+    assert list(frame["value"]) == [1120.0, 1160.0, 963.0]
+    assert list(frame["code"]) == ["NILE"] * 3
 
 
 # The partitioned fetch of the package's documentation, run as written there.
