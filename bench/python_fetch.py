@@ -13,6 +13,8 @@ the stand-in engine's store in memory; for each, times alternately:
           the columns the range reads), then the bare c_kovraGetData: the
           two library calls that kv.fetch makes;
   fetch:  kv.fetch(every series) -> DataFrame;
+  long:   kv.fetch_long(every series) -> the same in long form, one row per
+          series and period, beside the wide fetch;
   window: kv.fetch(every series, window=...) with a common range asked for
           once beforehand, which makes only the c_kovraGetData call;
   info:   the bare c_kovraSeriesInfo with every column, the call kv.info makes;
@@ -151,6 +153,9 @@ def measure(library, database, codes, first, last, count, repetitions, between, 
     def fetch():
         return kv.fetch(names)
 
+    def fetch_long():
+        return kv.fetch_long(names)
+
     window = kv.common_range(names)
 
     def fetch_window():
@@ -166,12 +171,19 @@ def measure(library, database, codes, first, last, count, repetitions, between, 
     np.testing.assert_array_equal(frame.to_numpy(), values.T)
 
     np.testing.assert_array_equal(fetch_window().to_numpy(), values.T)
+    long = fetch_long()
+    assert long.shape == (n * count, 4)
+    np.testing.assert_array_equal(long["value"].to_numpy(), values.reshape(-1))
+    assert list(long["code"].cat.categories) == codes
+    assert (long["code"].cat.codes.to_numpy() == np.repeat(np.arange(n), count)).all()
     assert info().shape[0] == n
 
-    timings = {"bare": [], "both": [], "fetch": [], "window": [], "info": [], "kv.info": []}
+    timings = {"bare": [], "both": [], "fetch": [], "long": [], "window": [], "info": [],
+               "kv.info": []}
     for _ in range(repetitions):
         for name, call in (("bare", bare), ("both", bare_both), ("fetch", fetch),
-                           ("window", fetch_window), ("info", bare_info), ("kv.info", info)):
+                           ("long", fetch_long), ("window", fetch_window), ("info", bare_info),
+                           ("kv.info", info)):
             between()
             began = clock()
             call()
@@ -185,6 +197,7 @@ def report(title, times):
         ("bare c_kovraGetData", "bare"),
         ("bare c_kovraSeriesInfo (range) + c_kovraGetData", "both"),
         ("kv.fetch -> DataFrame", "fetch"),
+        ("kv.fetch_long -> long DataFrame", "long"),
         ("kv.fetch(window=common range) -> DataFrame", "window"),
         ("bare c_kovraSeriesInfo (every column)", "info"),
         ("kv.info -> DataFrame", "kv.info"),
@@ -192,6 +205,7 @@ def report(title, times):
     for label, key in rows:
         print("  %-50s %9.1f ms" % (label, times[key] * 1e3))
     print("  %-50s %9.2f" % ("ratio fetch / its two bare calls", times["fetch"] / times["both"]))
+    print("  %-50s %9.2f" % ("ratio fetch_long / fetch", times["long"] / times["fetch"]))
     print("  %-50s %9.2f" % ("ratio fetch(window) / bare c_kovraGetData",
                              times["window"] / times["bare"]))
     print("  %-50s %9.2f" % ("ratio info / bare c_kovraSeriesInfo", times["kv.info"] / times["info"]))

@@ -14,6 +14,7 @@ from . import _fetch
 from . import _find
 from . import _info
 from . import _listing
+from . import _long
 from . import _native as native
 from . import _standin
 from ._errors import KovrapArgumentError, KovrapError, KovrapLoginError
@@ -105,9 +106,7 @@ class Kovrap:
         self.encoding = encoding
         # Which library answers decides what the stand-ins' particulars
         # (_standin) may be used for: asked once, before any folder is set.
-        self._standin = False
-        self._standin = _standin.is_standin_version(
-            str(self.version()["direct" if self.direct else "local"]), bool(self.direct))
+        self._standin = self._is_standin()
         # A folder given here, else KOVRAP_DATA_DIR, else (the stand-in's
         # direct library) its own TQVD_DATA_DIR, each fixed now as an
         # absolute path: a later os.chdir (or change of the variable) does
@@ -118,6 +117,53 @@ class Kovrap:
             self.data_dir = _standin.folder_from_environment()
         if self.data_dir is not None:
             self.data_dir = os.path.abspath(self.data_dir)
+
+    def __getstate__(self) -> Dict[str, Any]:
+        """What a copy in another process is made from.
+
+        The library's path, the data folder, the direct flag and the
+        encoding travel; the loaded library and any log-in do not. The copy
+        loads the library again when it is unpickled, and on the direct
+        library a process of its own must log in again: a log-in belongs to
+        the process that made it.
+
+        A closed object does not pickle: it raises the package's error.
+
+        Returns
+        -------
+        dict
+            The object's settings, by name.
+
+        Examples
+        --------
+        >>> import pickle
+        >>> import kovrap
+        >>> kv = kovrap.Kovrap()
+        >>> again = pickle.loads(pickle.dumps(kv))
+        >>> again.data_dir == kv.data_dir, again.direct
+        (True, 0)
+        """
+        self._check_open()
+        return {"library": self.library, "direct": self.direct, "data_dir": self.data_dir,
+                "encoding": self.encoding}
+
+    def __setstate__(self, state: Dict[str, Any]) -> None:
+        """Makes the object again from `__getstate__`'s settings: the data
+        folder as it was fixed when the first object was made, whatever this
+        process's working folder or environment."""
+        self.library = state["library"]
+        self.direct = state["direct"]
+        self.data_dir = state["data_dir"]
+        self.encoding = state["encoding"]
+        self._closed = False
+        self.lib = native.load(self.library)
+        self._standin = self._is_standin()
+
+    def _is_standin(self) -> bool:
+        # Asked with _standin unset, so that version() says what it reads.
+        self._standin = False
+        return _standin.is_standin_version(
+            str(self.version()["direct" if self.direct else "local"]), bool(self.direct))
 
     def __repr__(self) -> str:
         return "Kovrap(library=%r, direct=%s, data_dir=%r)%s" % (
@@ -485,3 +531,83 @@ class Kovrap:
         """
         return _fetch.fetch(self, self._requests(series), start, end, freq, math, advanced,
                             aggregate, window)
+
+    def fetch_long(self, series: SeriesNames, start: Optional[DateLike] = None,
+                   end: Optional[DateLike] = None, freq: Optional[FrequencyLike] = None,
+                   math: Operations = None, advanced: Operations = None,
+                   window: Optional["_fetch.CommonRange"] = None,
+                   aggregate: Optional[str] = None, dropna: bool = False,
+                   texts: _long.Texts = False) -> pd.DataFrame:
+        """The observations in long form: one row per series and period.
+
+        The same fetch as `fetch`, with the same arguments, warnings and
+        ``attrs``, given as rows instead of columns, as ``groupby``,
+        plotting libraries and database tables take them.
+
+        Parameters
+        ----------
+        series, start, end, freq, math, advanced, window, aggregate
+            As for `fetch`.
+        dropna : bool, default False
+            Leave out the rows without a value (NaN: the library's missing
+            value, a series set aside, a failed count). By default every
+            series has a row for every period of the window.
+        texts : bool, str or list of str, default False
+            The series' texts to add as columns after ``value``: True for
+            ``text1`` to ``text7``, or the names of some of them. They come
+            from one more information query.
+
+        Returns
+        -------
+        DataFrame
+            Columns ``database`` and ``code`` (categoricals whose categories
+            are in the order the series were given), ``period`` (a
+            ``period`` dtype of the window's frequency), ``value``
+            (float64) and the texts asked for (categoricals); rows in the
+            order of the series, and within a series in the order of the
+            periods; a plain ``RangeIndex``.
+
+        See Also
+        --------
+        fetch : The same observations, one column per series.
+
+        Notes
+        -----
+        The rows are the wide frame's matrix read series by series, made
+        with whole-array operations: no Python loop over series or
+        periods. Frames of several calls joined with ``pd.concat`` keep
+        their categoricals only where the categories agree; otherwise
+        pandas makes those columns plain objects.
+
+        Examples
+        --------
+        >>> import kovrap
+        >>> kv = kovrap.Kovrap()
+        >>> kv.fetch_long(["ECON:NILE", "ECON:HURON"], start=1874, end=1876)
+          database   code period    value
+        0     ECON   NILE   1874  1210.00
+        1     ECON   NILE   1875  1160.00
+        2     ECON   NILE   1876  1160.00
+        3     ECON  HURON   1874      NaN
+        4     ECON  HURON   1875   580.38
+        5     ECON  HURON   1876   581.86
+        >>> tidy = kv.fetch_long(["ECON:NILE", "ECON:HURON"], start=1874, end=1876,
+        ...                      dropna=True, texts=["text2"])
+        >>> tidy.groupby("text2")["value"].mean()
+        text2
+        Nile        1176.666667
+        L. Huron     581.120000
+        Name: value, dtype: float64
+        >>> tidy.dtypes
+        database         category
+        code             category
+        period      period[A-DEC]
+        value             float64
+        text2            category
+        dtype: object
+        """
+        self._check_open()
+        fields = _long.options(dropna, texts)
+        requests = self._requests(series)
+        wide = _fetch.fetch(self, requests, start, end, freq, math, advanced, aggregate, window)
+        return _long.long_frame(self, requests, wide, dropna, fields)

@@ -18,6 +18,7 @@ CALLS = [
     ("info", ("ECON:NILE",)),
     ("common_range", ("ECON:NILE",)),
     ("fetch", ("ECON:NILE",)),
+    ("fetch_long", ("ECON:NILE",)),
     ("version", ()),
     ("login", ("demo", "x")),
 ]
@@ -40,6 +41,17 @@ def test_a_closed_object_refuses_every_call(library, data_dir, call, arguments):
     with pytest.raises(F, match="closed"):
         with kv:
             pass
+
+
+def test_a_closed_object_does_not_pickle(library, data_dir):
+    import pickle
+    kv = kovrap.Kovrap(library=library, data_dir=data_dir)
+    again = pickle.loads(pickle.dumps(kv))
+    kv.close()
+    with pytest.raises(F, match="^this Kovrap object is closed$"):
+        pickle.dumps(kv)
+    # The copy made before is an object of its own, open.
+    assert not again.closed and again.codes("MARKETS")[0] == "DAX"
 
 
 def test_closing_one_object_leaves_the_others_working(library, data_dir):
