@@ -558,11 +558,32 @@ TEST(KovraDirectListing, FindSaysWhenTheListingMayHaveBeenCut) {
                   static_cast<std::size_t>(std::count(found.out.begin(), found.out.end(), '\n')))
             << series;
         EXPECT_EQ(series == 3200 ? "kovra: note: the listing of " + name +
-                                       " may be incomplete: the direct library was asked for "
-                                       "names 32 times, the most the interface asks; series "
-                                       "after them are not searched\n"
+                                       " may have been cut at the direct library's limit of 32 "
+                                       "calls; series after them are not searched\n"
                                  : std::string(),
                   found.notes);
+    }
+}
+
+// codes says the same beside the list, in the host rules' words, and only
+// when the listing's mark says so: 3100 codes end in the 32nd call.
+TEST(KovraDirectListing, CodesSaysWhenTheListingMayHaveBeenCut) {
+    DirectFolder folder;
+    for (const int series : {3100, 3200}) {
+        const std::string name = "DB" + std::to_string(series);
+        folder.scratch.database(name + ".tqvdb", series, "D");
+        kovra::Options options = folder.options();
+        options.command = "codes";
+        options.operands = {name};
+        const kovra::Output listed = kovra::runCodes(options);
+        EXPECT_EQ(static_cast<std::size_t>(series),
+                  static_cast<std::size_t>(std::count(listed.out.begin(), listed.out.end(), '\n')))
+            << series;
+        EXPECT_EQ(series == 3200 ? std::string("note: the listing may have been cut at the direct "
+                                               "library's limit of 32 calls: its last call still "
+                                               "gave names\n")
+                                 : std::string(),
+                  listed.notes);
     }
 }
 

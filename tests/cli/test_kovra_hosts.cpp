@@ -396,13 +396,19 @@ TEST_P(KovraHostCase, FollowsTheHostRules) {
     ASSERT_EQ("ok", expect[0]) << where << ": expect '" << c["expect"] << "'";
     ASSERT_GE(expect.size(), 5u) << where << ": ok FREQ FIRST LAST ROWS [CHECK ...]";
     ASSERT_EQ(0, run.status) << where << ": " << run.err;
-    EXPECT_EQ("", run.err) << where;
     const std::vector<std::string> out = lines(run.out);
     const std::string &call = c["call"];
 
-    // The frequency, the span and the count; the table; the notes.
+    // The frequency, the span and the count; the table; the notes. Notes
+    // beside the output (codes, find) go to standard error, which holds
+    // nothing else.
     RangeLine range;
     std::vector<std::string> table, notes;
+    for (const std::string &line : lines(run.err)) {
+        EXPECT_TRUE(line.rfind("note: ", 0) == 0 || line.rfind("kovra: note: ", 0) == 0)
+            << where << ": on standard error: " << line;
+        notes.push_back(line);
+    }
     if (call == "fetch") {
         ASSERT_FALSE(out.empty()) << where;
         ASSERT_TRUE(readRangeLine(out[0], range)) << where << ": " << out[0];
@@ -455,12 +461,19 @@ TEST_P(KovraHostCase, FollowsTheHostRules) {
                                          : fetchCells(table);
     for (std::size_t k = 5; k < expect.size(); ++k) {
         const std::string check = decode(expect[k]);
-        if (check.rfind("note~", 0) == 0) {
-            const std::string text = check.substr(5);
+        const bool none = check.rfind("note!~", 0) == 0;
+        if (none || check.rfind("note~", 0) == 0) {
+            const std::string text = check.substr(none ? 6 : 5);
+            ASSERT_FALSE(text.empty()) << where << ": " << check << " names no text";
             bool held = false;
             for (const std::string &note : notes)
                 held = held || note.find(text) != std::string::npos;
-            EXPECT_TRUE(held) << where << ": no note holds '" << text << "'\n" << run.out;
+            if (none)
+                EXPECT_FALSE(held) << where << ": a note holds '" << text << "'\n"
+                                   << run.out << run.err;
+            else
+                EXPECT_TRUE(held) << where << ": no note holds '" << text << "'\n"
+                                  << run.out << run.err;
             continue;
         }
         const std::size_t at = check.rfind('@');

@@ -7,6 +7,7 @@
 #include "failure.h"
 #include "formats.h"
 #include "output_file.h"
+#include "rules.h"
 #include "session.h"
 #include "statuses.h"
 #include "svg.h"
@@ -20,136 +21,8 @@ namespace kovra {
 
 namespace {
 
-constexpr int kSeasonal = KOVRAP_ADVANCED_WINDOWED;
-constexpr int kMovingAverage = 1; // advanced: trailing mean of `second` periods
-constexpr int kRebase = 2;        // advanced: the period `second` slots in becomes 100
 // Larger fetches are refused rather than allocated: rows times periods.
 constexpr long long kMaxValues = 10'000'000;
-
-// How a transformed value is shown: in the series' own decimals, as a
-// percentage, or with four decimals for anything else.
-enum class Scale { Own, Percent, Other };
-
-struct Operation {
-    bool present = false;
-    bool advanced = false;
-    int code = 0;
-    int second = 0;         // second parameter of an advanced count
-    std::string rebaseDate; // rebase:DATE, turned into a slot once the window is known
-    std::string label;      // as shown: "pct", "seasonal", "ma:4", "code 7"
-    std::string written;    // as the user wrote it, for messages: "math pct", "ma:4"
-    Scale scale = Scale::Own;
-};
-
-// Whether the text is written as an integer: an optional sign and digits.
-bool isIntegerText(const std::string &text) {
-    const std::size_t sign = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
-    if (sign == text.size())
-        return false;
-    for (std::size_t i = sign; i < text.size(); ++i)
-        if (text[i] < '0' || text[i] > '9')
-            return false;
-    return true;
-}
-
-// Reads a 32-bit int. Integer text beyond the int range is refused, never
-// wrapped: "bad number '99999999999' in 'ma:99999999999'", with the whole
-// operation as written. Anything else that is no integer returns false.
-bool parseInt(const std::string &text, const std::string &whole, int &value) {
-    if (!isIntegerText(text))
-        return false;
-    const bool negative = text[0] == '-';
-    std::size_t i = text[0] == '-' || text[0] == '+' ? 1 : 0;
-    while (i + 1 < text.size() && text[i] == '0') // leading zeros do not count
-        ++i;
-    long long v = 0;
-    const long long limit = negative ? 2147483648LL : 2147483647LL;
-    for (; i < text.size(); ++i) {
-        v = v * 10 + (text[i] - '0');
-        if (v > limit)
-            usageError("bad number '" + text + "' in '" + whole + "'");
-    }
-    value = static_cast<int>(negative ? -v : v);
-    return true;
-}
-
-Operation parseMath(const std::string &text) {
-    struct Named {
-        const char *name;
-        int code;
-        Scale scale;
-    };
-    static const Named kMath[] = {
-        {"level", 0, Scale::Own},    {"diff", 1, Scale::Own},    {"pct", 2, Scale::Percent},
-        {"apct", 3, Scale::Percent}, {"yoy", 4, Scale::Percent}, {"log", 5, Scale::Other},
-    };
-    Operation op;
-    op.present = true;
-    op.label = text;
-    op.written = "math " + text;
-    for (const Named &m : kMath)
-        if (text == m.name) {
-            op.code = m.code;
-            op.scale = m.scale;
-            return op;
-        }
-    if (!parseInt(text, text, op.code))
-        usageError("unknown math operation '" + text +
-                   "' (use level, diff, pct, apct, yoy, log or their codes 0 to 5)");
-    for (const Named &m : kMath)
-        if (op.code == m.code) {
-            op.scale = m.scale;
-            op.label = m.name;
-            return op;
-        }
-    // Another code would reach the library unchecked (-1 even turns the
-    // operation off without a word): only the codes of the names are taken.
-    usageError("math code " + text +
-               " is no operation kovra knows (use level, diff, pct, apct, yoy, log or their "
-               "codes 0 to 5)");
-}
-
-Operation parseAdvanced(const std::string &text) {
-    Operation op;
-    op.present = true;
-    op.advanced = true;
-    op.label = text;
-    op.written = text;
-    const std::size_t colon = text.find(':');
-    const std::string name = text.substr(0, colon);
-    const bool hasParameter = colon != std::string::npos;
-    const std::string parameter = hasParameter ? text.substr(colon + 1) : "";
-    if (name == "seasonal" && !hasParameter) {
-        op.code = kSeasonal;
-    } else if (name == "ma" && hasParameter) {
-        op.code = kMovingAverage;
-        if (!parseInt(parameter, text, op.second) || op.second < 1)
-            usageError("ma takes a span of at least one period, as in ma:4, not '" + text + "'");
-    } else if (name == "rebase" && hasParameter) {
-        op.code = kRebase;
-        if (parameter.empty())
-            usageError("rebase takes a date, as in rebase:2001");
-        op.rebaseDate = parameter;
-        op.scale = Scale::Percent;
-    } else if (parseInt(name, text, op.code)) {
-        if (hasParameter && !parseInt(parameter, text, op.second))
-            usageError("bad parameter in '" + text + "' (use CODE or CODE:SECOND)");
-        // Only the codes of the named operations: code 0 in the first
-        // request turns every transformation off, -1 reads as no operation
-        // in some hosts' hands, and neither may come back looking transformed.
-        if (op.code != kSeasonal && op.code != kMovingAverage && op.code != kRebase)
-            usageError("advanced code " + std::to_string(op.code) +
-                       " is no operation kovra knows (use seasonal, ma:SPAN, rebase:DATE, or "
-                       "the codes 1792, 1 or 2, as in 1:4)");
-        op.scale = op.code == kRebase ? Scale::Percent : Scale::Own;
-        op.label = "code " + text;
-        op.written = "advanced " + text;
-    } else {
-        usageError("unknown advanced operation '" + text +
-                   "' (use seasonal, ma:SPAN, rebase:DATE or CODE[:SECOND])");
-    }
-    return op;
-}
 
 // The series of a failed fetch, by name: the first few, then how many more.
 std::string seriesNames(const std::vector<SeriesRef> &series) {
@@ -308,10 +181,9 @@ Output runFetch(const Options &options) {
     // group takes its weekday from the first series that takes part, so the
     // order of the series decides it.
     std::vector<std::string> shownNotes = notes;
-    const auto weekly = [](int f) { return f >= 51 && f <= 57; };
     for (std::size_t r = 0; r < rows; ++r) {
         const int own = info.series[used[r]].frequency;
-        if (weekly(frequency) && weekly(own) && own != frequency)
+        if (isWeekly(frequency) && isWeekly(own) && own != frequency)
             shownNotes.push_back(series[used[r]].name + " is " + frequencyName(own) +
                                  ", shown on " + frequencyName(frequency) + " weeks");
     }

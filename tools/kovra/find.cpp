@@ -4,6 +4,7 @@
 
 #include "failure.h"
 #include "formats.h"
+#include "rules.h"
 #include "session.h"
 
 #include <algorithm>
@@ -105,9 +106,8 @@ Output runFind(const Options &options) {
         // series after them cannot be found, and the user is told so.
         if (listing.mayBeCut)
             output.notes += "kovra: note: the listing of " + database +
-                            " may be incomplete: the direct library was asked for names 32 "
-                            "times, the most the interface asks; series after them are not "
-                            "searched\n";
+                            " may have been cut at the direct library's limit of 32 calls; "
+                            "series after them are not searched\n";
         std::vector<SeriesRef> refs;
         for (std::string &code : listing.codes)
             refs.push_back({database, code, database + ":" + code});
@@ -118,8 +118,7 @@ Output runFind(const Options &options) {
             SeriesInfo &s = info.series[j];
             if (s.statusList >= 0)
                 continue; // the library gave no information for it
-            if (options.freq &&
-                !(anyWeek ? s.frequency >= 51 && s.frequency <= 57 : s.frequency == frequency))
+            if (options.freq && !(anyWeek ? isWeekly(s.frequency) : s.frequency == frequency))
                 continue;
             const std::string code = folded(refs[j].code);
             std::vector<std::string> texts;

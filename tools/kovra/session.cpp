@@ -42,13 +42,6 @@ constexpr std::size_t kMaxPasswordLine = 4096;
 // The last calendar date a period may end on.
 constexpr int kLastCalendarDate = 99991231;
 
-bool hasControlCharacter(const std::string &text) {
-    return std::any_of(text.begin(), text.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte < 0x20 || byte == 0x7f;
-    });
-}
-
 std::string readPassword(const std::string &path) {
     // Opened without waiting and read only as a regular file: a folder
     // reads as an empty password on some systems, a pipe would hold kovra.
@@ -142,62 +135,6 @@ void keepToWeekday(const Api &api, const RangeRequest &range, std::vector<Series
 }
 
 } // namespace
-
-std::string shownName(const std::string &name) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string shown;
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            shown += "\\x";
-            shown += kHex[byte >> 4];
-            shown += kHex[byte & 0xF];
-        } else {
-            shown += c;
-        }
-    }
-    return shown;
-}
-
-std::vector<SeriesRef> parseSeriesRefs(const std::vector<std::string> &operands, bool direct) {
-    std::vector<SeriesRef> refs;
-    for (const std::string &operand : operands) {
-        const std::string shown = "'" + shownName(operand) + "'";
-        // A control character cannot travel to the library intact (a NUL
-        // would end the name early): refuse it before anything is called.
-        for (const char c : operand)
-            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-                usageError(shown + " holds a control character");
-        const bool drive = operand.size() > 2 &&
-                           ((operand[0] >= 'A' && operand[0] <= 'Z') ||
-                            (operand[0] >= 'a' && operand[0] <= 'z')) &&
-                           operand[1] == ':' && (operand[2] == '\\' || operand[2] == '/');
-        const std::size_t colon = operand.find(':', drive ? 2 : 0);
-        if (colon == std::string::npos || colon == 0 || colon + 1 == operand.size())
-            usageError(shown + " is not DATABASE:CODE");
-        SeriesRef ref{operand.substr(0, colon), operand.substr(colon + 1), operand};
-        if (ref.code.size() > kMaxCode)
-            usageError(shown + " has a code longer than " + std::to_string(kMaxCode) + " bytes");
-        // The direct library takes its codes as one comma-joined list, where
-        // a code with a comma would read as two and shift every later answer.
-        if (direct && ref.code.find(',') != std::string::npos)
-            usageError(shown + " has a comma in its code, which the direct library cannot take");
-        refs.push_back(std::move(ref));
-    }
-    return refs;
-}
-
-std::vector<std::string> databasesOf(const std::vector<SeriesRef> &series) {
-    std::vector<std::string> databases;
-    for (const SeriesRef &s : series) {
-        bool seen = false;
-        for (const std::string &d : databases)
-            seen = seen || d == s.database;
-        if (!seen)
-            databases.push_back(s.database);
-    }
-    return databases;
-}
 
 std::string settleDataFolder() {
     const char *ours = std::getenv("KOVRAP_DATA_DIR");
@@ -525,10 +462,7 @@ RangeRequest rangeRequest(const Api &api, const Options &options) {
     RangeRequest request;
     if (options.freq) {
         request.frequency = parseFrequency(api, *options.freq);
-        std::string lower = *options.freq;
-        for (char &c : lower)
-            c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-        request.weeklyDay = isWeekly(request.frequency) && lower != "weekly";
+        request.weeklyDay = isWeekly(request.frequency) && namesWeekday(*options.freq);
     }
     if (options.from) {
         request.start = parseDate(api, *options.from).first;

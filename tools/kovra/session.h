@@ -7,6 +7,7 @@
 #include "api.h"
 #include "args.h"
 #include "formats.h"
+#include "rules.h"
 
 #include <array>
 #include <cstddef>
@@ -16,28 +17,6 @@
 #include <vector>
 
 namespace kovra {
-
-// One DATABASE:CODE operand.
-struct SeriesRef {
-    std::string database;
-    std::string code;
-    std::string name; // as given, for messages
-};
-
-// Splits each operand at its first colon after an optional drive (a letter,
-// a colon and a slash or backslash), so that a Windows path keeps its drive
-// and a code may hold colons: ODD:A:B is code A:B of ODD. Throws a usage
-// Failure, naming the operand with its control characters as \xHH, for an
-// operand without a database or a code, a code longer than 9 bytes, a
-// control character anywhere, or, for the direct library, a comma in the code.
-std::vector<SeriesRef> parseSeriesRefs(const std::vector<std::string> &operands,
-                                       bool direct = false);
-
-// A name as the user wrote it, for messages: control characters as \xHH.
-std::string shownName(const std::string &name);
-
-// The databases the series name, each once, in the order first named.
-std::vector<std::string> databasesOf(const std::vector<SeriesRef> &series);
 
 // The codes of one database, and whether a direct listing stopped at the
 // interface's 32 calls of the library, so that more codes may exist.
