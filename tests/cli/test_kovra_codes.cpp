@@ -13,6 +13,7 @@
 #include "failure.h"
 #include "kovra_session.h"
 #include "pseudo_file.h"
+#include "range.h"
 #include "session.h"
 #include "statuses.h"
 

@@ -3,6 +3,7 @@
 
 #include "failure.h"
 #include "formats.h"
+#include "range.h"
 #include "session.h"
 
 #include <cstdio>

@@ -7,6 +7,7 @@
 #include "failure.h"
 #include "formats.h"
 #include "output_file.h"
+#include "range.h"
 #include "rules.h"
 #include "session.h"
 #include "statuses.h"
