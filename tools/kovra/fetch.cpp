@@ -10,7 +10,7 @@
 #include "range.h"
 #include "rules.h"
 #include "session.h"
-#include "statuses.h"
+#include "standin.h"
 #include "svg.h"
 
 #include <cstdio>

@@ -7,6 +7,7 @@
 #include "range.h"
 #include "rules.h"
 #include "session.h"
+#include "standin.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -47,18 +48,16 @@ std::vector<std::string> wordsOf(const std::vector<std::string> &operands) {
 }
 
 // Without --db: the database files of the current folder, by name, as the
-// local library opens them (it adds .tqvdb).
-std::vector<std::string> databasesHere() {
-    std::vector<std::string> names;
-    std::error_code error;
-    for (const auto &entry : std::filesystem::directory_iterator(".", error)) {
-        std::error_code kind;
-        if (entry.path().extension() == ".tqvdb" && entry.is_regular_file(kind))
-            names.push_back(entry.path().stem().string());
-    }
-    std::sort(names.begin(), names.end());
+// stand-in's local library opens them. Another library keeps its databases
+// its own way: they must be named.
+std::vector<std::string> databasesHere(const Session &session) {
+    if (!session.standin())
+        usageError("the database library loaded does not say where its databases are: name them "
+                   "with --db");
+    const std::vector<std::string> names = standinDatabasesIn(".");
     if (names.empty())
-        fail("no database file (*.tqvdb) in the current folder: name the databases with --db");
+        fail(std::string("no database file (*") + kStandinDatabaseExtension +
+             ") in the current folder: name the databases with --db");
     return names;
 }
 
@@ -97,7 +96,7 @@ Output runFind(const Options &options) {
             usageError("find keeps one frequency, and 'lowest' names none");
     }
     const std::vector<std::string> databases =
-        options.databases.empty() ? databasesHere() : options.databases;
+        options.databases.empty() ? databasesHere(session) : options.databases;
 
     std::vector<Match> matches;
     Output output;

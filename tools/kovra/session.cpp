@@ -2,10 +2,11 @@
 
 #include "failure.h"
 #include "input_file.h"
-#include "statuses.h"
+#include "standin.h"
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <istream>
 #include <string>
 
@@ -49,35 +50,33 @@ std::string readPassword(const std::string &path) {
 
 } // namespace
 
-std::string settleDataFolder() {
+std::string settleDataFolder(const std::function<bool()> &standinLoaded) {
     const char *ours = std::getenv("KOVRAP_DATA_DIR");
-    const char *theirs = std::getenv("TQVD_DATA_DIR");
+    const char *theirs = std::getenv(kStandinDataFolderVariable);
     const bool fromOurs = ours != nullptr && *ours != '\0';
     const char *given = fromOurs ? ours : theirs;
-    if (given == nullptr || *given == '\0')
+    if (given == nullptr || *given == '\0' || !standinLoaded())
         return std::string();
     std::error_code ec;
     const std::filesystem::path absolute =
         std::filesystem::absolute(std::filesystem::u8path(given), ec);
     if (ec)
         fail(std::string("cannot make the data folder ") + given + " absolute: " + ec.message() +
-             (fromOurs ? " (KOVRAP_DATA_DIR)" : " (TQVD_DATA_DIR)"));
+             " (" + (fromOurs ? "KOVRAP_DATA_DIR" : kStandinDataFolderVariable) + ")");
     const std::string folder = absolute.lexically_normal().u8string();
-#if defined(_WIN32)
-    const bool set = _putenv_s("TQVD_DATA_DIR", folder.c_str()) == 0;
-#else
-    const bool set = setenv("TQVD_DATA_DIR", folder.c_str(), 1) == 0;
-#endif
-    if (!set)
+    if (!handDataFolder(folder))
         fail("cannot hand the data folder " + folder + " to the libraries");
     return folder;
 }
 
 Session::Session(const Options &options) : direct_(options.direct) {
-    settleDataFolder();
     std::string error;
     if (!loadApi(options.library, api_, error))
         fail(error);
+    // The data folder is handed in the stand-ins' variable: another library
+    // keeps its databases its own way. Fixed before a log-in, which holds
+    // the folder; the library is asked what it is only when a folder is given.
+    settleDataFolder([this] { return standin(); });
     if (!direct_ || !options.user)
         return;
     if (hasControlCharacter(*options.user))
@@ -110,15 +109,7 @@ std::string Session::openFailure(const std::string &database, int status) const 
     if (loggedOut())
         return message + "log in first, with --user and --password-file (status " +
                std::to_string(status) + ")";
-    const std::string phrase = statusPhrase(status, standin());
-    const OpenProblem problem = openProblem(status, standin());
-    if (problem == OpenProblem::NotADatabase)
-        return message + phrase + "; 'tqvconvert check FILE.tqvdb' shows where";
-    if (direct_ || problem != OpenProblem::NoSuchDatabase)
-        return message + phrase;
-    // Name the files the local library looked for, as the user named them.
-    return message + "no regular file that can be read at " + database + " or " + database +
-           ".tqvdb";
+    return message + openFailureWords(database, status, standin(), direct_);
 }
 
 void Session::checkDatabases(const std::vector<std::string> &databases) const {

@@ -9,17 +9,20 @@
 #include "listing.h"
 #include "rules.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace kovra {
 
-// The data folder, fixed when kovra starts: KOVRAP_DATA_DIR when it is set
-// and not empty, else TQVD_DATA_DIR, made absolute against the working
-// folder of that moment and handed to the libraries as TQVD_DATA_DIR, so
+// The data folder, fixed when kovra starts, while the stand-in is the
+// library loaded: KOVRAP_DATA_DIR when it is set and not empty, else the
+// stand-ins' own variable (standin.h), made absolute against the working
+// folder of that moment and handed to the stand-ins in their variable, so
 // that a later change of working folder cannot move it. Returns the folder,
-// empty when neither is set (the libraries' own default then holds).
-std::string settleDataFolder();
+// empty when neither is set (the libraries' own default then holds) or
+// when `standinLoaded` says another library is loaded.
+std::string settleDataFolder(const std::function<bool()> &standinLoaded);
 
 class Session {
   public:
@@ -32,7 +35,7 @@ class Session {
     // with its not-logged-in status, which kovra reports as such.
     bool loggedOut() const { return direct_ && !loggedIn_; }
     // Whether the selected database library is the stand-in, by its version
-    // text: only then are its statuses said in words (statuses.h).
+    // text: only then are its particulars used (standin.h).
     bool standin() const;
 
     // The codes of a database, in the library's order. Throws a Failure
