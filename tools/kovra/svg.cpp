@@ -292,7 +292,7 @@ std::vector<Tick> dateTicks(const Chart &chart) {
         return thinned(years, Unit::Year);
     if (chart.frequency == KOVRAP_FREQ_QUARTERLY)
         return thinned(boundaries(chart, ends, before, Unit::Quarter), Unit::Quarter);
-    if (chart.frequency != 10) {
+    if (chart.frequency != KOVRAP_FREQ_ANNUAL) {
         const std::vector<Tick> months = boundaries(chart, ends, before, Unit::Month);
         if (months.size() >= 3)
             return thinned(months, Unit::Month);
