@@ -37,9 +37,16 @@ inline const char *commaOrEnd(const char *code) noexcept {
 
 // Whether a code can be one item of a comma-joined code list: the library
 // would read a code with a comma as two codes, and answer every later
-// request of the chunk for the code before it.
+// request of the chunk for the code before it. Every comma test is this one;
+// `length` takes the code's length when it is listable, from the same pass.
+inline bool listable(const char *code, std::size_t &length) noexcept {
+    const char *end = commaOrEnd(code);
+    length = static_cast<std::size_t>(end - code);
+    return *end == '\0';
+}
 inline bool listable(const char *code) noexcept {
-    return *commaOrEnd(code) == '\0';
+    std::size_t length = 0;
+    return listable(code, length);
 }
 
 // A code list that grows to hold whatever the chunk needs: a list is never
@@ -64,12 +71,11 @@ class CodeList {
         bool leftOut = false;
         bytes[0] = '\0';
         for (const char *code = nextCode(); code != nullptr; code = nextCode()) {
-            const char *end = commaOrEnd(code);
-            if (*end != '\0') {
+            std::size_t length = 0;
+            if (!listable(code, length)) {
                 leftOut = true;
                 continue;
             }
-            const auto length = static_cast<std::size_t>(end - code);
             const std::size_t needed = used + 1 + length + 1;
             if (needed > size) {
                 grow(used, needed);

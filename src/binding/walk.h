@@ -63,6 +63,24 @@ class RequestWalk {
         return forEach(d, visit, [&visit](int k) { return visit(k, kUnlisted); });
     }
 
+    // Calls visit(k) for every request of databases[d] in index order, with
+    // no code list and no memory of its own: for the requests that a walk
+    // broken off for want of memory could not ask.
+    template <class Visit> void forEachRequest(int d, Visit &&visit) const {
+        if (plain_) {
+            const PlainNext next = plainNext(d);
+            for (int k = next(-1); k >= 0; k = next(k))
+                visit(k);
+            return;
+        }
+        const int group = groupOf_[static_cast<std::size_t>(d)];
+        if (group < 0)
+            return;
+        const int *links = next_.get();
+        for (int k = links[headSlot(group)]; k >= 0; k = links[k])
+            visit(k);
+    }
+
     // Whether the requests were grouped; false when the walk is the plain one.
     bool grouped() const noexcept { return !plain_; }
 
@@ -71,17 +89,25 @@ class RequestWalk {
     // the one that runs, stays as small as it was.
     template <class Visit, class Unlisted>
     [[gnu::noinline]] bool plainForEach(int d, Visit &visit, Unlisted &unlisted) {
-        const char *const database = requests_.databases[d];
-        const char *const *dbNames = requests_.dbNames;
-        const int count = requests_.requestCount;
-        // The next request of the database after k, -1 after the last.
-        const auto next = [=](int k) {
+        const PlainNext next = plainNext(d);
+        return walk(next(-1), next, visit, unlisted);
+    }
+
+    // Without the grouping, the next request of a database after k, -1 after
+    // the last: each request's database compared with it.
+    struct PlainNext {
+        const char *database;
+        const char *const *dbNames;
+        int count;
+        int operator()(int k) const {
             for (++k; k < count; ++k)
                 if (std::strcmp(dbNames[k], database) == 0)
                     return k;
             return -1;
-        };
-        return walk(next(-1), next, visit, unlisted);
+        }
+    };
+    PlainNext plainNext(int d) const {
+        return {requests_.databases[d], requests_.dbNames, requests_.requestCount};
     }
 
     template <class Next, class Visit, class Unlisted>

@@ -24,10 +24,9 @@ extern "C" KOVRAP_API void directCodelist(char *buffer, int first, const char *c
         // answer of the chunk onto the wrong request: it is left out.
         if (std::strcmp(database, dbNames[k]) != 0)
             continue;
-        const char *codeEnd = kovrap::commaOrEnd(codes[k]);
-        if (*codeEnd != '\0')
+        std::size_t length = 0;
+        if (!kovrap::listable(codes[k], length))
             continue;
-        const auto length = static_cast<std::size_t>(codeEnd - codes[k]);
         // The host's buffer holds 10000 bytes: stop at the last whole code
         // that fits with its terminator rather than write past it.
         if (used + comma + length + 1 > kovrap::kCodeListBytes)

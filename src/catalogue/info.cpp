@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <initializer_list>
 #include <iterator>
 
@@ -219,11 +218,11 @@ extern "C" KOVRAP_API void c_kovraSeriesInfo(int direct, InfoStatusLists *status
     int d = 0;
     int lastVisited = -1;
     // Only the direct path's code list can fail to be allocated; the walk
-    // itself falls back to comparing names when its grouping cannot be.
+    // itself falls back to comparing names when its grouping cannot be, and
+    // its constructor throws nothing.
+    kovrap::RequestWalk walk(
+        kovrap::Requests{codes, dbNames, databases, databaseCount, requestCount}, library.direct);
     const bool walked = kovrap::guarded(false, [&] {
-        kovrap::RequestWalk walk(
-            kovrap::Requests{codes, dbNames, databases, databaseCount, requestCount},
-            library.direct);
         // One record for the whole call; only a status-0 answer is read from it.
         kovrap::InfoRecord record;
         const SeriesInfoColumns none{};
@@ -264,9 +263,10 @@ extern "C" KOVRAP_API void c_kovraSeriesInfo(int direct, InfoStatusLists *status
     // often as a walk would have met them, and no common range is computed.
     if (!walked)
         for (; d < databaseCount; ++d, lastVisited = -1)
-            for (int k = lastVisited + 1; k < requestCount; ++k)
-                if (std::strcmp(dbNames[k], databases[d]) == 0)
+            walk.forEachRequest(d, [&](int k) {
+                if (k > lastVisited)
                     lists.append(kOtherList, k);
+            });
 
     if (status != nullptr)
         lists.writeCounts(status->statusCounts);

@@ -8,6 +8,7 @@
 // The tests run in the sample data folder (bin/tqvdata), with kovra one
 // folder up: "ECON.tqvdb" is a path for the local library, "ECON" a name for
 // the direct library.
+#include "environment.h"
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -798,6 +799,25 @@ const FetchCase kFetchCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Samples, KovraFetch, ::testing::ValuesIn(kFetchCases),
                          [](const auto &p) { return std::string(p.param.name); });
+
+// The stand-ins in kovra's own process take the weekly reading from
+// TQVS_WEEKLY_END: ended, Tuesday 28 April 1992 ends a window of weeks
+// ending Monday on 27 April, not on 4 May as the table has it held.
+TEST(KovraFetchWeekly, TheWeeklyReadingOfAnotherProcessComesFromTheEnvironment) {
+    const char *old = std::getenv("TQVS_WEEKLY_END");
+    const std::string saved = old != nullptr ? old : "";
+    const std::vector<std::string> args = {"fetch", "MARKETS:DAX", "--from", "1992-02-04",
+                                           "--to",  "1992-04-28",  "--freq", "weekly-mon"};
+    kovrap_test::setVariable("TQVS_WEEKLY_END", "ended");
+    const Result ended = kovra(args, 120);
+    kovrap_test::setVariable("TQVS_WEEKLY_END", "holding");
+    const Result held = kovra(args, 120);
+    kovrap_test::setVariable("TQVS_WEEKLY_END", old != nullptr ? saved.c_str() : nullptr);
+    ASSERT_EQ(0, ended.status) << ended.err;
+    ASSERT_EQ(0, held.status) << held.err;
+    EXPECT_EQ("weekly-mon, 1992-02-10 to 1992-04-27, 12 observations", lines(ended.out).at(0));
+    EXPECT_EQ("weekly-mon, 1992-02-10 to 1992-05-04, 13 observations", lines(held.out).at(0));
+}
 
 TEST(KovraFetchDirect, GivesTheSameOutputAsTheLocalLibraryAfterALogIn) {
     const std::vector<std::string> tail = {"--from", "1992", "--to", "1993", "--math", "pct"};

@@ -13,8 +13,9 @@
 #include "failure.h"
 #include "kovra_session.h"
 #include "pseudo_file.h"
+#include "range.h"
 #include "session.h"
-#include "statuses.h"
+#include "standin.h"
 
 #include <gtest/gtest.h>
 
@@ -28,6 +29,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -413,18 +415,60 @@ TEST(KovraStatuses, AnotherLibraryVersionIsSaidByNumberOnly) {
     ASSERT_NE(nullptr, setVersion);
     Scratch scratch;
     scratch.write("BROKEN.tqvdb", "not a database\n");
-    setVersion(0, "tqvapi64 7.2");
-    std::string said;
-    {
+    // The stand-in's particulars, each with the stand-in and without it: its
+    // words and hints, its data folder variable, its folder layout.
+    const char *oldFolder = std::getenv("TQVD_DATA_DIR");
+    const std::optional<std::string> savedFolder =
+        oldFolder != nullptr ? std::optional<std::string>(oldFolder) : std::nullopt;
+    struct Said {
+        std::string broken, missing, handed, found;
+    };
+    const auto ask = [&](const char *version) {
+        setVersion(0, version);
+        Said said;
+        kovrap_test::setVariable("TQVD_DATA_DIR", nullptr);
+        kovrap_test::setVariable("KOVRAP_DATA_DIR", scratch.at("").c_str());
         const std::unique_ptr<kovra::Session> session = openSession();
-        if (session)
-            said = failureOf([&] { session->codes(scratch.at("BROKEN.tqvdb")); });
-    }
-    setVersion(0, "tqvapi64 standin 1");
+        const char *handed = std::getenv("TQVD_DATA_DIR");
+        said.handed = handed != nullptr ? handed : "(unset)";
+        kovrap_test::setVariable("KOVRAP_DATA_DIR", nullptr);
+        if (session) {
+            said.broken = failureOf([&] { session->codes(scratch.at("BROKEN.tqvdb")); });
+            said.missing = failureOf([&] { session->codes(scratch.at("NONE")); });
+        }
+        const fs::path before = fs::current_path();
+        fs::current_path(scratch.at(""));
+        kovra::Options options;
+        options.library = KOVRAP_LIBRARY_PATH;
+        options.command = "find";
+        options.operands = {"anything"};
+        said.found = failureOf([&] { kovra::runFind(options); });
+        fs::current_path(before);
+        return said;
+    };
+    const Said other = ask("tqvapi64 7.2");
+    const Said ours = ask("tqvapi64 standin 1");
+    kovrap_test::setVariable("TQVD_DATA_DIR", savedFolder ? savedFolder->c_str() : nullptr);
     dlclose(standin);
-    EXPECT_EQ("1: cannot open database '" + scratch.at("BROKEN.tqvdb") +
-                  "': status 11 from the database library",
-              said);
+
+    const std::string broken = "1: cannot open database '" + scratch.at("BROKEN.tqvdb") + "': ";
+    const std::string missing = "1: cannot open database '" + scratch.at("NONE") + "': ";
+    EXPECT_EQ(broken + "status 11 from the database library", other.broken);
+    EXPECT_EQ(broken + "not a database (status 11 from the database library); 'tqvconvert check "
+                       "FILE.tqvdb' shows where",
+              ours.broken);
+    EXPECT_EQ(missing + "status 10 from the database library", other.missing);
+    EXPECT_EQ(missing + "no regular file that can be read at " + scratch.at("NONE") + " or " +
+                  scratch.at("NONE") + ".tqvdb",
+              ours.missing);
+    EXPECT_EQ("(unset)", other.handed);
+    EXPECT_TRUE(fs::equivalent(scratch.at(""), ours.handed)) << ours.handed;
+    EXPECT_EQ("2: the database library loaded does not say where its databases are: name them "
+              "with --db",
+              other.found);
+    // With the stand-in, find takes the folder's database files: BROKEN.
+    EXPECT_EQ(0u, ours.found.rfind("1: cannot open database 'BROKEN': not a database", 0))
+        << ours.found;
 }
 #endif
 
@@ -558,11 +602,32 @@ TEST(KovraDirectListing, FindSaysWhenTheListingMayHaveBeenCut) {
                   static_cast<std::size_t>(std::count(found.out.begin(), found.out.end(), '\n')))
             << series;
         EXPECT_EQ(series == 3200 ? "kovra: note: the listing of " + name +
-                                       " may be incomplete: the direct library was asked for "
-                                       "names 32 times, the most the interface asks; series "
-                                       "after them are not searched\n"
+                                       " may have been cut at the direct library's limit of 32 "
+                                       "calls; series after them are not searched\n"
                                  : std::string(),
                   found.notes);
+    }
+}
+
+// codes says the same beside the list, in the host rules' words, and only
+// when the listing's mark says so: 3100 codes end in the 32nd call.
+TEST(KovraDirectListing, CodesSaysWhenTheListingMayHaveBeenCut) {
+    DirectFolder folder;
+    for (const int series : {3100, 3200}) {
+        const std::string name = "DB" + std::to_string(series);
+        folder.scratch.database(name + ".tqvdb", series, "D");
+        kovra::Options options = folder.options();
+        options.command = "codes";
+        options.operands = {name};
+        const kovra::Output listed = kovra::runCodes(options);
+        EXPECT_EQ(static_cast<std::size_t>(series),
+                  static_cast<std::size_t>(std::count(listed.out.begin(), listed.out.end(), '\n')))
+            << series;
+        EXPECT_EQ(series == 3200 ? std::string("note: the listing may have been cut at the direct "
+                                               "library's limit of 32 calls: its last call still "
+                                               "gave names\n")
+                                 : std::string(),
+                  listed.notes);
     }
 }
 

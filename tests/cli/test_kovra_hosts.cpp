@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -98,21 +99,58 @@ std::string testName(const std::string &table, const std::string &id) {
     return name;
 }
 
-// Every table in the folder, its rows for kovra in order.
-std::vector<HostCase> loadCases() {
+// A table's text; false when the file cannot be read as one (a folder, a
+// file that does not open or breaks off).
+bool readTable(const fs::path &path, std::string &text) {
+    std::error_code error;
+    if (!fs::is_regular_file(path, error))
+        return false;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    std::ostringstream out;
+    out << in.rdbuf();
+    text = out.str();
+    return !in.bad();
+}
+
+// A case that only reports why a table or a row cannot be read.
+HostCase problemCase(const std::string &stem, const std::string &where, const std::string &what,
+                     const std::string &problem) {
+    HostCase c;
+    c.name = testName(stem, what);
+    c.where = where;
+    c.problem = problem;
+    return c;
+}
+
+// Every table *.tsv in the folder, its rows for kovra in order. A folder, a
+// table or a row that cannot be read is a case that fails, never a table
+// skipped in silence.
+std::vector<HostCase> loadCases(const fs::path &folder) {
     std::vector<fs::path> tables;
     std::error_code error;
-    for (const auto &entry : fs::directory_iterator(KOVRA_HOST_CASES, error))
-        if (entry.path().extension() == ".tsv")
-            tables.push_back(entry.path());
+    for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error))
+        if (entry->path().extension() == ".tsv")
+            tables.push_back(entry->path());
+    if (error)
+        return {problemCase("tables", folder.string(), "unreadable",
+                            "cannot read the folder: " + error.message())};
     std::sort(tables.begin(), tables.end());
     std::vector<HostCase> cases;
     std::set<std::string> names;
     for (const fs::path &table : tables) {
         const std::string stem = table.stem().string();
+        const std::string file = table.filename().string();
+        std::string text;
+        if (!readTable(table, text)) {
+            cases.push_back(problemCase(stem, file, "unreadable", "cannot read the table"));
+            continue;
+        }
         std::vector<std::string> header;
         int number = 0;
-        for (const std::string &line : lines(readText(table))) {
+        for (const std::string &line : lines(text)) {
             ++number;
             if (line.empty() || line[0] == '#')
                 continue;
@@ -122,7 +160,7 @@ std::vector<HostCase> loadCases() {
                 continue;
             }
             HostCase c;
-            c.where = table.filename().string() + ":" + std::to_string(number);
+            c.where = file + ":" + std::to_string(number);
             for (std::size_t i = 0; i < header.size(); ++i)
                 c.fields[header[i]] = i < cells.size() ? cells[i] : "";
             if (cells.size() > header.size())
@@ -144,12 +182,14 @@ std::vector<HostCase> loadCases() {
             }
             cases.push_back(c);
         }
+        if (header.empty())
+            cases.push_back(problemCase(stem, file, "no_header", "the table has no header line"));
     }
     return cases;
 }
 
 const std::vector<HostCase> &allCases() {
-    static const std::vector<HostCase> cases = loadCases();
+    static const std::vector<HostCase> cases = loadCases(KOVRA_HOST_CASES);
     return cases;
 }
 
@@ -396,13 +436,19 @@ TEST_P(KovraHostCase, FollowsTheHostRules) {
     ASSERT_EQ("ok", expect[0]) << where << ": expect '" << c["expect"] << "'";
     ASSERT_GE(expect.size(), 5u) << where << ": ok FREQ FIRST LAST ROWS [CHECK ...]";
     ASSERT_EQ(0, run.status) << where << ": " << run.err;
-    EXPECT_EQ("", run.err) << where;
     const std::vector<std::string> out = lines(run.out);
     const std::string &call = c["call"];
 
-    // The frequency, the span and the count; the table; the notes.
+    // The frequency, the span and the count; the table; the notes. Notes
+    // beside the output (codes, find) go to standard error, which holds
+    // nothing else.
     RangeLine range;
     std::vector<std::string> table, notes;
+    for (const std::string &line : lines(run.err)) {
+        EXPECT_TRUE(line.rfind("note: ", 0) == 0 || line.rfind("kovra: note: ", 0) == 0)
+            << where << ": on standard error: " << line;
+        notes.push_back(line);
+    }
     if (call == "fetch") {
         ASSERT_FALSE(out.empty()) << where;
         ASSERT_TRUE(readRangeLine(out[0], range)) << where << ": " << out[0];
@@ -455,12 +501,19 @@ TEST_P(KovraHostCase, FollowsTheHostRules) {
                                          : fetchCells(table);
     for (std::size_t k = 5; k < expect.size(); ++k) {
         const std::string check = decode(expect[k]);
-        if (check.rfind("note~", 0) == 0) {
-            const std::string text = check.substr(5);
+        const bool none = check.rfind("note!~", 0) == 0;
+        if (none || check.rfind("note~", 0) == 0) {
+            const std::string text = check.substr(none ? 6 : 5);
+            ASSERT_FALSE(text.empty()) << where << ": " << check << " names no text";
             bool held = false;
             for (const std::string &note : notes)
                 held = held || note.find(text) != std::string::npos;
-            EXPECT_TRUE(held) << where << ": no note holds '" << text << "'\n" << run.out;
+            if (none)
+                EXPECT_FALSE(held) << where << ": a note holds '" << text << "'\n"
+                                   << run.out << run.err;
+            else
+                EXPECT_TRUE(held) << where << ": no note holds '" << text << "'\n"
+                                  << run.out << run.err;
             continue;
         }
         const std::size_t at = check.rfind('@');
@@ -492,6 +545,50 @@ TEST(KovraHostCases, TheSharedTableHoldsCasesForKovra) {
     for (const HostCase &c : allCases())
         shared += c.where.rfind("cases.tsv:", 0) == 0 ? 1 : 0;
     EXPECT_GE(shared, 20u) << "read from " << KOVRA_HOST_CASES;
+}
+
+// weekly.tsv is read by the same glob, each row run once: it covers every
+// weekly code as the frequency of a fetch.
+TEST(KovraHostCases, TheWeeklyTableCoversEveryWeeklyCode) {
+    for (const char *day : {"mon", "tue", "wed", "thu", "fri", "sat", "sun"}) {
+        int seen = 0;
+        for (const HostCase &c : allCases())
+            if (c.where.rfind("weekly.tsv:", 0) == 0 && c.problem.empty())
+                seen += c["expect"].rfind(std::string("ok weekly-") + day + " ", 0) == 0 ? 1 : 0;
+        EXPECT_GE(seen, 7) << "weekly-" << day;
+    }
+}
+
+// A table that cannot be read fails as a case of its own, and so does a
+// table without a header; the tables that can be read still give their rows.
+TEST(KovraHostCases, ATableThatCannotBeReadFails) {
+    const fs::path folder = scratchDir() / "host-tables";
+    fs::remove_all(folder);
+    fs::create_directories(folder / "folder.tsv");
+    {
+        std::ofstream(folder / "empty.tsv") << "# only a comment\n";
+        std::ofstream good(folder / "good.tsv");
+        for (const char *column : kColumns)
+            good << column << (std::string(column) == "expect" ? "\n" : "\t");
+        good << "one\tall\tfetch\tECON:NILE\t\t\t\t\t\t\t\tok annual 1871 1873 3\n";
+        std::ofstream(folder / "notes.txt") << "not a table\n";
+    }
+    const std::vector<HostCase> cases = loadCases(folder);
+    std::map<std::string, std::string> problems;
+    for (const HostCase &c : cases)
+        problems[c.name] = c.problem;
+    fs::remove_all(folder);
+    const std::map<std::string, std::string> expected = {
+        {"empty_no_header", "the table has no header line"},
+        {"folder_unreadable", "cannot read the table"},
+        {"good_one", ""},
+    };
+    EXPECT_EQ(expected, problems);
+
+    const std::vector<HostCase> none = loadCases(folder);
+    ASSERT_EQ(1u, none.size());
+    EXPECT_EQ("tables_unreadable", none[0].name);
+    EXPECT_NE("", none[0].problem);
 }
 
 } // namespace

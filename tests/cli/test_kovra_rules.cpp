@@ -6,6 +6,7 @@
 #include "args.h"
 #include "failure.h"
 #include "kovra_session.h"
+#include "rules.h"
 #include "session.h"
 
 #include <gtest/gtest.h>
@@ -81,7 +82,8 @@ TEST(KovraAggregation, ModesByName) {
     EXPECT_EQ(1, kovra::parseAggregation("sum"));
     EXPECT_EQ(2, kovra::parseAggregation("first"));
     EXPECT_EQ(3, kovra::parseAggregation("last"));
-    for (const char *bad : {"median", "Sum", "1", ""}) {
+    // Only ASCII letters fold: a dotless capital I is no i.
+    for (const char *bad : {"median", "1", "", " sum", "F\xC4\xB0RST"}) {
         try {
             kovra::parseAggregation(bad);
             ADD_FAILURE() << bad << ": accepted";
@@ -92,6 +94,68 @@ TEST(KovraAggregation, ModesByName) {
                       f.message);
         }
     }
+}
+
+// Every list of names is read in any case, ASCII letters folded; what is
+// shown is the name as kovra spells it, what failures name is the text as
+// written.
+TEST(KovraNames, EveryListOfNamesInAnyCase) {
+    const kovra::Api none; // names are read without the library
+    const struct {
+        const char *written;
+        int frequency;
+    } frequencies[] = {{"ANNUAL", KOVRAP_FREQ_ANNUAL},
+                       {"Weekly-FRI", KOVRAP_FREQ_WEEKLY_FRI},
+                       {"wEEKLY", KOVRAP_FREQ_WEEKLY_GROUP},
+                       {"Lowest", KOVRAP_FREQ_LOWEST},
+                       {"BUSINESS", KOVRAP_FREQ_BUSINESS}};
+    for (const auto &f : frequencies)
+        EXPECT_EQ(f.frequency, kovra::parseFrequency(none, f.written)) << f.written;
+    EXPECT_FALSE(kovra::namesWeekday("WEEKLY"));
+    EXPECT_TRUE(kovra::namesWeekday("Weekly-Sun"));
+
+    const struct {
+        const char *written;
+        int code;
+        const char *label;
+    } math[] = {{"PCT", 2, "pct"}, {"Level", 0, "level"}, {"lOg", 5, "log"}, {"YoY", 4, "yoy"}};
+    for (const auto &m : math) {
+        const kovra::Operation op = kovra::parseMath(m.written);
+        EXPECT_EQ(m.code, op.code) << m.written;
+        EXPECT_EQ(m.label, op.label) << m.written;
+        EXPECT_EQ(std::string("math ") + m.written, op.written);
+    }
+
+    const struct {
+        const char *written;
+        int code;
+        int second;
+        const char *label;
+    } advanced[] = {{"SEASONAL", KOVRAP_ADVANCED_WINDOWED, 0, "seasonal"},
+                    {"MA:2", 1, 2, "ma:2"},
+                    {"Ma:10", 1, 10, "ma:10"},
+                    {"Rebase:1960Q2", 2, 0, "rebase:1960Q2"}};
+    for (const auto &a : advanced) {
+        const kovra::Operation op = kovra::parseAdvanced(a.written);
+        EXPECT_EQ(a.code, op.code) << a.written;
+        EXPECT_EQ(a.second, op.second) << a.written;
+        EXPECT_EQ(a.label, op.label) << a.written;
+        EXPECT_EQ(a.written, op.written);
+    }
+    EXPECT_EQ("1960Q2", kovra::parseAdvanced("REBASE:1960Q2").rebaseDate);
+
+    const struct {
+        const char *written;
+        int mode;
+    } modes[] = {{"MEAN", 0}, {"Sum", 1}, {"fIRST", 2}, {"LAST", 3}};
+    for (const auto &m : modes)
+        EXPECT_EQ(m.mode, kovra::parseAggregation(m.written)) << m.written;
+
+    // Folding is for ASCII letters only, and a name keeps its form.
+    for (const char *bad : {"P\xC3\x87T", "pct ", "percent"})
+        EXPECT_THROW(kovra::parseMath(bad), kovra::Failure) << bad;
+    for (const char *bad : {"SEASONAL:1", "MA", "Rebase", "seasonaI"})
+        EXPECT_THROW(kovra::parseAdvanced(bad), kovra::Failure) << bad;
 }
 
 // The mode is the library's, process-wide: a fetch that sets it puts the

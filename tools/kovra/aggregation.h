@@ -1,5 +1,5 @@
-// How the periods of a finer series combine into a coarser one: the
-// library's aggregation mode, set for one fetch and then put back.
+// The library's aggregation mode, set for one fetch and then put back. The
+// names of the modes are host rules (rules.h).
 #ifndef KOVRA_AGGREGATION_H
 #define KOVRA_AGGREGATION_H
 
@@ -9,16 +9,6 @@
 #include <string>
 
 namespace kovra {
-
-// The library's modes by name: mean 0, sum 1, first 2, last 3. Throws a
-// usage Failure for any other name.
-inline int parseAggregation(const std::string &text) {
-    static const char *const kNames[] = {"mean", "sum", "first", "last"};
-    for (int mode = 0; mode < 4; ++mode)
-        if (text == kNames[mode])
-            return mode;
-    usageError("unknown aggregation '" + text + "' (use mean, sum, first or last)");
-}
 
 // Sets the mode of one library for as long as it lives, and puts the
 // library's previous mode back when it ends, whether the work between

@@ -7,6 +7,8 @@
 
 #include "failure.h"
 #include "formats.h"
+#include "range.h"
+#include "rules.h"
 #include "session.h"
 
 #include <array>
@@ -113,10 +115,18 @@ struct Neighbours {
 };
 
 const Neighbours kNeighbours[] = {
-    {10, 2023, 2024},         {30, 20234, 20241},       {40, 202312, 202401},
-    {51, 20231225, 20240101}, {52, 20231226, 20240102}, {53, 20231227, 20240103},
-    {54, 20231228, 20240104}, {55, 20231229, 20240105}, {56, 20231230, 20240106},
-    {57, 20231231, 20240107}, {60, 20240228, 20240229}, {61, 20240105, 20240108},
+    {KOVRAP_FREQ_ANNUAL, 2023, 2024},
+    {KOVRAP_FREQ_QUARTERLY, 20234, 20241},
+    {KOVRAP_FREQ_MONTHLY, 202312, 202401},
+    {KOVRAP_FREQ_WEEKLY_MON, 20231225, 20240101},
+    {KOVRAP_FREQ_WEEKLY_TUE, 20231226, 20240102},
+    {KOVRAP_FREQ_WEEKLY_WED, 20231227, 20240103},
+    {KOVRAP_FREQ_WEEKLY_THU, 20231228, 20240104},
+    {KOVRAP_FREQ_WEEKLY_FRI, 20231229, 20240105},
+    {KOVRAP_FREQ_WEEKLY_SAT, 20231230, 20240106},
+    {KOVRAP_FREQ_WEEKLY_SUN, 20231231, 20240107},
+    {KOVRAP_FREQ_DAILY, 20240228, 20240229},
+    {KOVRAP_FREQ_BUSINESS, 20240105, 20240108},
 };
 
 // The period before a period date P and after the one before it (Q), as the
@@ -132,16 +142,16 @@ struct OneOff {
 };
 
 const OneOff kOneOffs[] = {
-    {10, 2023, 2024, "", ""},
-    {30, 20234, 20241, "quarter 0", "quarter 5"},
-    {40, 202312, 202401, "month 00", "month 13"},
-    {60, 20231231, 20240101, "day 0", "day 32"},
-    {60, 20240131, 20240201, "day 0", "day 32"},
-    {60, 20240229, 20240301, "day 0", "day 30 of February"},
-    {61, 20240131, 20240201, "day 0", "day 32"},
-    {61, 20240105, 20240108, "a Sunday", "a Saturday"},
-    {61, 20240329, 20240401, "day 0, a Sunday", "a Saturday"},
-    {61, 20240531, 20240603, "a Sunday", "day 32, a Saturday"},
+    {KOVRAP_FREQ_ANNUAL, 2023, 2024, "", ""},
+    {KOVRAP_FREQ_QUARTERLY, 20234, 20241, "quarter 0", "quarter 5"},
+    {KOVRAP_FREQ_MONTHLY, 202312, 202401, "month 00", "month 13"},
+    {KOVRAP_FREQ_DAILY, 20231231, 20240101, "day 0", "day 32"},
+    {KOVRAP_FREQ_DAILY, 20240131, 20240201, "day 0", "day 32"},
+    {KOVRAP_FREQ_DAILY, 20240229, 20240301, "day 0", "day 30 of February"},
+    {KOVRAP_FREQ_BUSINESS, 20240131, 20240201, "day 0", "day 32"},
+    {KOVRAP_FREQ_BUSINESS, 20240105, 20240108, "a Sunday", "a Saturday"},
+    {KOVRAP_FREQ_BUSINESS, 20240329, 20240401, "day 0, a Sunday", "a Saturday"},
+    {KOVRAP_FREQ_BUSINESS, 20240531, 20240603, "a Sunday", "day 32, a Saturday"},
 };
 
 // How a day between two period dates is read. Kovrap does not depend on it
@@ -158,17 +168,17 @@ struct Reading {
 };
 
 const Reading kReadings[] = {
-    {57, 20240104, 20240107, "Thursday 2024-01-04 as a start", "the week that holds it",
-     "the week ended before it"},
-    {57, 20231231, 20240104, "Thursday 2024-01-04 as an end", "the last week ended by then",
-     "the week that holds it"},
-    {55, 20240103, 20240105, "Wednesday 2024-01-03 as a start", "the week that holds it",
-     "the week ended before it"},
-    {55, 20231229, 20240103, "Wednesday 2024-01-03 as an end", "the last week ended by then",
-     "the week that holds it"},
-    {61, 20240107, 20240108, "Sunday 2024-01-07 as a start", "the Monday after",
+    {KOVRAP_FREQ_WEEKLY_SUN, 20240104, 20240107, "Thursday 2024-01-04 as a start",
+     "the week that holds it", "the week ended before it"},
+    {KOVRAP_FREQ_WEEKLY_SUN, 20231231, 20240104, "Thursday 2024-01-04 as an end",
+     "the last week ended by then", "the week that holds it"},
+    {KOVRAP_FREQ_WEEKLY_FRI, 20240103, 20240105, "Wednesday 2024-01-03 as a start",
+     "the week that holds it", "the week ended before it"},
+    {KOVRAP_FREQ_WEEKLY_FRI, 20231229, 20240103, "Wednesday 2024-01-03 as an end",
+     "the last week ended by then", "the week that holds it"},
+    {KOVRAP_FREQ_BUSINESS, 20240107, 20240108, "Sunday 2024-01-07 as a start", "the Monday after",
      "the Friday before"},
-    {61, 20240105, 20240106, "Saturday 2024-01-06 as an end", "the Friday before",
+    {KOVRAP_FREQ_BUSINESS, 20240105, 20240106, "Saturday 2024-01-06 as an end", "the Friday before",
      "the Monday after"},
 };
 

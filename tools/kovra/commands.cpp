@@ -3,6 +3,7 @@
 
 #include "failure.h"
 #include "formats.h"
+#include "range.h"
 #include "session.h"
 
 #include <cstdio>
@@ -51,9 +52,8 @@ Output runCodes(const Options &options) {
     for (const std::string &code : listing.codes)
         output.out += code + "\n";
     if (listing.mayBeCut)
-        output.notes =
-            "note: the listing may be incomplete: the direct library was asked for "
-            "names 32 times, the most the interface asks, and had not said it was done\n";
+        output.notes = "note: the listing may have been cut at the direct library's limit of 32 "
+                       "calls: its last call still gave names\n";
     return output;
 }
 
@@ -158,11 +158,11 @@ Output runCalendar(const Options &options) {
         const char *label;
     };
     const Example examples[] = {
-        {2023, 10, "annual 2023"},
-        {20232, 30, "quarterly 2023Q2"},
-        {202402, 40, "monthly 2024-02"},
-        {202302, 40, "monthly 2023-02"},
-        {20230115, 61, "business day 2023-01-15"},
+        {2023, KOVRAP_FREQ_ANNUAL, "annual 2023"},
+        {20232, KOVRAP_FREQ_QUARTERLY, "quarterly 2023Q2"},
+        {202402, KOVRAP_FREQ_MONTHLY, "monthly 2024-02"},
+        {202302, KOVRAP_FREQ_MONTHLY, "monthly 2023-02"},
+        {20230115, KOVRAP_FREQ_BUSINESS, "business day 2023-01-15"},
     };
     Output output;
     char line[160];
@@ -180,12 +180,12 @@ Output runCalendar(const Options &options) {
     output.out += line;
 
     std::vector<int> dates(6);
-    api.dateSeq(dates.data(), 202310, static_cast<int>(dates.size()), 40);
+    api.dateSeq(dates.data(), 202310, static_cast<int>(dates.size()), KOVRAP_FREQ_MONTHLY);
     output.out += "\nsix months from 2023-10, month ends:";
     for (int d : dates)
         output.out += " " + std::to_string(d);
     output.out += "\nfive business days from 2023-12-29:";
-    api.dateSeq(dates.data(), 20231229, 5, 61);
+    api.dateSeq(dates.data(), 20231229, 5, KOVRAP_FREQ_BUSINESS);
     for (int i = 0; i < 5; ++i)
         output.out += " " + std::to_string(dates[static_cast<std::size_t>(i)]);
     output.out += "\ncode list chunk: " + std::to_string(*api.chunk) + " requests\n";

@@ -1,155 +1,25 @@
 // fetch: observations of several series side by side, through c_kovraGetData,
 // over the window that --from, --to and --freq give or the series' common
 // range decides.
-#include "commands.h"
+#include "fetch.h"
 
 #include "aggregation.h"
 #include "failure.h"
 #include "formats.h"
 #include "output_file.h"
-#include "session.h"
-#include "statuses.h"
-#include "svg.h"
+#include "range.h"
+#include "standin.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 
 namespace kovra {
 
 namespace {
 
-constexpr int kSeasonal = KOVRAP_ADVANCED_WINDOWED;
-constexpr int kMovingAverage = 1; // advanced: trailing mean of `second` periods
-constexpr int kRebase = 2;        // advanced: the period `second` slots in becomes 100
 // Larger fetches are refused rather than allocated: rows times periods.
 constexpr long long kMaxValues = 10'000'000;
-
-// How a transformed value is shown: in the series' own decimals, as a
-// percentage, or with four decimals for anything else.
-enum class Scale { Own, Percent, Other };
-
-struct Operation {
-    bool present = false;
-    bool advanced = false;
-    int code = 0;
-    int second = 0;         // second parameter of an advanced count
-    std::string rebaseDate; // rebase:DATE, turned into a slot once the window is known
-    std::string label;      // as shown: "pct", "seasonal", "ma:4", "code 7"
-    std::string written;    // as the user wrote it, for messages: "math pct", "ma:4"
-    Scale scale = Scale::Own;
-};
-
-// Whether the text is written as an integer: an optional sign and digits.
-bool isIntegerText(const std::string &text) {
-    const std::size_t sign = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
-    if (sign == text.size())
-        return false;
-    for (std::size_t i = sign; i < text.size(); ++i)
-        if (text[i] < '0' || text[i] > '9')
-            return false;
-    return true;
-}
-
-// Reads a 32-bit int. Integer text beyond the int range is refused, never
-// wrapped: "bad number '99999999999' in 'ma:99999999999'", with the whole
-// operation as written. Anything else that is no integer returns false.
-bool parseInt(const std::string &text, const std::string &whole, int &value) {
-    if (!isIntegerText(text))
-        return false;
-    const bool negative = text[0] == '-';
-    std::size_t i = text[0] == '-' || text[0] == '+' ? 1 : 0;
-    while (i + 1 < text.size() && text[i] == '0') // leading zeros do not count
-        ++i;
-    long long v = 0;
-    const long long limit = negative ? 2147483648LL : 2147483647LL;
-    for (; i < text.size(); ++i) {
-        v = v * 10 + (text[i] - '0');
-        if (v > limit)
-            usageError("bad number '" + text + "' in '" + whole + "'");
-    }
-    value = static_cast<int>(negative ? -v : v);
-    return true;
-}
-
-Operation parseMath(const std::string &text) {
-    struct Named {
-        const char *name;
-        int code;
-        Scale scale;
-    };
-    static const Named kMath[] = {
-        {"level", 0, Scale::Own},    {"diff", 1, Scale::Own},    {"pct", 2, Scale::Percent},
-        {"apct", 3, Scale::Percent}, {"yoy", 4, Scale::Percent}, {"log", 5, Scale::Other},
-    };
-    Operation op;
-    op.present = true;
-    op.label = text;
-    op.written = "math " + text;
-    for (const Named &m : kMath)
-        if (text == m.name) {
-            op.code = m.code;
-            op.scale = m.scale;
-            return op;
-        }
-    if (!parseInt(text, text, op.code))
-        usageError("unknown math operation '" + text +
-                   "' (use level, diff, pct, apct, yoy, log or their codes 0 to 5)");
-    for (const Named &m : kMath)
-        if (op.code == m.code) {
-            op.scale = m.scale;
-            op.label = m.name;
-            return op;
-        }
-    // Another code would reach the library unchecked (-1 even turns the
-    // operation off without a word): only the codes of the names are taken.
-    usageError("math code " + text +
-               " is no operation kovra knows (use level, diff, pct, apct, yoy, log or their "
-               "codes 0 to 5)");
-}
-
-Operation parseAdvanced(const std::string &text) {
-    Operation op;
-    op.present = true;
-    op.advanced = true;
-    op.label = text;
-    op.written = text;
-    const std::size_t colon = text.find(':');
-    const std::string name = text.substr(0, colon);
-    const bool hasParameter = colon != std::string::npos;
-    const std::string parameter = hasParameter ? text.substr(colon + 1) : "";
-    if (name == "seasonal" && !hasParameter) {
-        op.code = kSeasonal;
-    } else if (name == "ma" && hasParameter) {
-        op.code = kMovingAverage;
-        if (!parseInt(parameter, text, op.second) || op.second < 1)
-            usageError("ma takes a span of at least one period, as in ma:4, not '" + text + "'");
-    } else if (name == "rebase" && hasParameter) {
-        op.code = kRebase;
-        if (parameter.empty())
-            usageError("rebase takes a date, as in rebase:2001");
-        op.rebaseDate = parameter;
-        op.scale = Scale::Percent;
-    } else if (parseInt(name, text, op.code)) {
-        if (hasParameter && !parseInt(parameter, text, op.second))
-            usageError("bad parameter in '" + text + "' (use CODE or CODE:SECOND)");
-        // Only the codes of the named operations: code 0 in the first
-        // request turns every transformation off, -1 reads as no operation
-        // in some hosts' hands, and neither may come back looking transformed.
-        if (op.code != kSeasonal && op.code != kMovingAverage && op.code != kRebase)
-            usageError("advanced code " + std::to_string(op.code) +
-                       " is no operation kovra knows (use seasonal, ma:SPAN, rebase:DATE, or "
-                       "the codes 1792, 1 or 2, as in 1:4)");
-        op.scale = op.code == kRebase ? Scale::Percent : Scale::Own;
-        op.label = "code " + text;
-        op.written = "advanced " + text;
-    } else {
-        usageError("unknown advanced operation '" + text +
-                   "' (use seasonal, ma:SPAN, rebase:DATE or CODE[:SECOND])");
-    }
-    return op;
-}
 
 // The series of a failed fetch, by name: the first few, then how many more.
 std::string seriesNames(const std::vector<SeriesRef> &series) {
@@ -160,19 +30,6 @@ std::string seriesNames(const std::vector<SeriesRef> &series) {
     if (series.size() > kShown)
         text += " and " + std::to_string(series.size() - kShown) + " more";
     return text;
-}
-
-// Column headings: the codes when they tell the series apart, else the
-// operands as given.
-std::vector<std::string> labelsOf(const std::vector<SeriesRef> &series) {
-    std::vector<std::string> labels;
-    bool unique = true;
-    for (std::size_t i = 0; i < series.size(); ++i)
-        for (std::size_t j = 0; j < i; ++j)
-            unique = unique && series[i].code != series[j].code;
-    for (const SeriesRef &s : series)
-        labels.push_back(unique ? s.code : s.name);
-    return labels;
 }
 
 // As tqvconvert writes its output: a link, pipe, device or folder is
@@ -187,23 +44,31 @@ void writeFile(const std::string &path, const std::string &content) {
 
 } // namespace
 
-Output runFetch(const Options &options) {
-    const std::vector<SeriesRef> series = parseSeriesRefs(options.operands, options.direct);
-    const Session session(options);
-    const Api &api = session.api();
-    const RangeRequest request = rangeRequest(api, options);
-    Operation op;
-    if (options.math)
-        op = parseMath(*options.math);
-    if (options.advanced)
-        op = parseAdvanced(*options.advanced);
-    if (!op.rebaseDate.empty())
-        parseDate(api, op.rebaseDate); // a bad date fails before anything is read
-    const int aggregation = options.aggregate ? parseAggregation(*options.aggregate) : -1;
+// ---- plan -----------------------------------------------------------------
 
+FetchPlan planFetch(const Options &options, const Api &api, std::vector<SeriesRef> series) {
+    FetchPlan plan;
+    plan.series = std::move(series);
+    plan.range = rangeRequest(api, options);
+    if (options.math)
+        plan.op = parseMath(*options.math);
+    if (options.advanced)
+        plan.op = parseAdvanced(*options.advanced);
+    if (!plan.op.rebaseDate.empty())
+        parseDate(api, plan.op.rebaseDate); // a bad date fails before anything is read
+    if (options.aggregate)
+        plan.aggregation = parseAggregation(*options.aggregate);
+    return plan;
+}
+
+// ---- fetch ----------------------------------------------------------------
+
+FetchResult fetchSeries(const Session &session, const FetchPlan &plan) {
+    const Api &api = session.api();
+    const std::vector<SeriesRef> &series = plan.series;
     session.checkDatabases(databasesOf(series));
-    const InfoResult info = querySeries(session, series, &request);
-    requireUsableRange(api, series, info, request);
+    const InfoResult info = querySeries(session, series, &plan.range);
+    requireUsableRange(api, series, info, plan.range);
     const int frequency = info.frequency;
     const int count = info.count;
 
@@ -220,6 +85,9 @@ Output runFetch(const Options &options) {
              std::to_string(count) + " periods, more than " + std::to_string(kMaxValues) +
              " values");
 
+    FetchResult result;
+    result.op = plan.op;
+    Operation &op = result.op;
     if (op.code == kRebase && !op.rebaseDate.empty()) {
         const int base = api.ymdToTqvdate(parseDate(api, op.rebaseDate).first, frequency);
         const int slot = api.getObsNum(info.start, base, frequency) - 1;
@@ -229,8 +97,11 @@ Output runFetch(const Options &options) {
         op.second = slot;
     }
 
-    std::vector<int> dates(static_cast<std::size_t>(count));
-    api.dateSeq(dates.data(), info.start, count, frequency);
+    result.frequency = frequency;
+    result.rangeLine = rangeLine(api, info);
+    result.groupDay = info.groupDay;
+    result.dates.resize(static_cast<std::size_t>(count));
+    api.dateSeq(result.dates.data(), info.start, count, frequency);
 
     // The request arrays of the fetch: the series that take part, in order.
     std::vector<const char *> codes, dbNames;
@@ -267,8 +138,8 @@ Output runFetch(const Options &options) {
     {
         // The mode holds for this fetch only, failed or not.
         std::optional<AggregationMode> mode;
-        if (aggregation >= 0)
-            mode.emplace(api, session.direct(), aggregation);
+        if (plan.aggregation >= 0)
+            mode.emplace(api, session.direct(), plan.aggregation);
         api.getData(session.direct(), values.data(), codes.data(), dbNames.data(),
                     databaseNames.data(), static_cast<int>(databases.size()),
                     static_cast<int>(rows), info.start, info.end, frequency, 0, count, &transforms,
@@ -281,117 +152,167 @@ Output runFetch(const Options &options) {
              seriesNames(usedRefs) + (op.advanced ? ", before " + op.written : std::string()) +
              ": " + fetchStatusPhrase(error, session.standin()));
 
-    // Notes: series left out of the range, failed advanced counts.
-    std::vector<std::string> notes;
     for (std::size_t j = 0; j < series.size(); ++j)
-        if (info.series[j].role != RangeRole::Used)
-            notes.push_back("left out: " + setAsideReason(series[j], info.series[j], frequency));
-    std::vector<bool> failed(rows, false);
-    for (std::size_t r = 0; r < rows; ++r)
+        result.series.push_back({series[j], info.series[j], {}, {}});
+    for (std::size_t r = 0; r < rows; ++r) {
+        FetchedSeries &fetched = result.series[used[r]];
+        const double *row = values.data() + r * rowLength;
+        fetched.values.assign(row, row + rowLength);
         if (countStatus[r] != 0) {
-            failed[r] = true;
-            notes.push_back(op.written + " failed for " + series[used[r]].name + ": " +
-                            statusPhrase(countStatus[r], session.standin()));
+            fetched.failure = op.written + " failed for " + fetched.ref.name + ": " +
+                              statusPhrase(countStatus[r], session.standin());
         } else if (op.code == kRebase && op.advanced && op.second >= 0 && op.second < count &&
-                   isMissing(values[r * rowLength + static_cast<std::size_t>(op.second)])) {
+                   isMissing(row[op.second])) {
             // The library rebases on a missing (or zero) base to a row of
             // missing values, without a status: say why the column is empty.
-            failed[r] = true;
-            notes.push_back(op.written + " failed for " + series[used[r]].name +
-                            ": its base period " +
-                            periodLabel(dates[static_cast<std::size_t>(op.second)], frequency) +
-                            " has no value (or 0), so nothing can be rebased on it");
+            fetched.failure =
+                op.written + " failed for " + fetched.ref.name + ": its base period " +
+                periodLabel(result.dates[static_cast<std::size_t>(op.second)], frequency) +
+                " has no value (or 0), so nothing can be rebased on it";
         }
+    }
+    return result;
+}
+
+// ---- render ---------------------------------------------------------------
+
+namespace {
+
+// Column headings: the codes when they tell the series apart, else the
+// operands as given.
+std::vector<std::string> labelsOf(const std::vector<FetchedSeries> &series) {
+    std::vector<std::string> labels;
+    bool unique = true;
+    for (std::size_t i = 0; i < series.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j)
+            unique = unique && series[i].ref.code != series[j].ref.code;
+    for (const FetchedSeries &s : series)
+        labels.push_back(unique ? s.ref.code : s.ref.name);
+    return labels;
+}
+
+// Series left out of the range, then failed operations, in the order asked.
+std::vector<std::string> setAsideNotes(const FetchResult &result) {
+    std::vector<std::string> notes;
+    for (const FetchedSeries &s : result.series)
+        if (s.info.role != RangeRole::Used)
+            notes.push_back("left out: " + setAsideReason(s.ref, s.info, result.frequency));
+    for (const FetchedSeries &s : result.series)
+        if (s.info.role == RangeRole::Used && !s.failure.empty())
+            notes.push_back(s.failure);
+    return notes;
+}
+
+std::string operationText(const Operation &op) {
+    if (!op.present)
+        return std::string();
+    return std::string(op.advanced ? ", advanced " : ", math ") + op.label;
+}
+
+} // namespace
+
+Output renderFetch(const FetchResult &result, bool csv) {
+    const std::vector<std::string> labels = labelsOf(result.series);
+    const std::size_t periods = result.dates.size();
+    const int frequency = result.frequency;
 
     // A weekly series on another weekday than its own: each of its weeks is
     // in the week of the shown weekday that holds its last day. The weekly
     // group takes its weekday from the first series that takes part, so the
     // order of the series decides it.
-    std::vector<std::string> shownNotes = notes;
-    const auto weekly = [](int f) { return f >= 51 && f <= 57; };
-    for (std::size_t r = 0; r < rows; ++r) {
-        const int own = info.series[used[r]].frequency;
-        if (weekly(frequency) && weekly(own) && own != frequency)
-            shownNotes.push_back(series[used[r]].name + " is " + frequencyName(own) +
-                                 ", shown on " + frequencyName(frequency) + " weeks");
+    std::vector<std::string> notes = setAsideNotes(result);
+    for (const FetchedSeries &s : result.series) {
+        const int own = s.info.frequency;
+        if (s.info.role == RangeRole::Used && isWeekly(frequency) && isWeekly(own) &&
+            own != frequency)
+            notes.push_back(s.ref.name + " is " + frequencyName(own) + ", shown on " +
+                            frequencyName(frequency) + " weeks");
     }
-
-    // The columns in the order asked for; series left out stay empty.
-    const std::vector<std::string> labels = labelsOf(series);
-    std::vector<const double *> column(series.size(), nullptr);
-    std::vector<int> decimals(series.size(), 0);
-    for (std::size_t r = 0; r < rows; ++r) {
-        const std::size_t j = used[r];
-        column[j] = values.data() + r * rowLength;
-        const int own = std::min(std::max(info.series[j].attributes[1], 0), 6);
-        decimals[j] = op.scale == Scale::Own ? own : op.scale == Scale::Percent ? 2 : 4;
-    }
+    // A value of the series in a period, when it has one to show.
+    const auto shown = [&](const FetchedSeries &s, std::size_t i) {
+        return i < s.values.size() && !isMissing(s.values[i]);
+    };
 
     Output output;
-    if (options.csv) {
+    if (csv) {
         output.out = "date,period";
         for (const std::string &label : labels)
             output.out += "," + csvField(label);
         output.out += "\n";
-        for (std::size_t i = 0; i < rowLength; ++i) {
-            output.out += isoDate(dates[i]) + "," + periodLabel(dates[i], frequency);
-            for (std::size_t j = 0; j < series.size(); ++j) {
+        for (std::size_t i = 0; i < periods; ++i) {
+            output.out += isoDate(result.dates[i]) + "," + periodLabel(result.dates[i], frequency);
+            for (const FetchedSeries &s : result.series) {
                 output.out += ",";
-                if (column[j] != nullptr && !isMissing(column[j][i]))
-                    output.out += shortestNumber(column[j][i]);
+                if (shown(s, i))
+                    output.out += shortestNumber(s.values[i]);
             }
             output.out += "\n";
         }
         // No header in CSV: the weekly group's day is a note there.
-        if (!info.groupDay.empty())
-            shownNotes.push_back(info.groupDay);
-        for (const std::string &note : shownNotes)
+        if (!result.groupDay.empty())
+            notes.push_back(result.groupDay);
+        for (const std::string &note : notes)
             output.notes += "kovra: note: " + note + "\n";
-    } else {
-        std::vector<std::string> header = {"date"};
-        header.insert(header.end(), labels.begin(), labels.end());
-        std::vector<bool> right(header.size(), true);
-        right[0] = false;
-        Table table(header, right);
-        for (std::size_t i = 0; i < rowLength; ++i) {
-            std::vector<std::string> row = {periodLabel(dates[i], frequency)};
-            for (std::size_t j = 0; j < series.size(); ++j)
-                row.push_back(column[j] != nullptr && !isMissing(column[j][i])
-                                  ? fixedNumber(column[j][i], decimals[j])
-                                  : "");
-            table.add(std::move(row));
-        }
-        output.out = rangeLine(api, info);
-        if (op.present)
-            output.out += std::string(op.advanced ? ", advanced " : ", math ") + op.label;
-        output.out += "\n\n" + table.render();
-        if (!shownNotes.empty())
-            output.out += "\n";
-        for (const std::string &note : shownNotes)
-            output.out += "note: " + note + "\n";
+        return output;
     }
 
-    if (options.plot) {
-        Chart chart;
-        chart.title = rangeLine(api, info);
-        if (op.present)
-            chart.title += std::string(op.advanced ? ", advanced " : ", math ") + op.label;
-        chart.frequency = frequency;
-        chart.dates = dates;
-        // Series with nothing to draw are named in the legend with the
-        // reason, as in the notes.
-        for (std::size_t r = 0; r < rows; ++r) {
-            const std::size_t j = used[r];
-            if (!failed[r])
-                chart.lines.push_back({labels[j], info.series[j].texts[0],
-                                       std::vector<double>(column[j], column[j] + rowLength)});
+    std::vector<std::string> header = {"date"};
+    header.insert(header.end(), labels.begin(), labels.end());
+    std::vector<bool> right(header.size(), true);
+    right[0] = false;
+    Table table(header, right);
+    const Scale scale = result.op.scale;
+    for (std::size_t i = 0; i < periods; ++i) {
+        std::vector<std::string> row = {periodLabel(result.dates[i], frequency)};
+        for (const FetchedSeries &s : result.series) {
+            // The series' own decimals, 2 for a percentage, 4 for anything else.
+            const int own = std::min(std::max(s.info.attributes[1], 0), 6);
+            const int decimals = scale == Scale::Own ? own : scale == Scale::Percent ? 2 : 4;
+            row.push_back(shown(s, i) ? fixedNumber(s.values[i], decimals) : "");
         }
-        chart.setAside = notes;
-        if (options.plotLayout)
-            chart.layout = *options.plotLayout == "panels"   ? ChartLayout::Panels
-                           : *options.plotLayout == "single" ? ChartLayout::Single
-                                                             : ChartLayout::Auto;
-        writeFile(*options.plot, renderSvg(chart));
+        table.add(std::move(row));
+    }
+    output.out = result.rangeLine + operationText(result.op) + "\n\n" + table.render();
+    if (!notes.empty())
+        output.out += "\n";
+    for (const std::string &note : notes)
+        output.out += "note: " + note + "\n";
+    return output;
+}
+
+std::string renderFetchChart(const FetchResult &result, ChartLayout layout) {
+    const std::vector<std::string> labels = labelsOf(result.series);
+    Chart chart;
+    chart.title = result.rangeLine + operationText(result.op);
+    chart.frequency = result.frequency;
+    chart.dates = result.dates;
+    // Series with nothing to draw are named in the legend with the reason,
+    // as in the notes.
+    for (std::size_t j = 0; j < result.series.size(); ++j) {
+        const FetchedSeries &s = result.series[j];
+        if (s.info.role == RangeRole::Used && s.failure.empty())
+            chart.lines.push_back({labels[j], s.info.texts[0], s.values});
+    }
+    chart.setAside = setAsideNotes(result);
+    chart.layout = layout;
+    return renderSvg(chart);
+}
+
+// ---- the command ----------------------------------------------------------
+
+Output runFetch(const Options &options) {
+    // Names are refused before the library is loaded.
+    std::vector<SeriesRef> series = parseSeriesRefs(options.operands, options.direct);
+    const Session session(options);
+    const FetchPlan plan = planFetch(options, session.api(), std::move(series));
+    const FetchResult result = fetchSeries(session, plan);
+    Output output = renderFetch(result, options.csv);
+    if (options.plot) {
+        const ChartLayout layout = !options.plotLayout               ? ChartLayout::Auto
+                                   : *options.plotLayout == "panels" ? ChartLayout::Panels
+                                   : *options.plotLayout == "single" ? ChartLayout::Single
+                                                                     : ChartLayout::Auto;
+        writeFile(*options.plot, renderFetchChart(result, layout));
     }
     return output;
 }

@@ -4,7 +4,10 @@
 
 #include "failure.h"
 #include "formats.h"
+#include "range.h"
+#include "rules.h"
 #include "session.h"
+#include "standin.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -45,18 +48,16 @@ std::vector<std::string> wordsOf(const std::vector<std::string> &operands) {
 }
 
 // Without --db: the database files of the current folder, by name, as the
-// local library opens them (it adds .tqvdb).
-std::vector<std::string> databasesHere() {
-    std::vector<std::string> names;
-    std::error_code error;
-    for (const auto &entry : std::filesystem::directory_iterator(".", error)) {
-        std::error_code kind;
-        if (entry.path().extension() == ".tqvdb" && entry.is_regular_file(kind))
-            names.push_back(entry.path().stem().string());
-    }
-    std::sort(names.begin(), names.end());
+// stand-in's local library opens them. Another library keeps its databases
+// its own way: they must be named.
+std::vector<std::string> databasesHere(const Session &session) {
+    if (!session.standin())
+        usageError("the database library loaded does not say where its databases are: name them "
+                   "with --db");
+    const std::vector<std::string> names = standinDatabasesIn(".");
     if (names.empty())
-        fail("no database file (*.tqvdb) in the current folder: name the databases with --db");
+        fail(std::string("no database file (*") + kStandinDatabaseExtension +
+             ") in the current folder: name the databases with --db");
     return names;
 }
 
@@ -95,7 +96,7 @@ Output runFind(const Options &options) {
             usageError("find keeps one frequency, and 'lowest' names none");
     }
     const std::vector<std::string> databases =
-        options.databases.empty() ? databasesHere() : options.databases;
+        options.databases.empty() ? databasesHere(session) : options.databases;
 
     std::vector<Match> matches;
     Output output;
@@ -105,9 +106,8 @@ Output runFind(const Options &options) {
         // series after them cannot be found, and the user is told so.
         if (listing.mayBeCut)
             output.notes += "kovra: note: the listing of " + database +
-                            " may be incomplete: the direct library was asked for names 32 "
-                            "times, the most the interface asks; series after them are not "
-                            "searched\n";
+                            " may have been cut at the direct library's limit of 32 calls; "
+                            "series after them are not searched\n";
         std::vector<SeriesRef> refs;
         for (std::string &code : listing.codes)
             refs.push_back({database, code, database + ":" + code});
@@ -118,8 +118,7 @@ Output runFind(const Options &options) {
             SeriesInfo &s = info.series[j];
             if (s.statusList >= 0)
                 continue; // the library gave no information for it
-            if (options.freq &&
-                !(anyWeek ? s.frequency >= 51 && s.frequency <= 57 : s.frequency == frequency))
+            if (options.freq && !(anyWeek ? isWeekly(s.frequency) : s.frequency == frequency))
                 continue;
             const std::string code = folded(refs[j].code);
             std::vector<std::string> texts;

@@ -1,6 +1,7 @@
 #include "svg.h"
 
 #include "formats.h"
+#include "rules.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -196,7 +197,7 @@ std::string unitLabel(int start, Unit unit) {
     case Unit::Month:
         break;
     }
-    return periodLabel(start, 40);
+    return periodLabel(start, KOVRAP_FREQ_MONTHLY);
 }
 
 // The last day before each period begins: the previous period's date, and
@@ -208,17 +209,17 @@ std::vector<long> periodStarts(const Chart &chart, const std::vector<long> &ends
         return before;
     const int first = chart.dates[0];
     const int f = chart.frequency;
-    if (f == 10)
+    if (f == KOVRAP_FREQ_ANNUAL)
         before[0] = dayNumber(unitStart(first, Unit::Year)) - 1;
-    else if (f == 30)
+    else if (f == KOVRAP_FREQ_QUARTERLY)
         before[0] = dayNumber(unitStart(first, Unit::Quarter)) - 1;
-    else if (f == 40)
+    else if (f == KOVRAP_FREQ_MONTHLY)
         before[0] = dayNumber(unitStart(first, Unit::Month)) - 1;
-    else if (f >= 51 && f <= 57)
+    else if (isWeekly(f))
         before[0] = ends[0] - 7;
-    else if (f == 61) // business days: a Monday follows a Friday
+    else if (f == KOVRAP_FREQ_BUSINESS) // business days: a Monday follows a Friday
         before[0] = ends[0] - (((ends[0] % 7) + 7 + 3) % 7 == 0 ? 3 : 1);
-    else if (f != 60 && n > 1 && ends[1] > ends[0])
+    else if (f != KOVRAP_FREQ_DAILY && n > 1 && ends[1] > ends[0])
         before[0] = ends[0] - (ends[1] - ends[0]);
     else
         before[0] = ends[0] - 1;
@@ -289,9 +290,9 @@ std::vector<Tick> dateTicks(const Chart &chart) {
     const std::vector<Tick> years = boundaries(chart, ends, before, Unit::Year);
     if (years.size() >= 3)
         return thinned(years, Unit::Year);
-    if (chart.frequency == 30)
+    if (chart.frequency == KOVRAP_FREQ_QUARTERLY)
         return thinned(boundaries(chart, ends, before, Unit::Quarter), Unit::Quarter);
-    if (chart.frequency != 10) {
+    if (chart.frequency != KOVRAP_FREQ_ANNUAL) {
         const std::vector<Tick> months = boundaries(chart, ends, before, Unit::Month);
         if (months.size() >= 3)
             return thinned(months, Unit::Month);

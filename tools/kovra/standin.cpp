@@ -1,6 +1,11 @@
-#include "statuses.h"
+#include "standin.h"
 
 #include "Kovrap.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 namespace kovra {
 
@@ -68,14 +73,42 @@ std::string fetchStatusPhrase(int status, bool standin) {
     return statusPhrase(status, standin);
 }
 
-OpenProblem openProblem(int status, bool standin) {
+const char *const kStandinDatabaseExtension = ".tqvdb";
+
+std::string openFailureWords(const std::string &database, int status, bool standin, bool direct) {
+    const std::string phrase = statusPhrase(status, standin);
     if (!standin)
-        return OpenProblem::Other;
+        return phrase;
     if (status == kNotADatabase)
-        return OpenProblem::NotADatabase;
-    if (status == kNoSuchDatabase)
-        return OpenProblem::NoSuchDatabase;
-    return OpenProblem::Other;
+        return phrase + "; 'tqvconvert check FILE" + kStandinDatabaseExtension + "' shows where";
+    // The local stand-in opens a path as given or with its extension: both
+    // files, as the user named them.
+    if (status == kNoSuchDatabase && !direct)
+        return "no regular file that can be read at " + database + " or " + database +
+               kStandinDatabaseExtension;
+    return phrase;
+}
+
+const char *const kStandinDataFolderVariable = "TQVD_DATA_DIR";
+
+bool handDataFolder(const std::string &folder) {
+#if defined(_WIN32)
+    return _putenv_s(kStandinDataFolderVariable, folder.c_str()) == 0;
+#else
+    return setenv(kStandinDataFolderVariable, folder.c_str(), 1) == 0;
+#endif
+}
+
+std::vector<std::string> standinDatabasesIn(const std::string &folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto &entry : std::filesystem::directory_iterator(folder, error)) {
+        std::error_code kind;
+        if (entry.path().extension() == kStandinDatabaseExtension && entry.is_regular_file(kind))
+            names.push_back(entry.path().stem().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 } // namespace kovra
