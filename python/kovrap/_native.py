@@ -8,12 +8,17 @@ import ctypes
 import os
 import sys
 from ctypes import POINTER, Structure, c_char, c_char_p, c_double, c_int, c_void_p
-from typing import Any, Union
+from typing import TYPE_CHECKING, Any, Union
 
-import numpy.typing as npt
+# The declarations load without numpy (a C host's example reads them alone);
+# only the type checker sees the arrays' type.
+if TYPE_CHECKING:
+    import numpy.typing as npt
 
-# A numpy array of any item type, as the library's buffers are.
-Array = npt.NDArray[Any]
+    # A numpy array of any item type, as the library's buffers are.
+    Array = npt.NDArray[Any]
+else:
+    Array = Any
 
 # The header's named constants, once; a test reads them back from the header.
 MISSING = 1e9  # KOVRAP_MISSING: the value in every slot without an observation
