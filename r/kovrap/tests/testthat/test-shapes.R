@@ -95,16 +95,23 @@ test_that("output = \"xts\" without the package xts says how to get it", {
   expect_s3_class(kv_get(con, "MARKETS:DAX", start = "1998-08-14", output = "zoo"), "zoo")
 })
 
-test_that("a printed result shows its information in one line", {
+test_that("a printed result shows its information in one line, or not at all", {
   con <- local_connection()
-  z <- kv_get(con, c("MARKETS:DAX", "MARKETS:FTSE"), start = "1998-08-13")
-  printed <- capture.output(print(z))
-  expect_identical(printed[4:5], c(
-    "attr(,\"kovrap_info\")",
-    "<kovrap information on 2 series (MARKETS:DAX, MARKETS:FTSE): kv_info() shows it>"))
-  expect_length(printed, 5L)
-  gas <- kv_get(con, "ECON:UKGAS", start = 1985, end = 1985)
-  expect_identical(capture.output(print(gas)), capture.output(print(bare(gas))))
+  line <- c("attr(,\"kovrap_info\")",
+            "<kovrap information on 2 series (MARKETS:DAX, MARKETS:FTSE): kv_info() shows it>")
+  markets <- c("MARKETS:DAX", "MARKETS:FTSE")
+  # A result, and the lines its printout has beyond its values'.
+  cases <- list(
+    list(kv_get(con, markets, start = "1998-08-13"), line),
+    list(kv_get(con, markets, freq = "annual", start = 1997, end = 1998), line),
+    list(kv_get(con, "ECON:UKGAS", start = 1985, end = 1985), character()),
+    list(kv_get(con, markets, start = "1998-08-13", output = "xts"), character()),
+    list(kv_get(con, markets, start = "1998-08-13", output = "data.frame"), character())
+  )
+  for (case in cases) {
+    printed <- capture.output(print(case[[1L]]))
+    expect_identical(printed, c(capture.output(print(bare(case[[1L]]))), case[[2L]]))
+  }
   many <- kv_get(con, kv_series("ECON", c("UKGAS", "JNJ", "AUSTRES", "PRES")), start = 1970,
                  end = 1970)
   expect_identical(format(attr(many, "kovrap_info")), paste(
