@@ -235,6 +235,10 @@ kv_get <- function(con, series, start = NULL, end = NULL, freq = NULL, math = NU
   warn_weekday(refs, q, used)
   if (!is.null(q$group_day)) kv_warn(q$group_day, "weekly_group", refs$name[used[[1L]]])
 
+  if (identical(output, "data.frame")) {
+    dim(values) <- NULL # in place: the values, as they are, end the frame
+    return(long_frame(con, values, refs, q, dates[[1L]]))
+  }
   named <- !identical(refs$label, refs$code) || anyDuplicated(refs$code) > 0L
   if (nrow(refs) == 1L && !named) {
     dim(values) <- NULL
@@ -262,5 +266,5 @@ kv_get <- function(con, series, start = NULL, end = NULL, freq = NULL, math = NU
     index <- .Call(C_kv_c_period_dates, dates[[1L]], count, f)
     structure(values, index = index, class = "zoo")
   }
-  shape_output(con, result, output, refs, f, q$start)
+  shape_output(result, output)
 }

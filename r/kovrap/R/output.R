@@ -33,35 +33,46 @@ check_output <- function(output, frequency) {
 # The result in the shape asked for, from the ts or zoo kv_get() made. zoo
 # and xts are what as.zoo() and as.xts() make of it (a yearqtr or yearmon
 # index for quarters and months), with the attributes kept.
-shape_output <- function(con, x, output, refs, frequency, start) {
+shape_output <- function(x, output) {
   if (is.null(output) || output == "ts" || (output == "zoo" && inherits(x, "zoo"))) return(x)
   kept <- attributes(x)[c("kovrap_info", "kovrap_weekday")]
   kept <- kept[!vapply(kept, is.null, logical(1))]
-  if (output == "data.frame") {
-    out <- long_frame(con, x, refs, frequency, start)
-  } else {
-    attr(x, "kovrap_info") <- NULL
-    attr(x, "kovrap_weekday") <- NULL
-    out <- if (output == "zoo") zoo::as.zoo(x) else xts::as.xts(x)
-  }
+  attr(x, "kovrap_info") <- NULL
+  attr(x, "kovrap_weekday") <- NULL
+  out <- if (output == "zoo") zoo::as.zoo(x) else xts::as.xts(x)
   attributes(out) <- c(attributes(out), kept)
   out
 }
 
+# A factor of each element of x repeated `each` times, its levels in the
+# order of x: four bytes a row, where a character column takes eight, and
+# no string is touched per row.
+repeated_factor <- function(x, each) {
+  levels <- unique(x)
+  structure(rep(match(x, levels), each = each), levels = levels, class = "factor")
+}
+
 # One row per series and period, series after series, made in one step:
-# the values' matrix read down its columns is the value column, and every
-# other column repeats the series' or the periods' names to match.
-long_frame <- function(con, x, refs, frequency, start) {
-  count <- NROW(x)
-  n <- NCOL(x)
-  period <- if (inherits(x, "zoo")) {
-    attr(x, "index")
+# the values (count periods down each series) are the value column as they
+# are, and every other column repeats the series' or the periods' names to
+# match. first: the first period's last day (YYYYMMDD).
+long_frame <- function(con, values, refs, q, first) {
+  f <- q$frequency
+  count <- q$count
+  n <- nrow(refs)
+  period <- if (f %in% c(10L, 30L, 40L)) {
+    ymd_to_date(.Call(C_kv_c_date_seq, con$ptr, q$start, count, f))
   } else {
-    ymd_to_date(.Call(C_kv_c_date_seq, con$ptr, start, count, frequency))
+    .Call(C_kv_c_period_dates, first, count, f)
   }
-  structure(list(database = rep(refs$given, each = count), code = rep(refs$code, each = count),
-                 period = rep(period, times = n),
-                 frequency = rep(frequency_name(frequency), count * n),
-                 value = as.vector(unclass(x))),
-            class = "data.frame", row.names = .set_row_names(count * n))
+  out <- structure(list(database = repeated_factor(refs$given, count),
+                        code = repeated_factor(refs$code, count),
+                        # rep() of a Date takes ten times as long as of its days.
+                        period = structure(rep(unclass(period), times = n), class = "Date"),
+                        frequency = repeated_factor(frequency_name(f), count * n),
+                        value = values),
+                   class = "data.frame", row.names = .set_row_names(count * n))
+  attr(out, "kovrap_info") <- info_attribute(info_frame(con, q$info))
+  if (f %in% 51:57) attr(out, "kovrap_weekday") <- weekday_of(f)
+  out
 }

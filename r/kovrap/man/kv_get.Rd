@@ -77,8 +77,11 @@ after series in the order asked, with the columns \code{database} and
 day, as the index of finer data), \code{frequency} (its name, as in
 \code{\link{kv_info}}: \code{"monthly"}, \code{"weekly-fri"}) and
 \code{value} (\code{NA} where there is none; a series set aside keeps its
-rows). It is made in one vectorised step from the values as read, so it
-costs little more than the \code{zoo} result (\file{bench/r_fetch.R}).
+rows). \code{database}, \code{code} and \code{frequency} are factors, as
+\code{\link[utils]{stack}} gives, with their levels in the order asked
+(\code{as.character()} makes text of them). The frame is made in one
+vectorised step around the values as read, so it costs little more than the
+\code{zoo} result (\file{bench/r_fetch.R}).
 
 Every result carries what \code{\link{kv_info}} answers for its series;
 \code{kv_info(x)} gives it, and its help says which operations keep and

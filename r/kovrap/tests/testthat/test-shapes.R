@@ -36,9 +36,12 @@ test_that("every output holds the default result's values, times and columns", {
     count <- length(values) / n
     expect_identical(names(long), c("database", "code", "period", "frequency", "value"))
     expect_identical(long$value, values)
-    expect_identical(long$database, rep(sub(":.*", "", unname(case$series)), each = count))
-    expect_identical(long$code, rep(sub(".*:", "", unname(case$series)), each = count))
-    expect_identical(long$frequency, rep(case$freq, count * n))
+    databases <- sub(":.*", "", unname(case$series))
+    codes <- sub(".*:", "", unname(case$series))
+    # Factors, their levels in the order asked.
+    expect_identical(long$database, factor(rep(databases, each = count), unique(databases)))
+    expect_identical(long$code, factor(rep(codes, each = count), codes))
+    expect_identical(long$frequency, factor(rep(case$freq, count * n)))
     expect_s3_class(long$period, "Date")
     expect_identical(range(long$period), c(case$first, case$last))
     if (inherits(default, "zoo")) {
@@ -50,6 +53,7 @@ test_that("every output holds the default result's values, times and columns", {
                                                       1 / frequency(default))) - 1)
     }
     expect_identical(kv_info(long), info)
+    expect_identical(attr(long, "kovrap_weekday"), attr(default, "kovrap_weekday"))
   }
 })
 
@@ -57,7 +61,7 @@ test_that("the long data frame keeps a set-aside series' rows, as NA", {
   con <- local_connection()
   long <- suppressWarnings(kv_get(con, c("ECON:NILE", "ECON:GDP"), start = 1900, end = 1901,
                                   output = "data.frame"))
-  expect_identical(long$code, c("NILE", "NILE", "GDP", "GDP"))
+  expect_identical(as.character(long$code), c("NILE", "NILE", "GDP", "GDP"))
   expect_identical(long$value, c(840, 874, NA, NA))
   expect_identical(long$period, as.Date(c("1900-12-31", "1901-12-31", "1900-12-31",
                                            "1901-12-31")))
