@@ -44,12 +44,17 @@ shape_output <- function(x, output) {
   out
 }
 
+# x repeated: each element `each` times in a row, the whole over and over
+# up to `length` elements. A column made in C that holds x and the rule
+# until its memory is asked for: millions of rows of names cost nothing.
+repeated <- function(x, each, length) .Call(C_kv_c_repeated, x, each, length)
+
 # A factor of each element of x repeated `each` times, its levels in the
-# order of x: four bytes a row, where a character column takes eight, and
-# no string is touched per row.
+# order of x.
 repeated_factor <- function(x, each) {
   levels <- unique(x)
-  structure(rep(match(x, levels), each = each), levels = levels, class = "factor")
+  structure(repeated(match(x, levels), each, length(x) * each), levels = levels,
+            class = "factor")
 }
 
 # One row per series and period, series after series, made in one step:
@@ -65,13 +70,13 @@ long_frame <- function(con, values, refs, q, first) {
   } else {
     .Call(C_kv_c_period_dates, first, count, f)
   }
+  rows <- count * n
   out <- structure(list(database = repeated_factor(refs$given, count),
                         code = repeated_factor(refs$code, count),
-                        # rep() of a Date takes ten times as long as of its days.
-                        period = structure(rep(unclass(period), times = n), class = "Date"),
-                        frequency = repeated_factor(frequency_name(f), count * n),
+                        period = structure(repeated(unclass(period), 1, rows), class = "Date"),
+                        frequency = repeated_factor(frequency_name(f), rows),
                         value = values),
-                   class = "data.frame", row.names = .set_row_names(count * n))
+                   class = "data.frame", row.names = .set_row_names(rows))
   attr(out, "kovrap_info") <- info_attribute(info_frame(con, q$info))
   if (f %in% 51:57) attr(out, "kovrap_weekday") <- weekday_of(f)
   out
