@@ -79,9 +79,11 @@ day, as the index of finer data), \code{frequency} (its name, as in
 \code{value} (\code{NA} where there is none; a series set aside keeps its
 rows). \code{database}, \code{code} and \code{frequency} are factors, as
 \code{\link[utils]{stack}} gives, with their levels in the order asked
-(\code{as.character()} makes text of them). The frame is made in one
-vectorised step around the values as read, so it costs little more than the
-\code{zoo} result (\file{bench/r_fetch.R}).
+(\code{as.character()} makes text of them). The frame is made in one step
+around the values as read: its name and period columns are computed from
+the names and days when read, and take memory only when changed, so the
+frame costs about what the \code{zoo} result costs
+(\file{bench/r_fetch.R}).
 
 Every result carries what \code{\link{kv_info}} answers for its series;
 \code{kv_info(x)} gives it, and its help says which operations keep and
