@@ -171,15 +171,23 @@ list_codes <- function(con, database, shown_as = database, capacity = 65536L, tr
   codes[nzchar(codes)]
 }
 
+# One database: its codes. Several: a data frame of database and code, in
+# the order of the databases, which kv_series() takes as it is.
 kv_codes <- function(con, database) {
   check_connection(con)
-  if (!one_string(database) || !nzchar(database)) {
-    kv_abort("'database' must be one database name", "argument")
+  if (!is.character(database) || length(database) == 0L || anyNA(database) ||
+      !all(nzchar(database))) {
+    kv_abort("'database' must be one or more database names", "argument")
   }
-  if (has_control(database)) {
-    kv_abort(sprintf("'%s' holds a control character", shown(database)), "argument")
+  control <- has_control(database)
+  if (any(control)) {
+    kv_abort(sprintf("'%s' holds a control character", shown(database[control][[1L]])),
+             "argument")
   }
-  list_codes(con, database_path(con, database), database)
+  if (length(database) == 1L) return(list_codes(con, database_path(con, database), database))
+  codes <- lapply(database, function(d) list_codes(con, database_path(con, d), d))
+  data.frame(database = rep(database, lengths(codes)), code = unlist(codes, use.names = FALSE),
+             stringsAsFactors = FALSE)
 }
 
 # ---- information ------------------------------------------------------------
@@ -302,12 +310,6 @@ info_frame <- function(con, info) {
     stringsAsFactors = FALSE
   )
   cbind(out, info[grepl("^(attribute|text)", names(info))])
-}
-
-kv_info <- function(con, series) {
-  check_connection(con)
-  refs <- parse_series(con, series)
-  info_frame(con, query_series(con, refs)$info)
 }
 
 # ---- the common range -------------------------------------------------------

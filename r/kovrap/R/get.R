@@ -129,8 +129,9 @@ warn_weekday <- function(refs, q, used) {
 }
 
 kv_get <- function(con, series, start = NULL, end = NULL, freq = NULL, math = NULL,
-                   advanced = NULL, aggregate = NULL) {
+                   advanced = NULL, aggregate = NULL, output = NULL) {
   check_connection(con)
+  output <- parse_output(output)
   refs <- parse_series(con, series)
   if (!is.null(math) && !is.null(advanced)) {
     kv_abort("give either 'math' or 'advanced', not both", "argument")
@@ -144,6 +145,7 @@ kv_get <- function(con, series, start = NULL, end = NULL, freq = NULL, math = NU
 
   q <- usable_range(con, refs, request)
   f <- q$frequency
+  check_output(output, f)
   count <- q$count
   used <- which(q$role == "used")
   dates <- window_dates(con, q)
@@ -233,16 +235,20 @@ kv_get <- function(con, series, start = NULL, end = NULL, freq = NULL, math = NU
   warn_weekday(refs, q, used)
   if (!is.null(q$group_day)) kv_warn(q$group_day, "weekly_group", refs$name[used[[1L]]])
 
+  if (identical(output, "data.frame")) {
+    dim(values) <- NULL # in place: the values, as they are, end the frame
+    return(long_frame(con, values, refs, q, dates[[1L]]))
+  }
   named <- !identical(refs$label, refs$code) || anyDuplicated(refs$code) > 0L
   if (nrow(refs) == 1L && !named) {
     dim(values) <- NULL
   } else {
     colnames(values) <- refs$label
   }
-  attr(values, "kovrap_info") <- info_frame(con, q$info)
+  attr(values, "kovrap_info") <- info_attribute(info_frame(con, q$info))
   # The day the weeks end on, for a weekly result.
   if (f %in% 51:57) attr(values, "kovrap_weekday") <- weekday_of(f)
-  if (f %in% c(10L, 30L, 40L)) {
+  result <- if (f %in% c(10L, 30L, 40L)) {
     year <- dates[[1L]] %/% 10000L
     month <- dates[[1L]] %/% 100L %% 100L
     period <- switch(as.character(f), "10" = 1L, "30" = (month + 2L) %/% 3L, "40" = month)
@@ -260,4 +266,5 @@ kv_get <- function(con, series, start = NULL, end = NULL, freq = NULL, math = NU
     index <- .Call(C_kv_c_period_dates, dates[[1L]], count, f)
     structure(values, index = index, class = "zoo")
   }
+  shape_output(result, output)
 }

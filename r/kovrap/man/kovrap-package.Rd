@@ -8,7 +8,9 @@ Loads the Kovrap library (\file{libKovrap64.so} or \file{Kovrap64.dll}) at
 run time and reads series through its local or direct database library.
 Annual, quarterly and monthly series come back as \code{\link[stats]{ts}}
 objects, weekly, daily and business-day series as \code{\link[zoo]{zoo}}
-objects indexed by \code{Date}.
+objects indexed by \code{Date}; on request (\code{output} of
+\code{\link{kv_get}}) any of them as \code{zoo}, \code{xts} or a long
+\code{data.frame}.
 }
 \details{
 Series are named \code{"DATABASE:CODE"}: a drive (\samp{C:} and a slash or

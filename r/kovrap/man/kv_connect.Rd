@@ -84,12 +84,23 @@ A library that does not load, or lacks an export of Kovrap's, raises a
 on the stand-in).
 }
 \examples{
-# The sample databases of a build, where there is one.
-data_dir <- kv_sample_data()
-if (!is.null(data_dir)) {
-  con <- kv_connect(data_dir = data_dir)
-  con
-  kv_version(con)$interface
-  kv_disconnect(con)
-}
+# The sample databases of a build and the library beside them (or the
+# one KOVRAP_LIBRARY names).
+kv_sample_data()
+con <- kv_connect(data_dir = kv_sample_data())
+con
+kv_version(con)
+kv_disconnect(con)
+
+# The direct library reads databases by name, after a log-in: the demo
+# user of the sample data, whose password lies beside the data folder.
+direct <- kv_connect(direct = TRUE, data_dir = kv_sample_data())
+password <- readLines(file.path(dirname(kv_sample_data()), "demo.password"))
+kv_login(direct, "demo", password)
+kv_codes(direct, "MARKETS")
+kv_get(direct, "MARKETS:FTSEW", start = "1998-07-20")
+# A wrong password is a kovrap_login_error with the library's status.
+tryCatch(kv_login(direct, "demo", "not the password"),
+         kovrap_login_error = function(e) conditionMessage(e))
+close(direct)
 }

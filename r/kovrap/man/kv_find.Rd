@@ -40,10 +40,8 @@ is no database with the words "not a database"; no word, a control
 character, or \code{freq = "lowest"} raise a
 \code{kovrap_argument_error}.}
 \examples{
-data_dir <- kv_sample_data()
-if (!is.null(data_dir)) {
-  con <- kv_connect(data_dir = data_dir)
-  kv_find(con, "gas")
-  kv_find(con, "uk", databases = "MARKETS")
-}
+con <- kv_connect(data_dir = kv_sample_data())
+kv_find(con, "gas")[, c("name", "frequency", "first", "last", "text5")]
+kv_find(con, "uk", databases = "MARKETS")[, c("name", "frequency", "text5")]
+kv_disconnect(con)
 }

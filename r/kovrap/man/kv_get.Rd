@@ -7,7 +7,7 @@ frequency, as the common range (\code{\link{kv_range}}) chooses them.
 }
 \usage{
 kv_get(con, series, start = NULL, end = NULL, freq = NULL, math = NULL,
-       advanced = NULL, aggregate = NULL)
+       advanced = NULL, aggregate = NULL, output = NULL)
 }
 \arguments{
   \item{con}{a connection from \code{\link{kv_connect}}.}
@@ -49,6 +49,13 @@ kv_get(con, series, start = NULL, end = NULL, freq = NULL, math = NULL,
     \code{\link[stats]{aggregate}} takes them. The library's mode is set
     for this fetch and restored afterwards, whether the fetch succeeds or
     not; by default it is left as it is (the stand-in's is the mean).}
+  \item{output}{the shape of the result: \code{"ts"}, \code{"zoo"},
+    \code{"xts"} or \code{"data.frame"} (see Value); by default
+    (\code{NULL}) a \code{ts} for annual, quarterly and monthly data and a
+    \code{zoo} for the others. \code{"ts"} for weekly, daily or business-day
+    data is refused before anything is read; \code{"xts"} needs the
+    suggested package \pkg{xts}, and without it is refused with a
+    \code{kovrap_package_error} that says how to install it.}
 }
 \value{
 Annual, quarterly and monthly data: a \code{\link[stats]{ts}} with frequency
@@ -60,13 +67,28 @@ on \code{series} when it has them, else by the codes, or by the full names
 when a code repeats; a single named series is a one-column matrix with that
 name, an unnamed one a plain vector.
 
-The attribute \code{"kovrap_info"} holds what \code{\link{kv_info}} answers
-for the series, one row each in the order asked (units, descriptions,
-frequency, span). Like any attribute that is not a \code{ts}' or
-\code{zoo}'s own, \code{\link[stats]{window}}, subsetting and arithmetic
-drop it; take it first with \code{attr(x, "kovrap_info")}. A weekly
-result has the attribute \code{"kovrap_weekday"}, the day its weeks end on
-(\code{"Friday"}).
+With \code{output = "zoo"} or \code{"xts"}: what \code{\link[zoo]{as.zoo}}
+and \code{\link[xts]{as.xts}} make of that result: for quarterly and
+monthly data a \code{yearqtr} or \code{yearmon} index, for annual data
+the year (zoo) or its first day (xts), for finer data the \code{Date}s.
+With \code{output = "data.frame"}: one row per series and period, series
+after series in the order asked, with the columns \code{database} and
+\code{code} (as given), \code{period} (a \code{Date}, the period's last
+day, as the index of finer data), \code{frequency} (its name, as in
+\code{\link{kv_info}}: \code{"monthly"}, \code{"weekly-fri"}) and
+\code{value} (\code{NA} where there is none; a series set aside keeps its
+rows). \code{database}, \code{code} and \code{frequency} are factors, as
+\code{\link[utils]{stack}} gives, with their levels in the order asked
+(\code{as.character()} makes text of them). The frame is made in one step
+around the values as read: its name and period columns are computed from
+the names and days when read, and take memory only when changed, so the
+frame costs about what the \code{zoo} result costs
+(\file{bench/r_fetch.R}).
+
+Every result carries what \code{\link{kv_info}} answers for its series;
+\code{kv_info(x)} gives it, and its help says which operations keep and
+which drop it. A weekly result has the attribute \code{"kovrap_weekday"},
+the day its weeks end on (\code{"Friday"}).
 }
 \details{
 Every operation runs on the fetched window only: a percent change has no
@@ -128,16 +150,20 @@ above. A file that cannot be read as a database is \code{"not a database"}
 \code{\link{kv_codes}}.
 }
 \examples{
-# The sample databases of a build, where there is one.
-data_dir <- kv_sample_data()
-if (!is.null(data_dir)) {
-  con <- kv_connect(data_dir = data_dir)
-  gas <- kv_get(con, "ECON:UKGAS")
-  attr(gas, "kovrap_info")[, c("series", "text1", "text5")]
-  kv_get(con, "ECON:UKGAS", start = c(1985, 1), end = "1986Q2", math = "pct")
-  kv_get(con, c(co2 = "ECON:CO2"), freq = 4, start = 1990, end = 1990,
-         aggregate = sum)
-  head(kv_get(con, c("MARKETS:DAX", "MARKETS:FTSE")))
-  kv_disconnect(con)
-}
+con <- kv_connect(data_dir = kv_sample_data())
+gas <- kv_get(con, "ECON:UKGAS")
+window(gas, start = 1985)
+kv_info(gas)[, c("series", "text1", "text5")]
+kv_get(con, "ECON:UKGAS", start = c(1985, 1), end = "1986Q2", math = "pct")
+kv_get(con, c(co2 = "ECON:CO2"), freq = 4, start = 1990, end = 1990,
+       aggregate = sum)
+kv_get(con, c("MARKETS:DAX", "MARKETS:FTSE"), start = "1998-08-10")
+
+# Other shapes of the same values.
+kv_get(con, "ECON:UKGAS", start = 1985, end = 1985, output = "zoo")
+kv_get(con, c("MARKETS:DAX", "MARKETS:FTSE"), start = "1998-08-12",
+       output = "xts")
+kv_get(con, c("ECON:UKGAS", "ECON:JNJ"), start = 1980, end = "1980Q2",
+       output = "data.frame")
+kv_disconnect(con)
 }

@@ -71,10 +71,8 @@ after the end}); a \code{kovrap_date_error} (also a
 \code{kovrap_error} when a weekly window would end past the year 9999.
 }
 \examples{
-# The sample databases of a build, where there is one.
-data_dir <- kv_sample_data()
-if (!is.null(data_dir)) {
-  con <- kv_connect(data_dir = data_dir)
-  kv_range(con, c("ECON:UKGAS", "ECON:CO2", "ECON:GDP", "ECON:NILE"))
-}
+con <- kv_connect(data_dir = kv_sample_data())
+kv_range(con, c("ECON:UKGAS", "ECON:CO2", "ECON:GDP", "ECON:NILE"))
+kv_range(con, c("MARKETS:DAX", "MARKETS:DAXW"), start = "1998-01-01")
+kv_disconnect(con)
 }

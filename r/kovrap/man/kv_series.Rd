@@ -33,9 +33,8 @@ refused before the library is called.
 }
 \examples{
 kv_series("ODD", c(ab = "A:B", plain = "PLAIN"))
-data_dir <- kv_sample_data()
-if (!is.null(data_dir)) {
-  con <- kv_connect(data_dir = data_dir)
-  kv_get(con, kv_series("ECON", c(gas = "UKGAS", jj = "JNJ")), start = 1980, end = 1980)
-}
+con <- kv_connect(data_dir = kv_sample_data())
+kv_get(con, kv_series("ODD", c(ab = "A:B", latin = "latin")))
+kv_get(con, kv_series("ECON", c(gas = "UKGAS", jj = "JNJ")), start = 1980, end = 1980)
+kv_disconnect(con)
 }

@@ -9,6 +9,7 @@
 #include <R_ext/Rdynload.h>
 
 #include "kovrap.h"
+#include "repeated.h"
 #include "worker.h"
 
 /* A job for one of the short calls below: a copy of the exports and of the
@@ -841,12 +842,14 @@ static const R_CallMethodDef kCallMethods[] = {
     {"kv_c_ymd_dates", (DL_FUNC)&kv_c_ymd_dates, 1},
     {"kv_c_regular_size", (DL_FUNC)&kv_c_regular_size, 1},
     {"kv_c_period_dates", (DL_FUNC)&kv_c_period_dates, 3},
+    {"kv_c_repeated", (DL_FUNC)&kv_c_repeated, 3},
     {NULL, NULL, 0}};
 
 void R_init_kovrap(DllInfo *dll) {
     R_registerRoutines(dll, NULL, kCallMethods, NULL, NULL);
     R_useDynamicSymbols(dll, FALSE);
     R_forceSymbols(dll, TRUE);
+    kv_repeated_init(dll);
     kv_worker_init();
 }
 

@@ -146,7 +146,7 @@ test_that("names become column names and the information rides along", {
   one <- kv_get(con, c(gas = "ECON:UKGAS"), start = 1970, end = 1970)
   expect_identical(colnames(one), "gas")
   expect_identical(as.numeric(one), as.numeric(window(datasets::UKgas, 1970, c(1970, 4))))
-  info <- attr(got, "kovrap_info")
+  info <- kv_info(got)
   expect_identical(info, kv_info(con, c("ECON:UKGAS", "ECON:JNJ")))
   expect_identical(info$text1, c("Mtherm", "USD"))
 })
