@@ -849,7 +849,6 @@ void R_init_kovrap(DllInfo *dll) {
     R_registerRoutines(dll, NULL, kCallMethods, NULL, NULL);
     R_useDynamicSymbols(dll, FALSE);
     R_forceSymbols(dll, TRUE);
-    kv_repeated_init(dll);
     kv_worker_init();
 }
 
