@@ -143,8 +143,11 @@ require_login <- function(con) {
 # The library is told the buffer's capacity and answers the length the
 # whole list needs; a list that did not fit is asked for again (on the
 # worker, in a buffer of that length), and one that keeps growing between
-# the asks is given up on after a few.
-list_codes <- function(con, database, shown_as = database, capacity = 65536L, tries = 4L) {
+# the asks is given up on after a few. A direct listing that stopped at its
+# last call for names is said to be possibly cut (the mark the sized
+# listing leaves, never the number of codes), unless say_cut is FALSE.
+list_codes <- function(con, database, shown_as = database, capacity = 65536L, tries = 4L,
+                       say_cut = TRUE) {
   require_login(con)
   check_database_files(con, database, shown_as)
   answer <- with_data_dir(con, .Call(C_kv_c_codes, con$ptr, as.integer(con$direct),
@@ -168,7 +171,13 @@ list_codes <- function(con, database, shown_as = database, capacity = 65536L, tr
                      shown(shown_as), as.integer(tries), answer$result), "listing")
   }
   codes <- strsplit(from_library(con, answer$text), ",", fixed = TRUE)[[1L]]
-  codes[nzchar(codes)]
+  codes <- codes[nzchar(codes)]
+  if (say_cut && isTRUE(answer$may_be_cut)) {
+    kv_warn(sprintf(paste("the listing of '%s' holds %d codes and may have been cut at the",
+                          "direct library's limit of 32 calls for names"),
+                    shown(shown_as), length(codes)), "listing_cut", shown_as)
+  }
+  codes
 }
 
 kv_codes <- function(con, database) {
@@ -201,7 +210,8 @@ list_entries <- function(list, count, n) {
 # than it needs.
 explain_unknown <- function(con, refs, unknown) {
   for (database in unique(refs$database[unknown])) {
-    list_codes(con, database, refs$given[unknown & refs$database == database][[1L]])
+    list_codes(con, database, refs$given[unknown & refs$database == database][[1L]],
+               say_cut = FALSE)
   }
   names <- refs$name[unknown]
   more <- if (length(names) > 1L) sprintf(" (and %d more)", length(names) - 1L) else ""

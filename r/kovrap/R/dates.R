@@ -29,15 +29,17 @@ parse_frequency <- function(con, freq) {
     kv_abort("'freq' must be one frequency name or code", "argument")
   }
   text <- if (is.numeric(freq)) format(freq, scientific = FALSE) else freq
-  if (tolower(text) %in% names(kv_frequencies)) {
-    code <- kv_frequencies[[tolower(text)]]
-    return(if (tolower(text) == "weekly") structure(code, group = TRUE) else code)
+  if (tolower_ascii(text) %in% names(kv_frequencies)) {
+    code <- kv_frequencies[[tolower_ascii(text)]]
+    return(if (tolower_ascii(text) == "weekly") structure(code, group = TRUE) else code)
   }
   if (text %in% names(ts_frequencies)) {
     code <- ts_frequencies[[text]]
     return(if (text == "52") structure(code, group = TRUE) else code)
   }
-  if (grepl("^[0-9]{1,9}$", text)) {
+  # At most four digits, as every host reads a code: "0010" is annual, and
+  # "00010" no frequency at all.
+  if (grepl("^[0-9]{1,4}$", text)) {
     code <- as.integer(text)
     if (code == 1000L || .Call(C_kv_c_convert, con$ptr, 1L, 20000101L, code) != -1L) {
       return(code)

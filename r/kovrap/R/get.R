@@ -25,8 +25,10 @@ op_text <- function(x, what) {
 
 parse_math <- function(math) {
   text <- op_text(math, "math")
-  if (text %in% names(kv_math)) {
-    return(list(code = kv_math[[text]], advanced = FALSE, second = 0L, label = text))
+  # Names in any case, ASCII letters folded (as every host reads them).
+  name <- tolower_ascii(text)
+  if (name %in% names(kv_math)) {
+    return(list(code = kv_math[[name]], advanced = FALSE, second = 0L, label = name))
   }
   if (!grepl("^[+-]?[0-9]+$", text)) {
     kv_abort(sprintf(paste("unknown math operation '%s' (use level, diff, pct, apct, yoy, log",
@@ -45,7 +47,7 @@ parse_math <- function(math) {
 parse_advanced <- function(advanced) {
   text <- op_text(advanced, "advanced")
   colon <- regexpr(":", text, fixed = TRUE)
-  name <- if (colon > 0L) substr(text, 1L, colon - 1L) else text
+  name <- tolower_ascii(if (colon > 0L) substr(text, 1L, colon - 1L) else text)
   parameter <- if (colon > 0L) substr(text, colon + 1L, nchar(text)) else NULL
   op <- list(advanced = TRUE, second = 0L, rebase = NULL, label = text)
   if (name == "seasonal" && is.null(parameter)) {
@@ -92,11 +94,11 @@ parse_aggregate <- function(aggregate) {
     kv_abort(paste("'aggregate' takes the functions mean and sum, or \"mean\", \"sum\",",
                    "\"first\" or \"last\""), "argument")
   }
-  if (!one_string(aggregate) || !(tolower(aggregate) %in% names(kv_aggregation))) {
+  if (!one_string(aggregate) || !(tolower_ascii(aggregate) %in% names(kv_aggregation))) {
     kv_abort(sprintf("unknown aggregation '%s' (use mean, sum, first or last)",
                      shown(paste(format(aggregate), collapse = " "))), "argument")
   }
-  kv_aggregation[[tolower(aggregate)]]
+  kv_aggregation[[tolower_ascii(aggregate)]]
 }
 
 # An operation as the user wrote it, for messages: "math pct", "ma:10",

@@ -259,7 +259,15 @@ SEXP kv_c_authenticate(SEXP ptr, SEXP user, SEXP password, SEXP service) {
  * capacity: the library answers the length the whole list needs, and a
  * list that did not fit is asked for again in a buffer of that size. A
  * database that grows between the asks may not fit again: after tries asks
- * the job gives up. */
+ * the job gives up.
+ *
+ * A direct listing stops at the interface's 32 calls for names. The buffer
+ * is filled with a byte no listing writes (0x01) before each ask: a listing
+ * the library ended leaves a second NUL behind the list's NUL, one stopped
+ * at its 32nd call leaves the 0x01 there. So a direct list fits only with
+ * that byte to spare. */
+#define KV_UNWRITTEN 0x01
+
 typedef struct CodesJob {
     KvJob job;
     KovrapApi api;
@@ -274,13 +282,19 @@ static void release_codes(KvJob *job) {
     free(c);
 }
 
+/* The bytes a list of length bytes takes: its NUL, and for a direct list
+ * the mark behind it. */
+static long long codes_room(const CodesJob *c, int length) {
+    return (long long)length + (c->direct ? 2 : 1);
+}
+
 static void codes_work(KvJob *job) {
     CodesJob *c = (CodesJob *)job;
     for (int ask = 0; ask < c->tries; ++ask) {
         if (ask > 0) {
             /* What the list needed, and a quarter more for a list that
              * grows meanwhile, within an int. */
-            long long wanted = (long long)c->result + 1 + c->result / 4;
+            long long wanted = codes_room(c, c->result) + c->result / 4;
             if (wanted > 2147483647LL)
                 wanted = 2147483647LL;
             free(c->buffer);
@@ -292,15 +306,18 @@ static void codes_work(KvJob *job) {
             }
             c->capacity = (int)wanted;
         }
+        memset(c->buffer, KV_UNWRITTEN, (size_t)c->capacity);
         c->buffer[0] = '\0';
         c->result = c->api.getCodesSized(c->direct, c->database, c->buffer, c->capacity);
-        if (c->result < c->capacity)
+        if (c->result < 0 || codes_room(c, c->result) <= c->capacity)
             return;
     }
 }
 
-/* Answers list(result, fitted, text): result is the length the list needs
- * (text holds it when fitted) or the negative status of a failed open. */
+/* Answers list(result, fitted, text, may_be_cut): result is the length the
+ * list needs (text holds it when fitted) or the negative status of a failed
+ * open; may_be_cut says that a direct listing stopped at its last call for
+ * names while the library still gave names. */
 SEXP kv_c_codes(SEXP ptr, SEXP direct, SEXP database, SEXP capacity, SEXP tries) {
     const KovrapApi *api = api_of(ptr);
     kv_check_process();
@@ -315,7 +332,7 @@ SEXP kv_c_codes(SEXP ptr, SEXP direct, SEXP database, SEXP capacity, SEXP tries)
     c->job.work = codes_work;
     c->job.release = release_codes;
     c->api = *api;
-    c->direct = isDirect;
+    c->direct = isDirect != 0;
     c->capacity = first;
     c->tries = asks;
     c->database = copy_text(name);
@@ -330,18 +347,22 @@ SEXP kv_c_codes(SEXP ptr, SEXP direct, SEXP database, SEXP capacity, SEXP tries)
         release_codes(&c->job);
         Rf_error("out of memory for a code list of %d bytes", wanted);
     }
-    int fitted = c->result >= 0 && c->result < c->capacity;
-    /* The library terminates inside the capacity; the last byte is made
+    int fitted = c->result >= 0 && codes_room(c, c->result) <= c->capacity;
+    int cut = fitted && c->direct && c->buffer[c->result + 1] != '\0';
+    /* The library terminates inside the capacity; the list's end is made
      * sure of all the same. */
+    if (fitted)
+        c->buffer[c->result] = '\0';
     c->buffer[c->capacity - 1] = '\0';
-    const char *names[] = {"result", "fitted", "text"};
-    SEXP values[3];
+    const char *names[] = {"result", "fitted", "text", "may_be_cut"};
+    SEXP values[4];
     values[0] = PROTECT(Rf_ScalarInteger(c->result));
     values[1] = PROTECT(Rf_ScalarLogical(fitted));
     values[2] = PROTECT(Rf_mkString(fitted ? c->buffer : ""));
+    values[3] = PROTECT(Rf_ScalarLogical(cut));
     release_codes(&c->job);
-    SEXP out = named_list(3, names, values);
-    UNPROTECT(3);
+    SEXP out = named_list(4, names, values);
+    UNPROTECT(4);
     return out;
 }
 
