@@ -193,6 +193,11 @@ kv_codes <- function(con, database) {
 
 # ---- information ------------------------------------------------------------
 
+# The status lists of an information query as the C glue names them, in
+# the library's order: a request's list number is its place here, less one.
+info_status_lists <- c("not_found", "status2", "status3", "status4", "status5", "status6",
+                       "other")
+
 status_text <- function(list, direct) {
   c("not found", "status 2", if (direct) "status 3" else "status 3 or 4", "status 4",
     "status 5", "status 6", "other status")[list + 1L]
@@ -236,9 +241,13 @@ query_series <- function(con, refs, range = NULL) {
                                      to_library(con, refs$database),
                                      to_library(con, databases), compute,
                                      range$frequency, range$start, range$end))
+  # The status lists by name, numbered 0 (not found) to 6 as status_text()
+  # reads them.
   status_list <- rep(-1L, n)
-  for (k in seq_len(7L)) {
-    status_list[list_entries(answer$status_lists[[k]], answer$status_counts[[k]], n)] <- k - 1L
+  for (k in seq_along(info_status_lists)) {
+    list <- info_status_lists[[k]]
+    status_list[list_entries(answer$status_lists[[list]], answer$status_counts[[list]], n)] <-
+      k - 1L
   }
   if (any(status_list == 0L)) explain_unknown(con, refs, status_list == 0L)
   ints <- answer$ints
@@ -247,17 +256,17 @@ query_series <- function(con, refs, range = NULL) {
   info <- data.frame(
     series = refs$name,
     status = ifelse(ok, "ok", status_text(pmax(status_list, 0L), con$direct)),
-    frequency = ifelse(ok, frequency_name(ints[[3L]]), NA_character_),
-    frequency_code = blank(ints[[3L]], NA_integer_),
-    first_ymd = blank(ints[[1L]], NA_integer_),
-    last_ymd = blank(ints[[2L]], NA_integer_),
+    frequency = ifelse(ok, frequency_name(ints$frequency), NA_character_),
+    frequency_code = blank(ints$frequency, NA_integer_),
+    first_ymd = blank(ints$first_ymd, NA_integer_),
+    last_ymd = blank(ints$last_ymd, NA_integer_),
     stringsAsFactors = FALSE
   )
-  for (a in seq_len(6L)) {
-    info[[paste0("attribute", a)]] <- blank(ints[[3L + a]], NA_integer_)
+  for (a in paste0("attribute", 1:6)) {
+    info[[a]] <- blank(ints[[a]], NA_integer_)
   }
-  for (t in seq_len(7L)) {
-    info[[paste0("text", t)]] <- blank(from_library(con, answer$texts[[t]]), NA_character_)
+  for (t in paste0("text", 1:7)) {
+    info[[t]] <- blank(from_library(con, answer$texts[[t]]), NA_character_)
   }
   result <- list(info = info, status_list = status_list)
   if (!compute) {
@@ -269,16 +278,16 @@ query_series <- function(con, refs, range = NULL) {
     kv_abort(sprintf("no common range: %s answered %s", shown(refs$name[[j]]),
                      status_text(status_list[[j]], con$direct)), "series")
   }
+  # A series set aside takes the name of its exclusion list as its role.
   role <- rep("used", n)
-  roles <- c("empty", "finer", "coarser")
-  for (k in seq_len(3L)) {
-    role[list_entries(answer$exclusion_lists[[k]], answer$exclusion_counts[[k]], n)] <- roles[[k]]
+  for (list in c("empty", "finer", "coarser")) {
+    role[list_entries(answer$exclusion_lists[[list]], answer$exclusion_counts[[list]], n)] <- list
   }
   result$role <- role
-  result$frequency <- answer$range[[1L]]
-  result$start <- answer$range[[2L]]
-  result$end <- answer$range[[3L]]
-  result$count <- answer$range[[4L]]
+  result$frequency <- answer$range[["frequency"]]
+  result$start <- answer$range[["start"]]
+  result$end <- answer$range[["end"]]
+  result$count <- answer$range[["count"]]
   result
 }
 
