@@ -96,16 +96,6 @@ parse_series <- function(con, series) {
 
 # ---- code listings ----------------------------------------------------------
 
-# The files the library may open for a database name: the local library
-# tries the name, then the name with .tqvdb; the direct stand-in opens
-# <data folder>/<name>.tqvdb. NULL when no folder is known (a real data
-# service).
-database_files <- function(con, database) {
-  if (!con$direct) return(c(database, paste0(database, ".tqvdb")))
-  if (is.null(con$data_dir)) return(NULL)
-  file.path(con$data_dir, paste0(database, ".tqvdb"))
-}
-
 # A name with no regular, readable file the library could open is refused
 # before the library is called, with the paths tried: a folder, a FIFO or a
 # device is no database. (The listing itself is not sized from the files:
@@ -157,8 +147,8 @@ list_codes <- function(con, database, shown_as = database, capacity = 65536L, tr
     status <- -answer$result
     # The direct library's first answer that there are no more names: a
     # database without series.
-    if (con$direct && status == 1011L) return(character(0))
-    if (con$direct && status == 3L) login_first(con, status)
+    if (con$direct && standin_says(con, status, "end_of_names")) return(character(0))
+    if (con$direct && standin_says(con, status, "not_logged_in")) login_first(con, status)
     files <- database_files(con, database)
     tried <- if (is.null(files)) "" else paste0("; tried ", paste(files, collapse = " and "))
     kv_abort(sprintf("cannot open database '%s': %s%s", shown(shown_as),

@@ -44,7 +44,7 @@ test_that("names that cannot travel are refused before the library is called", {
   con <- local_connection()
   cases <- list(
     list("ECON:A\x01B", "'ECON:A\\x01B' holds a control character"),
-    list("EC\x1fON:UKGAS", "'EC\\x1fON:UKGAS' holds a control character"),
+    list("EC\x1fON:UKGAS", "'EC\\x1FON:UKGAS' holds a control character"),
     list("ECON:UK\x7fGAS", "holds a control character"),
     list(kv_series("ECON", "A\tB"), "'ECON:A\\x09B' holds a control character"),
     list("ECON:ABCDEFGHIJ", "'ECON:ABCDEFGHIJ' has a code longer than 9 bytes"),
