@@ -1,38 +1,5 @@
 # ---- series names -----------------------------------------------------------
 
-# Series named apart: database and code, for any database and code (a
-# database name with a colon included). Vectorised; names of either
-# argument name the series.
-kv_series <- function(database, code) {
-  if (!is.character(database) || !is.character(code) || anyNA(database) || anyNA(code) ||
-      length(database) == 0L || length(code) == 0L) {
-    kv_abort("'database' and 'code' must be character vectors without NA", "argument")
-  }
-  n <- max(length(database), length(code))
-  if (n %% length(database) != 0L || n %% length(code) != 0L) {
-    kv_abort("'database' and 'code' differ in length", "argument")
-  }
-  labels <- names(code)
-  if (is.null(labels) && length(database) == n) labels <- names(database)
-  structure(list(database = rep_len(unname(database), n), code = rep_len(unname(code), n),
-                 names = labels), class = "kovrap_series")
-}
-
-length.kovrap_series <- function(x) length(unclass(x)$code)
-
-format.kovrap_series <- function(x, ...) {
-  x <- unclass(x)
-  out <- paste0(x$database, ":", x$code)
-  names(out) <- x$names
-  out
-}
-
-print.kovrap_series <- function(x, ...) {
-  cat("<kovrap series>\n")
-  print(format(x), quote = FALSE)
-  invisible(x)
-}
-
 # Splits names by the one rule of all hosts: an optional drive ("C:\" or
 # "C:/") belongs to the database, and the name splits at the first colon
 # after it, so that a code may hold colons.
@@ -54,10 +21,10 @@ split_names <- function(series) {
 # refused here, before the library is called.
 parse_series <- function(con, series) {
   if (inherits(series, "kovrap_series")) {
-    s <- unclass(series)
-    refs <- data.frame(name = paste0(s$database, ":", s$code), database = s$database,
+    s <- series_parts(series)
+    refs <- data.frame(name = as.character(series), database = s$database,
                        code = s$code, stringsAsFactors = FALSE)
-    labels <- s$names
+    labels <- names(series)
     bad_form <- !nzchar(refs$database) | !nzchar(refs$code)
   } else {
     if (!is.character(series) || length(series) == 0L || anyNA(series)) {
@@ -82,13 +49,12 @@ parse_series <- function(con, series) {
   if (con$direct && any(comma)) {
     refuse(comma, "'%s' has a comma in its code, which the direct library cannot take")
   }
-  refs$label <- if (!is.null(labels) && all(nzchar(labels) & !is.na(labels))) {
-    labels
-  } else if (anyDuplicated(refs$code)) {
-    refs$name
-  } else {
-    refs$code
-  }
+  # Names given label their series; the others are labelled by their codes,
+  # or by their full names when a code comes twice.
+  refs$label <- if (anyDuplicated(refs$code)) refs$name else refs$code
+  given <- if (is.null(labels)) rep(FALSE, nrow(refs)) else !is.na(labels) & nzchar(labels)
+  refs$label[given] <- labels[given]
+  refs$named <- given
   refs$given <- refs$database
   refs$database <- database_path(con, refs$database)
   refs

@@ -235,8 +235,9 @@ kv_get <- function(con, series, start = NULL, end = NULL, freq = NULL, math = NU
   warn_weekday(refs, q, used)
   if (!is.null(q$group_day)) kv_warn(q$group_day, "weekly_group", refs$name[used[[1L]]])
 
-  named <- !identical(refs$label, refs$code) || anyDuplicated(refs$code) > 0L
-  if (nrow(refs) == 1L && !named) {
+  # One series without a name given is a vector; with one, a column of
+  # that name (still a "ts", as ts() makes of a one-column matrix).
+  if (nrow(refs) == 1L && !refs$named) {
     dim(values) <- NULL
   } else {
     colnames(values) <- refs$label
@@ -250,7 +251,7 @@ kv_get <- function(con, series, start = NULL, end = NULL, freq = NULL, math = NU
     period <- switch(as.character(f), "10" = 1L, "30" = (month + 2L) %/% 3L, "40" = month)
     # What ts() makes of the values, without its copies of them: the time
     # attributes of a ts of this shape.
-    shape <- stats::ts(if (is.matrix(values)) matrix(0, 1L, 2L) else 0,
+    shape <- stats::ts(if (is.matrix(values)) matrix(0, 1L, ncol(values)) else 0,
                        start = c(year, period), frequency = periods_per_year[[as.character(f)]])
     attr(values, "tsp") <- c(tsp(shape)[[1L]], tsp(shape)[[1L]] + (count - 1) / tsp(shape)[[3L]],
                              tsp(shape)[[3L]])

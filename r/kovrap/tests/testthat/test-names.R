@@ -81,3 +81,72 @@ test_that("every bad operation is a kovrap_argument_error", {
                     "kovrap_argument_error")
   }
 })
+
+test_that("series vectors index, combine and mix with names as character vectors do", {
+  s <- kv_series(c(g = "ECON", j = "ECON"), c("UKGAS", "JNJ"))
+  odd <- kv_series("X:Y", c(ab = "A:B"))
+  mixed <- c(s, "ECON:NILE", n = "ODD:A:B", odd)
+  # Each case: a vector, its DATABASE:CODE texts, names and databases.
+  cases <- list(
+    list(what = "names from the databases", x = s, text = c("ECON:UKGAS", "ECON:JNJ"),
+         names = c("g", "j"), database = c("ECON", "ECON")),
+    list(what = "names from the codes first", x = kv_series(c(g = "ECON"), c(u = "UKGAS")),
+         text = "ECON:UKGAS", names = "u", database = "ECON"),
+    list(what = "[ by position", x = s[2], text = "ECON:JNJ", names = "j", database = "ECON"),
+    list(what = "[ by name", x = mixed[c("n", "g")], text = c("ODD:A:B", "ECON:UKGAS"),
+         names = c("n", "g"), database = c("ODD", "ECON")),
+    list(what = "[[", x = mixed[[5L]], text = "X:Y:A:B", names = NULL, database = "X:Y"),
+    list(what = "c() with texts, split as names are", x = mixed,
+         text = c("ECON:UKGAS", "ECON:JNJ", "ECON:NILE", "ODD:A:B", "X:Y:A:B"),
+         names = c("g", "j", "", "n", "ab"), database = c("ECON", "ECON", "ECON", "ODD", "X:Y")),
+    list(what = "rep", x = rep(odd, 2), text = rep("X:Y:A:B", 2), names = c("ab", "ab"),
+         database = c("X:Y", "X:Y")),
+    list(what = "unique", x = unique(c(odd, s, odd)), text = c("X:Y:A:B", "ECON:UKGAS", "ECON:JNJ"),
+         names = c("ab", "g", "j"), database = c("X:Y", "ECON", "ECON"))
+  )
+  for (case in cases) {
+    expect_s3_class(case$x, "kovrap_series")
+    expect_identical(as.character(case$x), case$text, label = case$what)
+    expect_identical(length(case$x), length(case$text), label = case$what)
+    expect_identical(names(case$x), case$names, label = case$what)
+    expect_identical(kovrap:::series_parts(case$x)$database, case$database, label = case$what)
+  }
+  changed <- s
+  changed[2] <- kv_series("X:Y", "A:B")
+  changed[1] <- "MARKETS:DAX"
+  expect_identical(format(changed), c(g = "MARKETS:DAX", j = "X:Y:A:B"))
+  expect_s3_class(condition_of(s[3]), "kovrap_argument_error")
+  expect_s3_class(condition_of(c(s, 1)), "kovrap_argument_error")
+  expect_output(print(s), "<kovrap series[2]>", fixed = TRUE)
+  expect_output(print(s), "ECON:UKGAS")
+  expect_identical(paste(s), c("ECON:UKGAS", "ECON:JNJ"))
+})
+
+test_that("names given label their series, the others their codes", {
+  con <- local_connection()
+  cases <- list(
+    list(series = kv_series(c(g = "ECON", j = "ECON"), c("UKGAS", "JNJ")), columns = c("g", "j")),
+    list(series = c(gas = "ECON:UKGAS", "ECON:JNJ"), columns = c("gas", "JNJ")),
+    list(series = c(gas = "ECON:UKGAS", "ECON:UKGAS"), columns = c("gas", "ECON:UKGAS")),
+    list(series = c(kv_series("ECON", c(gas = "UKGAS")), "ECON:JNJ"), columns = c("gas", "JNJ")),
+    list(series = setNames(c("ECON:UKGAS", "ECON:JNJ"), c(NA, "jj")), columns = c("UKGAS", "jj"))
+  )
+  for (case in cases) {
+    got <- kv_get(con, case$series, start = 1970, end = 1970)
+    expect_s3_class(got, "mts")
+    expect_identical(colnames(got), case$columns, label = paste(case$columns, collapse = " "))
+  }
+  # One series is a "ts" as ts() makes it: a vector, or a named column.
+  cases <- list(list(series = "ECON:UKGAS", columns = NULL),
+                list(series = c(gas = "ECON:UKGAS"), columns = "gas"),
+                list(series = kv_series(c(g = "ECON"), "UKGAS"), columns = "g"))
+  for (case in cases) {
+    got <- bare(kv_get(con, case$series, start = 1970, end = 1970))
+    values <- window(datasets::UKgas, 1970, c(1970, 4))
+    if (!is.null(case$columns)) values <- ts(matrix(values, dimnames = list(NULL, case$columns)),
+                                             start = 1970, frequency = 4)
+    expect_identical(class(got), "ts")
+    expect_identical(got, values)
+  }
+})
+
