@@ -213,6 +213,23 @@ test_that("aggregate says how months become quarters, and the mode comes back", 
   suppressWarnings(kv_get(con, "ECON:CO2", freq = 4, start = 1959, end = 1959,
                           advanced = "seasonal", aggregate = "last"))
   expect_identical(mode_now(), before)
+  # And after a fetch the library fails: a math code it does not know, which
+  # only the C glue can send (kv_get refuses it first).
+  refs <- kovrap:::parse_series(con, "ECON:CO2")
+  r <- kovrap:::usable_range(con, refs,
+                             kovrap:::range_request(con, refs, "quarterly", "1959", "1959Q2"))
+  window <- c(r$start, r$end, r$frequency, r$count)
+  transforms <- list(code = 7777L, advanced = 0L, paramA = 0L, paramB = 0L, paramC = 0L,
+                     windowStart = r$start, windowEnd = r$end)
+  econ <- refs$database
+  for (code in c(0L, 7777L)) {
+    transforms$code <- code
+    answer <- .Call(kovrap:::C_kv_c_get_data, con$ptr, 0L, "CO2", econ, econ, window,
+                    transforms, kovrap:::kv_aggregation[["sum"]])
+    expect_identical(answer$error != 0L, code == 7777L, label = paste("math code", code))
+    expect_identical(mode_now(), before, label = paste("math code", code))
+  }
+  expect_identical(q(NULL), q(names(kovrap:::kv_aggregation)[before + 1L]))
 })
 
 test_that("a computed 1e9 reads as NA: the interface's missing value", {
