@@ -34,8 +34,3 @@ shown <- function(text) {
   chars[control] <- sprintf("\\x%02X", vapply(chars[control], utf8ToInt, integer(1)))
   paste(chars, collapse = "")
 }
-
-# Lower case for the ASCII letters only: names are read in any case, but a
-# non-ASCII letter is never folded into an ASCII one (the Turkish dotted I
-# is no "i"), whatever the locale.
-tolower_ascii <- function(text) chartr(paste(LETTERS, collapse = ""), paste(letters, collapse = ""), text)

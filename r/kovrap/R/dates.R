@@ -29,9 +29,9 @@ parse_frequency <- function(con, freq) {
     kv_abort("'freq' must be one frequency name or code", "argument")
   }
   text <- if (is.numeric(freq)) format(freq, scientific = FALSE) else freq
-  if (tolower_ascii(text) %in% names(kv_frequencies)) {
-    code <- kv_frequencies[[tolower_ascii(text)]]
-    return(if (tolower_ascii(text) == "weekly") structure(code, group = TRUE) else code)
+  if (fold_ascii(text) %in% names(kv_frequencies)) {
+    code <- kv_frequencies[[fold_ascii(text)]]
+    return(if (fold_ascii(text) == "weekly") structure(code, group = TRUE) else code)
   }
   if (text %in% names(ts_frequencies)) {
     code <- ts_frequencies[[text]]

@@ -57,7 +57,7 @@ kv_find <- function(con, words, databases = NULL, freq = NULL) {
   databases <- find_databases(con, databases)
   keep <- NULL
   if (!is.null(freq)) {
-    if (is.character(freq) && length(freq) == 1L && identical(tolower_ascii(freq), "weekly")) {
+    if (is.character(freq) && length(freq) == 1L && identical(fold_ascii(freq), "weekly")) {
       keep <- 51:57
     } else {
       keep <- parse_frequency(con, freq)

@@ -26,7 +26,7 @@ op_text <- function(x, what) {
 parse_math <- function(math) {
   text <- op_text(math, "math")
   # Names in any case, ASCII letters folded (as every host reads them).
-  name <- tolower_ascii(text)
+  name <- fold_ascii(text)
   if (name %in% names(kv_math)) {
     return(list(code = kv_math[[name]], advanced = FALSE, second = 0L, label = name))
   }
@@ -47,7 +47,7 @@ parse_math <- function(math) {
 parse_advanced <- function(advanced) {
   text <- op_text(advanced, "advanced")
   colon <- regexpr(":", text, fixed = TRUE)
-  name <- tolower_ascii(if (colon > 0L) substr(text, 1L, colon - 1L) else text)
+  name <- fold_ascii(if (colon > 0L) substr(text, 1L, colon - 1L) else text)
   parameter <- if (colon > 0L) substr(text, colon + 1L, nchar(text)) else NULL
   op <- list(advanced = TRUE, second = 0L, rebase = NULL, label = text)
   if (name == "seasonal" && is.null(parameter)) {
@@ -94,11 +94,11 @@ parse_aggregate <- function(aggregate) {
     kv_abort(paste("'aggregate' takes the functions mean and sum, or \"mean\", \"sum\",",
                    "\"first\" or \"last\""), "argument")
   }
-  if (!one_string(aggregate) || !(tolower_ascii(aggregate) %in% names(kv_aggregation))) {
+  if (!one_string(aggregate) || !(fold_ascii(aggregate) %in% names(kv_aggregation))) {
     kv_abort(sprintf("unknown aggregation '%s' (use mean, sum, first or last)",
                      shown(paste(format(aggregate), collapse = " "))), "argument")
   }
-  kv_aggregation[[tolower_ascii(aggregate)]]
+  kv_aggregation[[fold_ascii(aggregate)]]
 }
 
 # An operation as the user wrote it, for messages: "math pct", "ma:10",

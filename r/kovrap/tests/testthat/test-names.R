@@ -82,6 +82,32 @@ test_that("every bad operation is a kovrap_argument_error", {
   }
 })
 
+test_that("names of frequencies and operations are read in any case, ASCII letters only", {
+  con <- local_connection()
+  nile <- function(...) kv_get(con, "ECON:NILE", start = 1871, end = 1873, ...)
+  # The Turkish capital dotted I is no I: R's tolower() would make it "i".
+  dotted <- "\u0130"
+  cases <- list(
+    list(args = list(freq = "AnNuAl"), ok = TRUE),
+    list(args = list(math = "Diff"), ok = TRUE),
+    list(args = list(advanced = "Ma:2"), ok = TRUE),
+    list(args = list(freq = "ANNUAL", aggregate = "FIRST"), ok = TRUE),
+    list(args = list(freq = paste0("da", dotted, "ly")), ok = FALSE),
+    list(args = list(math = paste0("d", dotted, "ff")), ok = FALSE),
+    list(args = list(freq = "ANNUAL", aggregate = paste0("F", dotted, "RST")), ok = FALSE)
+  )
+  for (case in cases) {
+    label <- paste(names(case$args), unlist(case$args), collapse = " ")
+    said <- condition_of(do.call(nile, case$args))
+    if (case$ok) {
+      expect_null(said, label = label)
+    } else {
+      expect_s3_class(said, "kovrap_argument_error")
+      expect_match(conditionMessage(said), "^unknown ", label = label)
+    }
+  }
+})
+
 test_that("series vectors index, combine and mix with names as character vectors do", {
   s <- kv_series(c(g = "ECON", j = "ECON"), c("UKGAS", "JNJ"))
   odd <- kv_series("X:Y", c(ab = "A:B"))
