@@ -122,9 +122,10 @@ list_codes <- function(con, database, shown_as = database, capacity = 65536L, tr
              "database", status)
   }
   if (!answer$fitted) {
-    kv_abort(sprintf(paste("the code list of database '%s' kept growing while it was read",
-                           "(%d asks, %d bytes at the last): try again"),
-                     shown(shown_as), as.integer(tries), answer$result), "listing")
+    # The words of every host.
+    kv_abort(sprintf(paste("the code list of database '%s' grew every time it was asked for",
+                           "(%d times); is the database being rewritten?"),
+                     shown(shown_as), as.integer(tries)), "listing")
   }
   codes <- strsplit(from_library(con, answer$text), ",", fixed = TRUE)[[1L]]
   codes <- codes[nzchar(codes)]
