@@ -21,6 +21,7 @@ split_names <- function(series) {
 # refused here, before the library is called.
 parse_series <- function(con, series) {
   if (inherits(series, "kovrap_series")) {
+    if (length(series) == 0L) kv_abort("'series' holds no series", "argument")
     s <- series_parts(series)
     refs <- data.frame(name = as.character(series), database = s$database,
                        code = s$code, stringsAsFactors = FALSE)

@@ -4,7 +4,7 @@
 # compares as those, with the databases kept beside them in the attribute
 # "database": a code is what follows its database and the colon.
 new_series <- function(database, code, names = NULL) {
-  out <- paste0(database, ":", code)
+  out <- if (length(database)) paste0(database, ":", code) else character()
   names(out) <- names
   structure(out, database = database, class = "kovrap_series")
 }

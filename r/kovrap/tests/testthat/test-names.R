@@ -142,6 +142,10 @@ test_that("series vectors index, combine and mix with names as character vectors
   changed[1] <- "MARKETS:DAX"
   expect_identical(format(changed), c(g = "MARKETS:DAX", j = "X:Y:A:B"))
   expect_s3_class(condition_of(s[3]), "kovrap_argument_error")
+  none <- s[0]
+  expect_identical(as.character(none), character())
+  expect_output(print(none), "<kovrap series[0]>", fixed = TRUE)
+  expect_s3_class(condition_of(kv_get(local_connection(), none)), "kovrap_argument_error")
   expect_s3_class(condition_of(c(s, 1)), "kovrap_argument_error")
   expect_output(print(s), "<kovrap series[2]>", fixed = TRUE)
   expect_output(print(s), "ECON:UKGAS")
