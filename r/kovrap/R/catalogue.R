@@ -1,38 +1,5 @@
 # ---- series names -----------------------------------------------------------
 
-# Series named apart: database and code, for any database and code (a
-# database name with a colon included). Vectorised; names of either
-# argument name the series.
-kv_series <- function(database, code) {
-  if (!is.character(database) || !is.character(code) || anyNA(database) || anyNA(code) ||
-      length(database) == 0L || length(code) == 0L) {
-    kv_abort("'database' and 'code' must be character vectors without NA", "argument")
-  }
-  n <- max(length(database), length(code))
-  if (n %% length(database) != 0L || n %% length(code) != 0L) {
-    kv_abort("'database' and 'code' differ in length", "argument")
-  }
-  labels <- names(code)
-  if (is.null(labels) && length(database) == n) labels <- names(database)
-  structure(list(database = rep_len(unname(database), n), code = rep_len(unname(code), n),
-                 names = labels), class = "kovrap_series")
-}
-
-length.kovrap_series <- function(x) length(unclass(x)$code)
-
-format.kovrap_series <- function(x, ...) {
-  x <- unclass(x)
-  out <- paste0(x$database, ":", x$code)
-  names(out) <- x$names
-  out
-}
-
-print.kovrap_series <- function(x, ...) {
-  cat("<kovrap series>\n")
-  print(format(x), quote = FALSE)
-  invisible(x)
-}
-
 # Splits names by the one rule of all hosts: an optional drive ("C:\" or
 # "C:/") belongs to the database, and the name splits at the first colon
 # after it, so that a code may hold colons.
@@ -54,10 +21,11 @@ split_names <- function(series) {
 # refused here, before the library is called.
 parse_series <- function(con, series) {
   if (inherits(series, "kovrap_series")) {
-    s <- unclass(series)
-    refs <- data.frame(name = paste0(s$database, ":", s$code), database = s$database,
+    if (length(series) == 0L) kv_abort("'series' holds no series", "argument")
+    s <- series_parts(series)
+    refs <- data.frame(name = as.character(series), database = s$database,
                        code = s$code, stringsAsFactors = FALSE)
-    labels <- s$names
+    labels <- names(series)
     bad_form <- !nzchar(refs$database) | !nzchar(refs$code)
   } else {
     if (!is.character(series) || length(series) == 0L || anyNA(series)) {
@@ -82,29 +50,18 @@ parse_series <- function(con, series) {
   if (con$direct && any(comma)) {
     refuse(comma, "'%s' has a comma in its code, which the direct library cannot take")
   }
-  refs$label <- if (!is.null(labels) && all(nzchar(labels) & !is.na(labels))) {
-    labels
-  } else if (anyDuplicated(refs$code)) {
-    refs$name
-  } else {
-    refs$code
-  }
+  # Names given label their series; the others are labelled by their codes,
+  # or by their full names when a code comes twice.
+  refs$label <- if (anyDuplicated(refs$code)) refs$name else refs$code
+  given <- if (is.null(labels)) rep(FALSE, nrow(refs)) else !is.na(labels) & nzchar(labels)
+  refs$label[given] <- labels[given]
+  refs$named <- given
   refs$given <- refs$database
   refs$database <- database_path(con, refs$database)
   refs
 }
 
 # ---- code listings ----------------------------------------------------------
-
-# The files the library may open for a database name: the local library
-# tries the name, then the name with .tqvdb; the direct stand-in opens
-# <data folder>/<name>.tqvdb. NULL when no folder is known (a real data
-# service).
-database_files <- function(con, database) {
-  if (!con$direct) return(c(database, paste0(database, ".tqvdb")))
-  if (is.null(con$data_dir)) return(NULL)
-  file.path(con$data_dir, paste0(database, ".tqvdb"))
-}
 
 # A name with no regular, readable file the library could open is refused
 # before the library is called, with the paths tried: a folder, a FIFO or a
@@ -143,8 +100,11 @@ require_login <- function(con) {
 # The library is told the buffer's capacity and answers the length the
 # whole list needs; a list that did not fit is asked for again (on the
 # worker, in a buffer of that length), and one that keeps growing between
-# the asks is given up on after a few.
-list_codes <- function(con, database, shown_as = database, capacity = 65536L, tries = 4L) {
+# the asks is given up on after a few. A direct listing that stopped at its
+# last call for names is said to be possibly cut (the mark the sized
+# listing leaves, never the number of codes), unless say_cut is FALSE.
+list_codes <- function(con, database, shown_as = database, capacity = 65536L, tries = 4L,
+                       say_cut = TRUE) {
   require_login(con)
   check_database_files(con, database, shown_as)
   answer <- with_data_dir(con, .Call(C_kv_c_codes, con$ptr, as.integer(con$direct),
@@ -154,8 +114,8 @@ list_codes <- function(con, database, shown_as = database, capacity = 65536L, tr
     status <- -answer$result
     # The direct library's first answer that there are no more names: a
     # database without series.
-    if (con$direct && status == 1011L) return(character(0))
-    if (con$direct && status == 3L) login_first(con, status)
+    if (con$direct && standin_says(con, status, "end_of_names")) return(character(0))
+    if (con$direct && standin_says(con, status, "not_logged_in")) login_first(con, status)
     files <- database_files(con, database)
     tried <- if (is.null(files)) "" else paste0("; tried ", paste(files, collapse = " and "))
     kv_abort(sprintf("cannot open database '%s': %s%s", shown(shown_as),
@@ -163,12 +123,19 @@ list_codes <- function(con, database, shown_as = database, capacity = 65536L, tr
              "database", status)
   }
   if (!answer$fitted) {
-    kv_abort(sprintf(paste("the code list of database '%s' kept growing while it was read",
-                           "(%d asks, %d bytes at the last): try again"),
-                     shown(shown_as), as.integer(tries), answer$result), "listing")
+    # The words of every host.
+    kv_abort(sprintf(paste("the code list of database '%s' grew every time it was asked for",
+                           "(%d times); is the database being rewritten?"),
+                     shown(shown_as), as.integer(tries)), "listing")
   }
   codes <- strsplit(from_library(con, answer$text), ",", fixed = TRUE)[[1L]]
-  codes[nzchar(codes)]
+  codes <- codes[nzchar(codes)]
+  if (say_cut && isTRUE(answer$may_be_cut)) {
+    kv_warn(sprintf(paste("the listing of '%s' holds %d codes and may have been cut at the",
+                          "direct library's limit of 32 calls for names"),
+                    shown(shown_as), length(codes)), "listing_cut", shown_as)
+  }
+  codes
 }
 
 # One database: its codes. Several: a data frame of database and code, in
@@ -192,6 +159,11 @@ kv_codes <- function(con, database) {
 
 # ---- information ------------------------------------------------------------
 
+# The status lists of an information query as the C glue names them, in
+# the library's order: a request's list number is its place here, less one.
+info_status_lists <- c("not_found", "status2", "status3", "status4", "status5", "status6",
+                       "other")
+
 status_text <- function(list, direct) {
   c("not found", "status 2", if (direct) "status 3" else "status 3 or 4", "status 4",
     "status 5", "status 6", "other status")[list + 1L]
@@ -209,7 +181,8 @@ list_entries <- function(list, count, n) {
 # than it needs.
 explain_unknown <- function(con, refs, unknown) {
   for (database in unique(refs$database[unknown])) {
-    list_codes(con, database, refs$given[unknown & refs$database == database][[1L]])
+    list_codes(con, database, refs$given[unknown & refs$database == database][[1L]],
+               say_cut = FALSE)
   }
   names <- refs$name[unknown]
   more <- if (length(names) > 1L) sprintf(" (and %d more)", length(names) - 1L) else ""
@@ -234,9 +207,13 @@ query_series <- function(con, refs, range = NULL) {
                                      to_library(con, refs$database),
                                      to_library(con, databases), compute,
                                      range$frequency, range$start, range$end))
+  # The status lists by name, numbered 0 (not found) to 6 as status_text()
+  # reads them.
   status_list <- rep(-1L, n)
-  for (k in seq_len(7L)) {
-    status_list[list_entries(answer$status_lists[[k]], answer$status_counts[[k]], n)] <- k - 1L
+  for (k in seq_along(info_status_lists)) {
+    list <- info_status_lists[[k]]
+    status_list[list_entries(answer$status_lists[[list]], answer$status_counts[[list]], n)] <-
+      k - 1L
   }
   if (any(status_list == 0L)) explain_unknown(con, refs, status_list == 0L)
   ints <- answer$ints
@@ -245,17 +222,17 @@ query_series <- function(con, refs, range = NULL) {
   info <- data.frame(
     series = refs$name,
     status = ifelse(ok, "ok", status_text(pmax(status_list, 0L), con$direct)),
-    frequency = ifelse(ok, frequency_name(ints[[3L]]), NA_character_),
-    frequency_code = blank(ints[[3L]], NA_integer_),
-    first_ymd = blank(ints[[1L]], NA_integer_),
-    last_ymd = blank(ints[[2L]], NA_integer_),
+    frequency = ifelse(ok, frequency_name(ints$frequency), NA_character_),
+    frequency_code = blank(ints$frequency, NA_integer_),
+    first_ymd = blank(ints$first_ymd, NA_integer_),
+    last_ymd = blank(ints$last_ymd, NA_integer_),
     stringsAsFactors = FALSE
   )
-  for (a in seq_len(6L)) {
-    info[[paste0("attribute", a)]] <- blank(ints[[3L + a]], NA_integer_)
+  for (a in paste0("attribute", 1:6)) {
+    info[[a]] <- blank(ints[[a]], NA_integer_)
   }
-  for (t in seq_len(7L)) {
-    info[[paste0("text", t)]] <- blank(from_library(con, answer$texts[[t]]), NA_character_)
+  for (t in paste0("text", 1:7)) {
+    info[[t]] <- blank(from_library(con, answer$texts[[t]]), NA_character_)
   }
   result <- list(info = info, status_list = status_list)
   if (!compute) {
@@ -267,16 +244,16 @@ query_series <- function(con, refs, range = NULL) {
     kv_abort(sprintf("no common range: %s answered %s", shown(refs$name[[j]]),
                      status_text(status_list[[j]], con$direct)), "series")
   }
+  # A series set aside takes the name of its exclusion list as its role.
   role <- rep("used", n)
-  roles <- c("empty", "finer", "coarser")
-  for (k in seq_len(3L)) {
-    role[list_entries(answer$exclusion_lists[[k]], answer$exclusion_counts[[k]], n)] <- roles[[k]]
+  for (list in c("empty", "finer", "coarser")) {
+    role[list_entries(answer$exclusion_lists[[list]], answer$exclusion_counts[[list]], n)] <- list
   }
   result$role <- role
-  result$frequency <- answer$range[[1L]]
-  result$start <- answer$range[[2L]]
-  result$end <- answer$range[[3L]]
-  result$count <- answer$range[[4L]]
+  result$frequency <- answer$range[["frequency"]]
+  result$start <- answer$range[["start"]]
+  result$end <- answer$range[["end"]]
+  result$count <- answer$range[["count"]]
   result
 }
 

@@ -26,10 +26,11 @@ kv_warn <- function(message, class, series, status = NA_integer_) {
   ))
 }
 
-# A text as the user wrote it, control characters shown as \xHH.
+# A text as the user wrote it, control characters shown as \xHH (capital
+# hex digits, as every host shows them).
 shown <- function(text) {
   chars <- strsplit(enc2utf8(text), "")[[1L]]
   control <- grepl("[\x01-\x1f\x7f]", chars, useBytes = TRUE)
-  chars[control] <- sprintf("\\x%02x", vapply(chars[control], utf8ToInt, integer(1)))
+  chars[control] <- sprintf("\\x%02X", vapply(chars[control], utf8ToInt, integer(1)))
   paste(chars, collapse = "")
 }

@@ -39,17 +39,11 @@ kv_connect <- function(library = NULL, direct = FALSE, data_dir = NULL, encoding
   } else if (nzchar(Sys.getenv("KOVRAP_DATA_DIR"))) {
     # The folder every host reads from KOVRAP_DATA_DIR, fixed now.
     data_dir <- absolute_folder(Sys.getenv("KOVRAP_DATA_DIR"))
-  } else if (direct && nzchar(Sys.getenv("TQVD_DATA_DIR"))) {
-    # The data service's folder as it is now, made absolute: neither a later
-    # change of the environment nor a setwd() moves this connection (and
-    # its log-in) to another folder.
-    data_dir <- absolute_folder(Sys.getenv("TQVD_DATA_DIR"))
   }
   ptr <- .Call(C_kv_c_load, library)
-  # The sample data folder lies beside the libraries (the stand-in's default
-  # data folder is "tqvdata" there): when the system's search finds no
-  # library, the one beside the data folder is taken.
-  beside <- if (!is.null(data_dir)) file.path(dirname(data_dir), default_library())
+  # The sample data folder lies beside the libraries: when the system's
+  # search finds no library, the one beside the data folder is taken.
+  beside <- library_beside(data_dir)
   if (is.character(ptr) && searched && !is.null(beside) && file.exists(beside)) {
     first <- ptr
     ptr <- .Call(C_kv_c_load, beside)
@@ -63,6 +57,10 @@ kv_connect <- function(library = NULL, direct = FALSE, data_dir = NULL, encoding
     kv_abort(sprintf("cannot load the Kovrap library %s: %s", library, ptr), "library")
   }
   reg.finalizer(ptr, forget_library_table)
+  # The direct stand-in's own folder, as it is now: neither a later change
+  # of the environment nor a setwd() moves this connection (and its log-in)
+  # to another folder.
+  if (direct && is.null(data_dir)) data_dir <- standin_data_dir(ptr)
   state <- new.env(parent = emptyenv())
   state$closed <- FALSE
   structure(
@@ -129,18 +127,6 @@ check_connection <- function(con) {
   invisible(con)
 }
 
-# Runs code with the connection's data folder as the direct data service's
-# folder (TQVD_DATA_DIR), and restores the environment afterwards: each
-# connection reads its own folder, whatever others were made after it.
-with_data_dir <- function(con, code) {
-  if (con$direct && !is.null(con$data_dir)) {
-    old <- Sys.getenv("TQVD_DATA_DIR", unset = NA)
-    Sys.setenv(TQVD_DATA_DIR = con$data_dir)
-    on.exit(if (is.na(old)) Sys.unsetenv("TQVD_DATA_DIR") else Sys.setenv(TQVD_DATA_DIR = old))
-  }
-  force(code)
-}
-
 # Texts in the encoding the library is to get.
 utf8 <- function(encoding) toupper(sub("-", "", encoding, fixed = TRUE)) == "UTF8"
 
@@ -189,7 +175,9 @@ kv_login <- function(con, user, password, service = "") {
   if (is.environment(con$state)) con$state$logged_in <- status == 0L
   if (status != 0L) {
     kv_abort(sprintf("log-in to the direct library failed for user '%s' (status %d%s)",
-                     shown(user), status, if (status == 40L) ": wrong user or password" else ""),
+                     shown(user), status,
+                     if (standin_says(con, status, "wrong_password")) ": wrong user or password"
+                     else ""),
              "login", status)
   }
   invisible(con)
@@ -226,8 +214,8 @@ kv_sample_data <- function() {
   places <- c(if (nzchar(library)) dirname(library),
               search[nzchar(search) & file.exists(file.path(search, default_library()))])
   for (place in places) {
-    folder <- file.path(place, "tqvdata")
-    if (file.exists(file.path(folder, "ECON.tqvdb"))) return(normalizePath(folder))
+    folder <- sample_folder_beside(place)
+    if (!is.null(folder)) return(normalizePath(folder))
   }
   NULL
 }

@@ -29,15 +29,17 @@ parse_frequency <- function(con, freq) {
     kv_abort("'freq' must be one frequency name or code", "argument")
   }
   text <- if (is.numeric(freq)) format(freq, scientific = FALSE) else freq
-  if (tolower(text) %in% names(kv_frequencies)) {
-    code <- kv_frequencies[[tolower(text)]]
-    return(if (tolower(text) == "weekly") structure(code, group = TRUE) else code)
+  if (fold_ascii(text) %in% names(kv_frequencies)) {
+    code <- kv_frequencies[[fold_ascii(text)]]
+    return(if (fold_ascii(text) == "weekly") structure(code, group = TRUE) else code)
   }
   if (text %in% names(ts_frequencies)) {
     code <- ts_frequencies[[text]]
     return(if (text == "52") structure(code, group = TRUE) else code)
   }
-  if (grepl("^[0-9]{1,9}$", text)) {
+  # At most four digits, as every host reads a code: "0010" is annual, and
+  # "00010" no frequency at all.
+  if (grepl("^[0-9]{1,4}$", text)) {
     code <- as.integer(text)
     if (code == 1000L || .Call(C_kv_c_convert, con$ptr, 1L, 20000101L, code) != -1L) {
       return(code)
@@ -107,6 +109,38 @@ date_days <- function(x, shown_as = x) {
   c(d, d)
 }
 
+# window()'s tolerance for rounding noise, in periods.
+ts_eps <- function() {
+  eps <- getOption("ts.eps")
+  if (is.numeric(eps) && length(eps) == 1L && is.finite(eps) && eps >= 0) eps else 1e-5
+}
+
+# Decimal time as window() reads it: as a start, the first period that
+# starts at or after the time; as an end, the last period that starts at or
+# before it; either within window()'s tolerance (getOption("ts.eps") of a
+# period), so that 1990 + 12 * (1/12) is 1991. Answers the first day of the
+# one and the last day of the other. At a weekly or daily frequency the
+# periods are the days of the year.
+decimal_days <- function(con, x, f) {
+  eps <- ts_eps()
+  if (x < 1 - eps || x >= 10000 + eps) bad_date(x, "years run from 1 to 9999")
+  if (is.null(f) || !(f %in% c(10L, 30L, 40L))) {
+    year <- min(max(floor(x), 1), 9999)
+    first <- as.Date(sprintf("%04d-01-01", year))
+    length_of_year <- as.numeric(as.Date(sprintf("%04d-12-31", year)) - first) + 1
+    at <- (x - year) * length_of_year
+    return(c(date_days(first + ceiling(at - eps), x)[[1L]],
+             date_days(first + floor(at + eps), x)[[2L]]))
+  }
+  ppy <- periods_per_year[[as.character(f)]]
+  # Periods counted from the year 0.
+  at <- x * ppy
+  from <- ceiling(at - eps)
+  to <- floor(at + eps)
+  c(period_days(con, x, from %/% ppy, from %% ppy + 1, f)[[1L]],
+    period_days(con, x, to %/% ppy, to %% ppy + 1, f)[[2L]])
+}
+
 # The first and the last calendar day (YYYYMMDD) of what a date names: a
 # Date, POSIXct, yearmon, yearqtr, a year, c(year, period) or decimal time
 # (at the frequency f, when it is known), or a text: a year, a quarter, a
@@ -135,24 +169,13 @@ parse_date <- function(con, x, f = NULL) {
     }
     if (!needs_frequency(x) || anyNA(x) || !all(is.finite(x))) bad_date(x)
     if (length(x) == 2L && any(x != round(x))) bad_date(x)
-    if (is.null(f) || !(f %in% c(10L, 30L, 40L))) {
-      if (length(x) == 2L) {
+    if (length(x) == 2L) {
+      if (is.null(f) || !(f %in% c(10L, 30L, 40L))) {
         bad_date(x, "c(year, period) needs an annual, quarterly or monthly frequency")
       }
-      # Decimal time at a weekly or daily frequency: the day that far into
-      # the year.
-      year <- floor(x)
-      if (year < 1 || year > 9999) bad_date(x, "years run from 1 to 9999")
-      first <- as.Date(sprintf("%04d-01-01", year))
-      length_of_year <- as.numeric(as.Date(sprintf("%04d-12-31", year)) - first) + 1
-      return(date_days(first + floor((x - year) * length_of_year + 1e-6), x))
-    }
-    ppy <- periods_per_year[[as.character(f)]]
-    if (length(x) == 2L) {
       return(period_days(con, x, x[[1L]], x[[2L]], f))
     }
-    year <- floor(x)
-    return(period_days(con, x, year, floor((x - year) * ppy + 1e-6) + 1, f))
+    return(decimal_days(con, x, f))
   }
   if (!is.character(x) || length(x) != 1L || is.na(x)) bad_date(x)
   text <- x

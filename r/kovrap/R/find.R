@@ -39,13 +39,16 @@ find_databases <- function(con, databases) {
              "argument")
   }
   folder <- if (is.null(con$data_dir)) getwd() else con$data_dir
-  files <- list.files(folder, pattern = "\\.tqvdb$")
-  files <- files[!dir.exists(file.path(folder, files))]
-  if (length(files) == 0L) {
+  found <- folder_databases(con, folder)
+  if (is.null(found)) {
+    kv_abort("this library's databases are not known to be files: name them with 'databases'",
+             "argument")
+  }
+  if (length(found) == 0L) {
     kv_abort(sprintf("no database file (*.tqvdb) in %s: name the databases with 'databases'",
                      folder), "argument")
   }
-  sort(sub("\\.tqvdb$", "", files), method = "radix")
+  found
 }
 
 kv_find <- function(con, words, databases = NULL, freq = NULL) {
@@ -54,7 +57,7 @@ kv_find <- function(con, words, databases = NULL, freq = NULL) {
   databases <- find_databases(con, databases)
   keep <- NULL
   if (!is.null(freq)) {
-    if (is.character(freq) && length(freq) == 1L && identical(tolower(freq), "weekly")) {
+    if (is.character(freq) && length(freq) == 1L && identical(fold_ascii(freq), "weekly")) {
       keep <- 51:57
     } else {
       keep <- parse_frequency(con, freq)

@@ -25,8 +25,10 @@ op_text <- function(x, what) {
 
 parse_math <- function(math) {
   text <- op_text(math, "math")
-  if (text %in% names(kv_math)) {
-    return(list(code = kv_math[[text]], advanced = FALSE, second = 0L, label = text))
+  # Names in any case, ASCII letters folded (as every host reads them).
+  name <- fold_ascii(text)
+  if (name %in% names(kv_math)) {
+    return(list(code = kv_math[[name]], advanced = FALSE, second = 0L, label = name))
   }
   if (!grepl("^[+-]?[0-9]+$", text)) {
     kv_abort(sprintf(paste("unknown math operation '%s' (use level, diff, pct, apct, yoy, log",
@@ -45,7 +47,7 @@ parse_math <- function(math) {
 parse_advanced <- function(advanced) {
   text <- op_text(advanced, "advanced")
   colon <- regexpr(":", text, fixed = TRUE)
-  name <- if (colon > 0L) substr(text, 1L, colon - 1L) else text
+  name <- fold_ascii(if (colon > 0L) substr(text, 1L, colon - 1L) else text)
   parameter <- if (colon > 0L) substr(text, colon + 1L, nchar(text)) else NULL
   op <- list(advanced = TRUE, second = 0L, rebase = NULL, label = text)
   if (name == "seasonal" && is.null(parameter)) {
@@ -92,11 +94,11 @@ parse_aggregate <- function(aggregate) {
     kv_abort(paste("'aggregate' takes the functions mean and sum, or \"mean\", \"sum\",",
                    "\"first\" or \"last\""), "argument")
   }
-  if (!one_string(aggregate) || !(tolower(aggregate) %in% names(kv_aggregation))) {
+  if (!one_string(aggregate) || !(fold_ascii(aggregate) %in% names(kv_aggregation))) {
     kv_abort(sprintf("unknown aggregation '%s' (use mean, sum, first or last)",
                      shown(paste(format(aggregate), collapse = " "))), "argument")
   }
-  kv_aggregation[[tolower(aggregate)]]
+  kv_aggregation[[fold_ascii(aggregate)]]
 }
 
 # An operation as the user wrote it, for messages: "math pct", "ma:10",
@@ -239,8 +241,9 @@ kv_get <- function(con, series, start = NULL, end = NULL, freq = NULL, math = NU
     dim(values) <- NULL # in place: the values, as they are, end the frame
     return(long_frame(con, values, refs, q, dates[[1L]]))
   }
-  named <- !identical(refs$label, refs$code) || anyDuplicated(refs$code) > 0L
-  if (nrow(refs) == 1L && !named) {
+  # One series without a name given is a vector; with one, a column of
+  # that name (still a "ts", as ts() makes of a one-column matrix).
+  if (nrow(refs) == 1L && !refs$named) {
     dim(values) <- NULL
   } else {
     colnames(values) <- refs$label
@@ -254,7 +257,7 @@ kv_get <- function(con, series, start = NULL, end = NULL, freq = NULL, math = NU
     period <- switch(as.character(f), "10" = 1L, "30" = (month + 2L) %/% 3L, "40" = month)
     # What ts() makes of the values, without its copies of them: the time
     # attributes of a ts of this shape.
-    shape <- stats::ts(if (is.matrix(values)) matrix(0, 1L, 2L) else 0,
+    shape <- stats::ts(if (is.matrix(values)) matrix(0, 1L, ncol(values)) else 0,
                        start = c(year, period), frequency = periods_per_year[[as.character(f)]])
     attr(values, "tsp") <- c(tsp(shape)[[1L]], tsp(shape)[[1L]] + (count - 1) / tsp(shape)[[3L]],
                              tsp(shape)[[3L]])

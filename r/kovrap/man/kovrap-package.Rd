@@ -45,7 +45,8 @@ status in the field \code{status}.
     \code{\link{kv_sample_data}} (and so every help example) finds first.}
   \item{\env{TQVD_DATA_DIR}}{the direct stand-in library's data folder; each
     call of a direct connection with a \code{data_dir} sets it for its
-    duration and restores it after.}
+    duration and restores it after, while the stand-in is the library
+    loaded.}
   \item{\env{KOVRAP_SOURCE_DIR}, \env{KOVRAP_REQUIRE_LIBRARY}}{for the
     package's tests: the repository holding the shared table of host cases,
     and that a skipped test fails.}

@@ -16,21 +16,26 @@ library's order.}
 \code{\link{kv_series}} takes as it is, \code{kv_series(x$database,
 x$code)}. Any database that does not open fails the whole call.}
 \details{
-The library is told the capacity of the buffer it writes the listing into,
-and answers the length the whole listing needs: a listing that did not fit
-is asked for again in a buffer of that length, and one that keeps growing
-between a few asks raises a \code{kovrap_listing_error}. A name with no
-regular, readable file the library could open (nothing there, a folder, a
-FIFO, a device, an unreadable file) is refused before the library is called,
-with the paths tried: the name itself and the name with \file{.tqvdb} (on
-the direct stand-in, \file{<data_dir>/<name>.tqvdb}).
+The package tells the library the capacity of its buffer
+(\code{c_kovraGetCodesSized}); a list that did not fit is asked for again
+in a buffer of the length the library answered, at most 4 times in all, and
+a list that grew every time raises a \code{kovrap_listing_error}. While the
+stand-in is the library loaded, a name with no file the stand-in could open
+(the name itself or the name with \file{.tqvdb}; on the direct stand-in,
+\file{<data_dir>/<name>.tqvdb}) is refused before the library is called,
+with the paths tried; a folder, a FIFO, a device or an unreadable file is no
+database.
 
 The direct library's listing is Kovrap's own: it asks for at most 32
-batches of names and stops there. Kovrap reports neither how many batches it
-asked for nor whether names were left, so the package cannot know that a
-listing was cut: a direct database of more names than 32 batches hold (3200
-with the stand-in library's batches of 100) is listed only that far. Compare
-with the local listing where both are at hand.
+batches of names and stops there. A listing whose 32nd call still gave
+names may have been cut (with the stand-in's batches of 100, a database of
+more than 3100 codes): the package warns with a
+\code{kovrap_listing_cut_warning}, \code{"the listing of 'BIG' holds 3200
+codes and may have been cut at the direct library's limit of 32 calls for
+names"}. It knows this from the mark the listing leaves behind the list,
+never from the number of codes: a direct database of 64 codes listed in one
+call is not said to be cut. Compare with the local listing where both are
+at hand.
 }
 \section{Errors}{A database that does not open raises a
 \code{kovrap_database_error} (a \code{kovrap_lookup_error}) with the

@@ -33,7 +33,7 @@ kv_sample_data()
     databases by path; \code{TRUE} through the direct library, which opens
     them by name after \code{kv_login}.}
   \item{data_dir}{a folder of databases, or \code{NULL}: then
-    \env{KOVRAP_DATA_DIR} when it is set, and on the direct library
+    \env{KOVRAP_DATA_DIR} when it is set, and on the direct stand-in library
     \env{TQVD_DATA_DIR}; made absolute when the connection is made, so a
     later \code{setwd()} moves nothing. The local library opens a relative
     database name inside it; for the direct library it is the data service's
@@ -69,7 +69,9 @@ is closed. A connection does not survive saving and restoring a session
 (\code{\link{saveRDS}}): a restored one raises a \code{kovrap_error} that
 says so; connect again.
 
-Each direct connection reads its own data folder: every call sets
+Each direct connection reads its own data folder: while the stand-in is the
+library loaded (its version text tells; what is the stand-in's alone is kept
+in \file{R/standin.R}), every call sets
 \env{TQVD_DATA_DIR} to the connection's \code{data_dir} (or the value the
 variable had when the connection was made) for its duration, and reads only
 after a log-in of its own (\code{kv_login} on that connection): a log-in on

@@ -12,12 +12,15 @@ kv_get(con, series, start = NULL, end = NULL, freq = NULL, math = NULL,
 \arguments{
   \item{con}{a connection from \code{\link{kv_connect}}.}
   \item{series}{a character vector of \code{"DATABASE:CODE"} names, or
-    \code{\link{kv_series}}. Names on the vector become column names.}
+    \code{\link{kv_series}}, or both combined with \code{c()}. Names on the
+    vector become column names; a series without one is named by its code
+    (by its full name when a code repeats).}
   \item{start, end}{the window, in any form \code{\link{kv_range}} takes:
     \code{Date}, \code{POSIXct}, \code{yearqtr}, \code{yearmon}, a year,
     \code{c(year, period)}, decimal time or text; by default the common
-    range of the series. A start after the end is refused, also when both
-    fall in one period. A day that no period holds (a Saturday for business
+    range of the series. Decimal time is read as
+    \code{\link[stats]{window}} reads it (see Details). A start after the
+    end is refused, also when both fall in one period. A day that no period holds (a Saturday for business
     days) reads as a start as the next period and as an end as the period
     before.}
   \item{freq}{the frequency, as in \code{\link{kv_range}} (1, 4, 12 and 52 as
@@ -64,8 +67,10 @@ per series when there are several. Weekly, daily and business-day data: a
 \code{\link[zoo]{zoo}} object indexed by the \code{Date} of each period's
 last day. Missing observations are \code{NA}. Columns are named by the names
 on \code{series} when it has them, else by the codes, or by the full names
-when a code repeats; a single named series is a one-column matrix with that
-name, an unnamed one a plain vector.
+when a code repeats; names given to some series only keep those names and
+name the others so. One series is a \code{ts} as \code{\link[stats]{ts}}
+makes it: a plain vector, or a one-column matrix with the name it was
+given; several series are an \code{mts}.
 
 With \code{output = "zoo"} or \code{"xts"}: what \code{\link[zoo]{as.zoo}}
 and \code{\link[xts]{as.xts}} make of that result: for quarterly and
@@ -80,9 +85,8 @@ day, as the index of finer data), \code{frequency} (its name, as in
 rows). \code{database}, \code{code} and \code{frequency} are factors, as
 \code{\link[utils]{stack}} gives, with their levels in the order asked
 (\code{as.character()} makes text of them). The frame is made in one step
-around the values as read: its name and period columns are computed from
-the names and days when read, and take memory only when changed, so the
-frame costs about what the \code{zoo} result costs
+around the values as read, its name and period columns filled in C, so
+the frame costs little more than the \code{zoo} result
 (\file{bench/r_fetch.R}).
 
 Every result carries what \code{\link{kv_info}} answers for its series;
@@ -91,6 +95,17 @@ which drop it. A weekly result has the attribute \code{"kovrap_weekday"},
 the day its weeks end on (\code{"Friday"}).
 }
 \details{
+Dates as \code{\link[stats]{window}} reads them: decimal time as a start
+is the first period that starts at or after the time, as an end the last
+period that starts at or before it, both within \code{getOption("ts.eps")}
+of a period, \code{window()}'s tolerance for rounding noise. So
+\code{start = 1985.3} on quarterly data starts in 1985Q3, and 1990 plus
+twelve times 1/12 is 1991. At a weekly or daily frequency the periods are
+the days of the year. A whole number is a year: as a start its first
+period, as an end its last. A \code{Date} is its day; a \code{POSIXct} or
+\code{POSIXlt} is the day it falls on in its own time zone (00:30 on
+1 April in Auckland is in April, though it is still March in UTC).
+
 Every operation runs on the fetched window only: a percent change has no
 value in the first period.
 
@@ -135,7 +150,7 @@ said in words only while the stand-in is the library loaded (its version
 text tells, \code{\link{kv_version}}), and otherwise as \code{"status N
 from the database library"}: a real library numbers its statuses its own
 way. The stand-in's words are kept in one file of the package,
-\file{R/statuses.R}.
+\file{R/standin.R}.
 }
 \section{Errors}{
 \code{kovrap_database_error} and \code{kovrap_series_error} (both
@@ -158,6 +173,14 @@ kv_get(con, "ECON:UKGAS", start = c(1985, 1), end = "1986Q2", math = "pct")
 kv_get(con, c(co2 = "ECON:CO2"), freq = 4, start = 1990, end = 1990,
        aggregate = sum)
 kv_get(con, c("MARKETS:DAX", "MARKETS:FTSE"), start = "1998-08-10")
+
+# Decimal time as window() reads it: both start in 1985Q3.
+kv_get(con, "ECON:UKGAS", start = 1985.3, end = 1986)
+window(datasets::UKgas, start = 1985.3, end = 1986)
+# Rounding noise: twelve months after 1990 is 1991.
+x <- 1990
+for (month in 1:12) x <- x + 1 / 12
+start(kv_get(con, "ECON:USACC", start = x, end = 1991.5))
 
 # Other shapes of the same values.
 kv_get(con, "ECON:UKGAS", start = 1985, end = 1985, output = "zoo")

@@ -44,8 +44,12 @@ kv_range(con, series, freq = "lowest", start = NULL, end = NULL)
     read at the frequency asked for or, failing one, at the frequency the
     common range chooses; \code{c(year, period)} needs an annual, quarterly
     or monthly one, and decimal time at a weekly or daily frequency names
-    the day that far into the year. Years run from 1 to 9999; anything else
-    is refused with the date quoted.}
+    the day that far into the year. Decimal time is read as
+    \code{\link[stats]{window}} reads it: as a start the first period that
+    starts at or after the time, as an end the last that starts at or
+    before it, within \code{getOption("ts.eps")} of a period
+    (\code{start = 1985.3} starts in 1985Q3). Years run from 1 to 9999;
+    anything else is refused with the date quoted.}
   \item{x}{a common range.}
   \item{\dots}{ignored.}
 }

@@ -260,7 +260,15 @@ SEXP kv_c_authenticate(SEXP ptr, SEXP user, SEXP password, SEXP service) {
  * capacity: the library answers the length the whole list needs, and a
  * list that did not fit is asked for again in a buffer of that size. A
  * database that grows between the asks may not fit again: after tries asks
- * the job gives up. */
+ * the job gives up.
+ *
+ * A direct listing stops at the interface's 32 calls for names. The buffer
+ * is filled with a byte no listing writes (0x01) before each ask: a listing
+ * the library ended leaves a second NUL behind the list's NUL, one stopped
+ * at its 32nd call leaves the 0x01 there. So a direct list fits only with
+ * that byte to spare. */
+#define KV_UNWRITTEN 0x01
+
 typedef struct CodesJob {
     KvJob job;
     KovrapApi api;
@@ -275,13 +283,19 @@ static void release_codes(KvJob *job) {
     free(c);
 }
 
+/* The bytes a list of length bytes takes: its NUL, and for a direct list
+ * the mark behind it. */
+static long long codes_room(const CodesJob *c, int length) {
+    return (long long)length + (c->direct ? 2 : 1);
+}
+
 static void codes_work(KvJob *job) {
     CodesJob *c = (CodesJob *)job;
     for (int ask = 0; ask < c->tries; ++ask) {
         if (ask > 0) {
             /* What the list needed, and a quarter more for a list that
              * grows meanwhile, within an int. */
-            long long wanted = (long long)c->result + 1 + c->result / 4;
+            long long wanted = codes_room(c, c->result) + c->result / 4;
             if (wanted > 2147483647LL)
                 wanted = 2147483647LL;
             free(c->buffer);
@@ -293,15 +307,18 @@ static void codes_work(KvJob *job) {
             }
             c->capacity = (int)wanted;
         }
+        memset(c->buffer, KV_UNWRITTEN, (size_t)c->capacity);
         c->buffer[0] = '\0';
         c->result = c->api.getCodesSized(c->direct, c->database, c->buffer, c->capacity);
-        if (c->result < c->capacity)
+        if (c->result < 0 || codes_room(c, c->result) <= c->capacity)
             return;
     }
 }
 
-/* Answers list(result, fitted, text): result is the length the list needs
- * (text holds it when fitted) or the negative status of a failed open. */
+/* Answers list(result, fitted, text, may_be_cut): result is the length the
+ * list needs (text holds it when fitted) or the negative status of a failed
+ * open; may_be_cut says that a direct listing stopped at its last call for
+ * names while the library still gave names. */
 SEXP kv_c_codes(SEXP ptr, SEXP direct, SEXP database, SEXP capacity, SEXP tries) {
     const KovrapApi *api = api_of(ptr);
     kv_check_process();
@@ -316,7 +333,7 @@ SEXP kv_c_codes(SEXP ptr, SEXP direct, SEXP database, SEXP capacity, SEXP tries)
     c->job.work = codes_work;
     c->job.release = release_codes;
     c->api = *api;
-    c->direct = isDirect;
+    c->direct = isDirect != 0;
     c->capacity = first;
     c->tries = asks;
     c->database = copy_text(name);
@@ -331,18 +348,22 @@ SEXP kv_c_codes(SEXP ptr, SEXP direct, SEXP database, SEXP capacity, SEXP tries)
         release_codes(&c->job);
         Rf_error("out of memory for a code list of %d bytes", wanted);
     }
-    int fitted = c->result >= 0 && c->result < c->capacity;
-    /* The library terminates inside the capacity; the last byte is made
+    int fitted = c->result >= 0 && codes_room(c, c->result) <= c->capacity;
+    int cut = fitted && c->direct && c->buffer[c->result + 1] != '\0';
+    /* The library terminates inside the capacity; the list's end is made
      * sure of all the same. */
+    if (fitted)
+        c->buffer[c->result] = '\0';
     c->buffer[c->capacity - 1] = '\0';
-    const char *names[] = {"result", "fitted", "text"};
-    SEXP values[3];
+    const char *names[] = {"result", "fitted", "text", "may_be_cut"};
+    SEXP values[4];
     values[0] = PROTECT(Rf_ScalarInteger(c->result));
     values[1] = PROTECT(Rf_ScalarLogical(fitted));
     values[2] = PROTECT(Rf_mkString(fitted ? c->buffer : ""));
+    values[3] = PROTECT(Rf_ScalarLogical(cut));
     release_codes(&c->job);
-    SEXP out = named_list(3, names, values);
-    UNPROTECT(3);
+    SEXP out = named_list(4, names, values);
+    UNPROTECT(4);
     return out;
 }
 
@@ -372,6 +393,29 @@ static char *copy_strings(const char **in, int n, const char **out) {
     return block;
 }
 
+/* The int parts of an information query, rows ints each, in this order;
+ * R gets them as lists named by kvStatusNames, kvColumnNames and
+ * kvExclusionNames, never by position. */
+enum KvInfoPart {
+    KV_STATUS_NOT_FOUND, /* the seven status lists, the first */
+    KV_FIRST_YMD = 7,    /* the nine int columns, the first */
+    KV_LAST_YMD,
+    KV_FREQUENCY,
+    KV_ATTRIBUTE1,
+    KV_EXCLUDED_EMPTY = 16, /* the three exclusion lists, the first */
+    KV_INFO_PARTS = 19
+};
+enum { KV_STATUS_LISTS = 7, KV_INT_COLUMNS = 9, KV_EXCLUSION_LISTS = 3 };
+/* The status and exclusion counts, in one array. */
+enum { KV_INFO_COUNTS = KV_STATUS_LISTS + KV_EXCLUSION_LISTS };
+static const char *kvStatusNames[KV_STATUS_LISTS] = {"not_found", "status2", "status3", "status4",
+                                                     "status5",   "status6", "other"};
+static const char *kvColumnNames[KV_INT_COLUMNS] = {"first_ymd",  "last_ymd",   "frequency",
+                                                    "attribute1", "attribute2", "attribute3",
+                                                    "attribute4", "attribute5", "attribute6"};
+static const char *kvExclusionNames[KV_EXCLUSION_LISTS] = {"empty", "finer", "coarser"};
+static const char *kvTextNames[7] = {"text1", "text2", "text3", "text4", "text5", "text6", "text7"};
+
 /* One information query, owned by itself like a fetch (see FetchJob). */
 typedef struct InfoJob {
     KvJob job;
@@ -379,8 +423,9 @@ typedef struct InfoJob {
     int direct, n, ndb, compute, chosen, first, last, count;
     char *codeText, *dbText, *databaseText;
     const char **codes, **dbNames, **databases;
-    int *ints;      /* 7 status lists, 9 int columns, 3 exclusion lists: n each */
-    int counts[10]; /* 7 status counts, 3 exclusion counts */
+    size_t rows; /* n, at least 1: the length of each part of ints */
+    int *ints;   /* the parts of KvInfoPart, rows each */
+    int counts[KV_INFO_COUNTS];
     char *texts;    /* code and texts 1 to 7, n rows each */
     char **columns; /* 8 x n pointers into texts */
 } InfoJob;
@@ -397,34 +442,37 @@ static void release_info(KvJob *job) {
     free(f);
 }
 
+static int *info_part(InfoJob *f, int part) {
+    return f->ints + (size_t)part * f->rows;
+}
+
 static void info_work(KvJob *job) {
     InfoJob *f = (InfoJob *)job;
     const size_t n = (size_t)f->n;
-    int *l = f->ints, *c = f->ints + 7 * n, *e = f->ints + 16 * n;
     InfoStatusLists status;
     memset(&status, 0, sizeof status);
     status.classifyOnly = 0;
     status.statusCounts = f->counts;
-    status.statusList0 = l;
-    status.statusList1 = l + n;
-    status.statusList2 = l + 2 * n;
-    status.statusList3 = l + 3 * n;
-    status.statusList4 = l + 4 * n;
-    status.statusList5 = l + 5 * n;
-    status.statusList6 = l + 6 * n;
+    status.statusList0 = info_part(f, KV_STATUS_NOT_FOUND);
+    status.statusList1 = info_part(f, KV_STATUS_NOT_FOUND + 1);
+    status.statusList2 = info_part(f, KV_STATUS_NOT_FOUND + 2);
+    status.statusList3 = info_part(f, KV_STATUS_NOT_FOUND + 3);
+    status.statusList4 = info_part(f, KV_STATUS_NOT_FOUND + 4);
+    status.statusList5 = info_part(f, KV_STATUS_NOT_FOUND + 5);
+    status.statusList6 = info_part(f, KV_STATUS_NOT_FOUND + 6);
     SeriesInfoColumns columns;
     memset(&columns, 0, sizeof columns);
     char **t = f->columns;
     columns.code = t;
-    columns.firstDate = c;
-    columns.lastDate = c + n;
-    columns.frequency = c + 2 * n;
-    columns.attribute1 = c + 3 * n;
-    columns.attribute2 = c + 4 * n;
-    columns.attribute3 = c + 5 * n;
-    columns.attribute4 = c + 6 * n;
-    columns.attribute5 = c + 7 * n;
-    columns.attribute6 = c + 8 * n;
+    columns.firstDate = info_part(f, KV_FIRST_YMD);
+    columns.lastDate = info_part(f, KV_LAST_YMD);
+    columns.frequency = info_part(f, KV_FREQUENCY);
+    columns.attribute1 = info_part(f, KV_ATTRIBUTE1);
+    columns.attribute2 = info_part(f, KV_ATTRIBUTE1 + 1);
+    columns.attribute3 = info_part(f, KV_ATTRIBUTE1 + 2);
+    columns.attribute4 = info_part(f, KV_ATTRIBUTE1 + 3);
+    columns.attribute5 = info_part(f, KV_ATTRIBUTE1 + 4);
+    columns.attribute6 = info_part(f, KV_ATTRIBUTE1 + 5);
     columns.text1 = t + n;
     columns.text2 = t + 2 * n;
     columns.text3 = t + 3 * n;
@@ -441,10 +489,10 @@ static void info_work(KvJob *job) {
     common.observationCount = &f->count;
     RangeExclusions exclusions;
     memset(&exclusions, 0, sizeof exclusions);
-    exclusions.exclusionCounts = f->counts + 7;
-    exclusions.emptyList = e;
-    exclusions.higherFrequencyList = e + n;
-    exclusions.lowerFrequencyList = e + 2 * n;
+    exclusions.exclusionCounts = f->counts + KV_STATUS_LISTS;
+    exclusions.emptyList = info_part(f, KV_EXCLUDED_EMPTY);
+    exclusions.higherFrequencyList = info_part(f, KV_EXCLUDED_EMPTY + 1);
+    exclusions.lowerFrequencyList = info_part(f, KV_EXCLUDED_EMPTY + 2);
     f->api.seriesInfo(f->direct, &status, &columns, f->codes, f->dbNames, f->databases, f->ndb,
                       f->n, 0, 0, &common, &exclusions);
 }
@@ -454,6 +502,29 @@ static SEXP ints_of(const int *from, R_xlen_t n) {
     if (n > 0)
         memcpy(INTEGER(out), from, (size_t)n * sizeof(int));
     return out;
+}
+
+/* A list of parts of n ints each, stride ints apart, named. */
+static SEXP named_parts(const int *from, size_t stride, R_xlen_t n, int parts, const char **names) {
+    SEXP out = PROTECT(Rf_allocVector(VECSXP, parts));
+    SEXP labels = PROTECT(Rf_allocVector(STRSXP, parts));
+    for (int k = 0; k < parts; ++k) {
+        SET_VECTOR_ELT(out, k, ints_of(from + (size_t)k * stride, n));
+        SET_STRING_ELT(labels, k, Rf_mkChar(names[k]));
+    }
+    Rf_setAttrib(out, R_NamesSymbol, labels);
+    UNPROTECT(2);
+    return out;
+}
+
+/* Names a list of parts. */
+static SEXP with_names(SEXP list, const char **names) {
+    SEXP labels = PROTECT(Rf_allocVector(STRSXP, XLENGTH(list)));
+    for (R_xlen_t k = 0; k < XLENGTH(list); ++k)
+        SET_STRING_ELT(labels, k, Rf_mkChar(names[k]));
+    Rf_setAttrib(list, R_NamesSymbol, labels);
+    UNPROTECT(1);
+    return list;
 }
 
 /* c_kovraSeriesInfo over one list of requests, with the common range when
@@ -488,7 +559,8 @@ SEXP kv_c_info(SEXP ptr, SEXP direct, SEXP codes, SEXP dbNames, SEXP databases, 
     f->n = (int)n;
     f->ndb = (int)ndb;
     f->codes = (const char **)malloc((2 * rows + ndb + 1) * sizeof(char *));
-    f->ints = (int *)malloc(19 * rows * sizeof(int));
+    f->rows = rows;
+    f->ints = (int *)malloc(KV_INFO_PARTS * rows * sizeof(int));
     f->texts = (char *)calloc(rows, rowBytes);
     f->columns = (char **)malloc(8 * rows * sizeof(char *));
     if (f->codes != NULL) {
@@ -503,8 +575,9 @@ SEXP kv_c_info(SEXP ptr, SEXP direct, SEXP codes, SEXP dbNames, SEXP databases, 
         release_info(&f->job);
         Rf_error("out of memory for %d series", (int)n);
     }
-    for (size_t i = 0; i < 19 * rows; ++i)
-        f->ints[i] = i < 7 * rows || i >= 16 * rows ? -1 : 0;
+    /* The lists start empty (-1), the columns at 0. */
+    for (size_t i = 0; i < KV_INFO_PARTS * rows; ++i)
+        f->ints[i] = i < KV_FIRST_YMD * rows || i >= KV_EXCLUDED_EMPTY * rows ? -1 : 0;
     char *at = f->texts;
     for (int k = 0; k < 8; ++k) {
         int w = k == 0 ? widths[0] : textWidths[k - 1];
@@ -523,21 +596,19 @@ SEXP kv_c_info(SEXP ptr, SEXP direct, SEXP codes, SEXP dbNames, SEXP databases, 
     kv_run_job(&f->job);
 
     int nprot = 0;
-    SEXP statusLists = PROTECT(Rf_allocVector(VECSXP, 7));
+    SEXP statusLists = PROTECT(
+        named_parts(info_part(f, KV_STATUS_NOT_FOUND), rows, n, KV_STATUS_LISTS, kvStatusNames));
     ++nprot;
-    for (int k = 0; k < 7; ++k)
-        SET_VECTOR_ELT(statusLists, k, ints_of(f->ints + (size_t)k * rows, n));
-    SEXP ints = PROTECT(Rf_allocVector(VECSXP, 9));
+    SEXP ints =
+        PROTECT(named_parts(info_part(f, KV_FIRST_YMD), rows, n, KV_INT_COLUMNS, kvColumnNames));
     ++nprot;
-    for (int k = 0; k < 9; ++k)
-        SET_VECTOR_ELT(ints, k, ints_of(f->ints + (7 + (size_t)k) * rows, n));
-    SEXP exclusionLists = PROTECT(Rf_allocVector(VECSXP, 3));
+    SEXP exclusionLists = PROTECT(named_parts(info_part(f, KV_EXCLUDED_EMPTY), rows, n,
+                                              KV_EXCLUSION_LISTS, kvExclusionNames));
     ++nprot;
-    for (int k = 0; k < 3; ++k)
-        SET_VECTOR_ELT(exclusionLists, k, ints_of(f->ints + (16 + (size_t)k) * rows, n));
-    SEXP statusCounts = PROTECT(ints_of(f->counts, 7));
+    SEXP statusCounts = PROTECT(named_parts(f->counts, 1, 1, KV_STATUS_LISTS, kvStatusNames));
     ++nprot;
-    SEXP exclusionCounts = PROTECT(ints_of(f->counts + 7, 3));
+    SEXP exclusionCounts = PROTECT(
+        named_parts(f->counts + KV_STATUS_LISTS, 1, 1, KV_EXCLUSION_LISTS, kvExclusionNames));
     ++nprot;
     SEXP codeOut = PROTECT(strings_of(f->columns, n));
     ++nprot;
@@ -545,12 +616,11 @@ SEXP kv_c_info(SEXP ptr, SEXP direct, SEXP codes, SEXP dbNames, SEXP databases, 
     ++nprot;
     for (int k = 0; k < 7; ++k)
         SET_VECTOR_ELT(textOut, k, strings_of(f->columns + (size_t)(k + 1) * (size_t)n, n));
-    SEXP rangeOut = PROTECT(Rf_allocVector(INTSXP, 4));
+    with_names(textOut, kvTextNames);
+    const char *rangeNames[] = {"frequency", "start", "end", "count"};
+    const int answered[] = {f->chosen, f->first, f->last, f->count};
+    SEXP rangeOut = PROTECT(named_parts(answered, 1, 1, 4, rangeNames));
     ++nprot;
-    INTEGER(rangeOut)[0] = f->chosen;
-    INTEGER(rangeOut)[1] = f->first;
-    INTEGER(rangeOut)[2] = f->last;
-    INTEGER(rangeOut)[3] = f->count;
     release_info(&f->job);
 
     const char *names[] = {"status_counts", "status_lists",     "code",           "ints", "texts",
@@ -680,6 +750,15 @@ static int *int_column(SEXP x, R_xlen_t n, const char *what) {
     return INTEGER(x);
 }
 
+/* The element of a list by its name (R_NilValue when there is none). */
+static SEXP list_element(SEXP list, const char *name) {
+    SEXP names = Rf_getAttrib(list, R_NamesSymbol);
+    for (R_xlen_t k = 0; names != R_NilValue && k < XLENGTH(list); ++k)
+        if (strcmp(CHAR(STRING_ELT(names, k)), name) == 0)
+            return VECTOR_ELT(list, k);
+    return R_NilValue;
+}
+
 /* Copies the request into a fetch job; NULL when memory runs out. */
 static FetchJob *fetch_job(const KovrapApi *api, SEXP codes, SEXP dbNames, SEXP databases,
                            SEXP transforms, int n, int count) {
@@ -687,7 +766,7 @@ static FetchJob *fetch_job(const KovrapApi *api, SEXP codes, SEXP dbNames, SEXP 
                               "paramC", "windowStart", "windowEnd"};
     const int *in[7];
     for (int i = 0; i < 7; ++i)
-        in[i] = int_column(VECTOR_ELT(transforms, i), n, columns[i]);
+        in[i] = int_column(list_element(transforms, columns[i]), n, columns[i]);
     const char **codeArray = strings_arg(codes, "codes");
     const char **dbArray = strings_arg(dbNames, "dbNames");
     const char **databaseArray = strings_arg(databases, "databases");
@@ -767,7 +846,7 @@ SEXP kv_c_get_data(SEXP ptr, SEXP direct, SEXP codes, SEXP dbNames, SEXP databas
     if (TYPEOF(window) != INTSXP || XLENGTH(window) != 4)
         Rf_error("window must be four integers");
     if (TYPEOF(transforms) != VECSXP || XLENGTH(transforms) != 7)
-        Rf_error("transforms must be a list of seven integer vectors");
+        Rf_error("transforms must be a list of seven named integer vectors");
     if (n > 2147483647 || XLENGTH(databases) > 2147483647)
         Rf_error("too many series");
     int count = INTEGER(window)[3];

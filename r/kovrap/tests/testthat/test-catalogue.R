@@ -65,10 +65,46 @@ test_that("long listings come back whole from both libraries", {
   expect_identical(kv_codes(local, "BIG"), codes)
 
   # The direct library lists in batches of 100 names, at most 32 of them.
-  codes <- write_big_database(folder, 3150L)
+  codes <- write_big_database(folder, 3100L)
   expect_true(file.copy(file.path(where$data_dir, "credentials"), folder))
   direct <- kv_connect(where$library, direct = TRUE, data_dir = folder)
   kv_login(direct, demo_user, demo_password())
   expect_identical(kv_codes(direct, "BIG"), codes)
-  expect_identical(bare(kv_get(direct, "BIG:S00003150")), ts(1, start = 2000))
+  expect_identical(bare(kv_get(direct, "BIG:S00003100")), ts(1, start = 2000))
+})
+
+test_that("a direct listing stopped at its 32nd call for names says it may be cut", {
+  where <- library_or_skip()
+  folder <- tempfile("kovrap-cut")
+  dir.create(folder)
+  on.exit(unlink(folder, recursive = TRUE))
+  expect_true(file.copy(file.path(where$data_dir, "credentials"), folder))
+  direct <- kv_connect(where$library, direct = TRUE, data_dir = folder)
+  kv_login(direct, demo_user, demo_password())
+  # Batches of 100 names: 3100 end at the 32nd call, which finds none left;
+  # 3101 and 3300 give names at the 32nd call, whether more remain or not.
+  # The local library lists every code, in one call, whatever the number.
+  cases <- data.frame(n = c(3100L, 3101L, 3300L, 3300L), direct = c(TRUE, TRUE, TRUE, FALSE),
+                      listed = c(3100L, 3101L, 3200L, 3300L), cut = c(FALSE, TRUE, TRUE, FALSE))
+  for (k in seq_len(nrow(cases))) {
+    case <- cases[k, ]
+    codes <- write_big_database(folder, case$n)
+    con <- if (case$direct) direct else kv_connect(where$library, data_dir = folder)
+    warned <- list()
+    got <- withCallingHandlers(kv_codes(con, "BIG"), warning = function(w) {
+      warned[[length(warned) + 1L]] <<- w
+      invokeRestart("muffleWarning")
+    })
+    label <- sprintf("%d codes, %s", case$n, if (case$direct) "direct" else "local")
+    expect_identical(got, codes[seq_len(case$listed)], label = label)
+    expect_identical(length(warned), as.integer(case$cut), label = label)
+    if (case$cut) {
+      expect_s3_class(warned[[1L]], "kovrap_listing_cut_warning")
+      expect_identical(conditionMessage(warned[[1L]]), sprintf(paste(
+        "the listing of 'BIG' holds %d codes and may have been cut at the direct library's",
+        "limit of 32 calls for names"), case$listed))
+    }
+  }
+  # kv_find reads the same listing, and says so too.
+  expect_warning(kv_find(direct, "S00000001", databases = "BIG"), "may have been cut")
 })

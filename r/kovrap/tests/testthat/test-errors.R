@@ -26,7 +26,13 @@ test_that("failures are R conditions with a class, a sentence and the status", {
     list(call = quote(kv_get(con, "ECON:UKGAS", advanced = 0)),
          class = "kovrap_argument_error", status = NA_integer_, message = "code 0"),
     list(call = quote(kv_get(con, "ECON:UKGAS", advanced = "rebase:1950")),
-         class = "kovrap_argument_error", status = NA_integer_, message = "outside the window")
+         class = "kovrap_argument_error", status = NA_integer_, message = "outside the window"),
+    # A Sunday before the window's first business day: its period is the
+    # Friday before the window, a slot before the first.
+    list(call = quote(kv_get(con, "MARKETS:DAX", start = "1998-08-08", end = "1998-08-12",
+                             advanced = "rebase:1998-08-09")),
+         class = "kovrap_argument_error", status = NA_integer_,
+         message = "rebase date 1998-08-09 lies outside the window \\(1998-08-10 to 1998-08-12\\)")
   )
   for (case in cases) {
     condition <- condition_of(eval(case$call))
@@ -35,6 +41,31 @@ test_that("failures are R conditions with a class, a sentence and the status", {
     expect_s3_class(condition, "kovrap_error")
     expect_identical(condition$status, case$status, label = label)
     expect_match(conditionMessage(condition), case$message, label = label)
+  }
+})
+
+test_that("each kind of failure has its kind class, and only that one", {
+  # The request's own faults are argument errors; unknown names lookup
+  # errors; log-ins login errors; what fails in the library's work is a
+  # kovrap_error of its own class alone, never an argument error.
+  kinds <- c("argument", "lookup", "login")
+  cases <- list(
+    list(class = "argument", kind = "argument"), list(class = "date", kind = "argument"),
+    list(class = "range", kind = "argument"), list(class = "database", kind = "lookup"),
+    list(class = "series", kind = "lookup"), list(class = "lookup", kind = "lookup"),
+    list(class = "login", kind = "login"), list(class = "fetch", kind = NA),
+    list(class = "listing", kind = NA), list(class = "library", kind = NA),
+    list(class = "connection", kind = NA)
+  )
+  for (case in cases) {
+    condition <- condition_of(kovrap:::kv_abort("a failure", case$class, 7L))
+    classes <- class(condition)
+    expect_identical(classes[[1L]], paste0("kovrap_", case$class, "_error"))
+    expect_identical(intersect(paste0("kovrap_", kinds, "_error"), classes),
+                     if (is.na(case$kind)) character() else paste0("kovrap_", case$kind, "_error"),
+                     label = case$class)
+    expect_identical(tail(classes, 3L), c("kovrap_error", "error", "condition"))
+    expect_identical(condition$status, 7L)
   }
 })
 

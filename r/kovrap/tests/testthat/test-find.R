@@ -78,3 +78,51 @@ test_that("another library's statuses are said by number, Kovrap's own in words"
                  "seasonal failed for ECON:UKGAS: too few periods in the window (status 834)",
                  fixed = TRUE)
 })
+
+test_that("the stand-in's particulars are used only when the stand-in is loaded", {
+  local <- local_connection()
+  direct <- direct_connection()
+  on.exit({
+    kv_disconnect(local)
+    kv_disconnect(direct)
+  })
+  # Each case: the call, what the stand-in says, and what is said when the
+  # version text names another library.
+  cases <- list(
+    list(name = "a database with no file", call = function(con) kv_codes(local, "NOSUCH"),
+         con = local, standin = "no regular file that can be read at",
+         other = "cannot open database 'NOSUCH': status 10 from the database library"),
+    list(name = "the databases of the data folder", call = function(con) kv_find(local, "gas"),
+         con = local, standin = NA, other = "not known to be files"),
+    list(name = "a wrong password", con = direct,
+         call = function(con) kv_login(direct, demo_user, "not the password"),
+         standin = "(status 40: wrong user or password)",
+         other = "failed for user 'demo' (status 40)")
+  )
+  for (case in cases) {
+    case$con$state$standin <- NULL
+    said <- condition_of(case$call())
+    if (is.na(case$standin)) {
+      expect_null(said, label = case$name)
+    } else {
+      expect_match(conditionMessage(said), case$standin, fixed = TRUE, label = case$name)
+    }
+    case$con$state$standin <- FALSE
+    said <- condition_of(case$call())
+    expect_s3_class(said, "kovrap_error")
+    expect_true(endsWith(conditionMessage(said), case$other) ||
+                  grepl(case$other, conditionMessage(said), fixed = TRUE),
+                label = sprintf("%s: '%s' holds '%s'", case$name, conditionMessage(said),
+                                case$other))
+    expect_false(grepl("no regular file|wrong user", conditionMessage(said)), label = case$name)
+  }
+  # The direct stand-in's folder is handed over as TQVD_DATA_DIR only to the
+  # stand-in: another library's fetch runs in the environment as it was.
+  seen <- new.env()
+  direct$state$standin <- NULL
+  kovrap:::with_data_dir(direct, seen$standin <- Sys.getenv("TQVD_DATA_DIR", unset = NA))
+  direct$state$standin <- FALSE
+  kovrap:::with_data_dir(direct, seen$other <- Sys.getenv("TQVD_DATA_DIR", unset = NA))
+  expect_identical(seen$standin, direct$data_dir)
+  expect_identical(seen$other, Sys.getenv("TQVD_DATA_DIR", unset = NA))
+})

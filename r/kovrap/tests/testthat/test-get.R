@@ -139,6 +139,49 @@ test_that("dates take the forms ts(), window() and zoo users write", {
   expect_identical(zoo::index(dax), as.Date(c("1992-02-03", "1992-02-04")))
 })
 
+test_that("decimal time and date-times are read as window() reads them", {
+  con <- local_connection()
+  noisy <- function(from, step, times) {
+    for (i in seq_len(times)) from <- from + step
+    from
+  }
+  # Each start and end against window() on the same series: the first
+  # period that starts at or after the time, the last that starts at or
+  # before it, within getOption("ts.eps") of a period.
+  cases <- list(
+    list(series = "ECON:UKGAS", x = datasets::UKgas, start = 1985.3, end = 1986.6),
+    list(series = "ECON:UKGAS", x = datasets::UKgas, start = 1985.25, end = 1986.5),
+    list(series = "ECON:UKGAS", x = datasets::UKgas, start = 1985.2500001, end = 1986.4999999),
+    list(series = "ECON:UKGAS", x = datasets::UKgas, start = 1985.2501, end = 1986.4999),
+    list(series = "ECON:UKGAS", x = datasets::UKgas, start = noisy(1985, 0.1, 4),
+         end = noisy(1985, 0.05, 20)),
+    list(series = "ECON:USACC", x = datasets::USAccDeaths, start = noisy(1975, 1 / 12, 12),
+         end = noisy(1976, 1 / 12, 3)),
+    list(series = "ECON:USACC", x = datasets::USAccDeaths, start = 1975.99, end = 1976.01),
+    list(series = "ECON:NILE", x = datasets::Nile, start = 1871.5, end = noisy(1880, 0.1, 10))
+  )
+  for (case in cases) {
+    label <- sprintf("%s from %.15g to %.15g", case$series, case$start, case$end)
+    got <- kv_get(con, case$series, start = case$start, end = case$end,
+                  freq = frequency(case$x))
+    # window() carries time()'s own rounding noise in its tsp.
+    expect_equal(bare(got), window(case$x, start = case$start, end = case$end),
+                 tolerance = 1e-12, label = label)
+  }
+  # A date-time is read in its own time zone: 00:30 on 1 April in Auckland
+  # is still 31 March in UTC.
+  zones <- list(list(tz = "Pacific/Auckland", first = c(1983, 2)),
+                list(tz = "UTC", first = c(1983, 2)),
+                list(tz = "America/Los_Angeles", first = c(1983, 2)))
+  for (zone in zones) {
+    start <- as.POSIXct("1983-04-01 00:30", tz = zone$tz)
+    got <- kv_get(con, "ECON:UKGAS", start = start, end = as.POSIXlt(start))
+    expect_identical(c(start(got), end(got)), c(zone$first, zone$first), label = zone$tz)
+  }
+  auckland <- as.POSIXct("1983-03-31 23:30", tz = "Pacific/Auckland")
+  expect_identical(start(kv_get(con, "ECON:UKGAS", start = auckland, end = 1983)), c(1983, 1))
+})
+
 test_that("names become column names and the information rides along", {
   con <- local_connection()
   got <- kv_get(con, c(gas = "ECON:UKGAS", jj = "ECON:JNJ"), start = 1970, end = 1970)
@@ -170,6 +213,23 @@ test_that("aggregate says how months become quarters, and the mode comes back", 
   suppressWarnings(kv_get(con, "ECON:CO2", freq = 4, start = 1959, end = 1959,
                           advanced = "seasonal", aggregate = "last"))
   expect_identical(mode_now(), before)
+  # And after a fetch the library fails: a math code it does not know, which
+  # only the C glue can send (kv_get refuses it first).
+  refs <- kovrap:::parse_series(con, "ECON:CO2")
+  r <- kovrap:::usable_range(con, refs,
+                             kovrap:::range_request(con, refs, "quarterly", "1959", "1959Q2"))
+  window <- c(r$start, r$end, r$frequency, r$count)
+  transforms <- list(code = 7777L, advanced = 0L, paramA = 0L, paramB = 0L, paramC = 0L,
+                     windowStart = r$start, windowEnd = r$end)
+  econ <- refs$database
+  for (code in c(0L, 7777L)) {
+    transforms$code <- code
+    answer <- .Call(kovrap:::C_kv_c_get_data, con$ptr, 0L, "CO2", econ, econ, window,
+                    transforms, kovrap:::kv_aggregation[["sum"]])
+    expect_identical(answer$error != 0L, code == 7777L, label = paste("math code", code))
+    expect_identical(mode_now(), before, label = paste("math code", code))
+  }
+  expect_identical(q(NULL), q(names(kovrap:::kv_aggregation)[before + 1L]))
 })
 
 test_that("a computed 1e9 reads as NA: the interface's missing value", {

@@ -1,27 +1,50 @@
-# The table of host cases that kovra, the Python package and this package
-# all run (docs/host-rules.md): every row for the hosts "r" and "all".
+# The tables of host cases that kovra, the Python package and this package
+# all run (docs/host-rules.md): every row for the hosts "r" and "all". A
+# table that cannot be read is an error, not a table without rows: its
+# heading must name the columns every table has, every row must fit it, and
+# an id is unique within its table.
+host_table_columns <- c("id", "hosts", "call", "series", "expect")
+
 read_host_table <- function(path) {
-  lines <- readLines(path, encoding = "UTF-8", warn = FALSE)
+  unreadable <- function(e) {
+    stop(sprintf("cannot read %s: %s", path, conditionMessage(e)), call. = FALSE)
+  }
+  lines <- tryCatch(readLines(path, encoding = "UTF-8", warn = FALSE),
+                    error = unreadable, warning = unreadable)
   lines <- lines[nzchar(lines) & !startsWith(lines, "#")]
+  if (length(lines) == 0L) stop(sprintf("%s has no heading", path), call. = FALSE)
   header <- strsplit(lines[[1L]], "\t", fixed = TRUE)[[1L]]
+  missing <- setdiff(host_table_columns, header)
+  if (length(missing)) {
+    stop(sprintf("%s: the heading lacks %s", path, paste(missing, collapse = ", ")), call. = FALSE)
+  }
   rows <- lapply(lines[-1L], function(line) {
     fields <- strsplit(line, "\t", fixed = TRUE)[[1L]]
-    fields <- c(fields, rep("", length(header) - length(fields)))[seq_along(header)]
+    if (length(fields) > length(header)) {
+      stop(sprintf("%s: a row has more fields than the heading: %s", path, line), call. = FALSE)
+    }
+    fields <- c(fields, rep("", length(header) - length(fields)))
     setNames(as.list(fields), header)
   })
+  ids <- vapply(rows, `[[`, character(1), "id")
+  if (anyDuplicated(ids)) {
+    stop(sprintf("%s: the id %s is used twice", path, ids[anyDuplicated(ids)]), call. = FALSE)
+  }
   rows[vapply(rows, function(r) any(strsplit(r$hosts, ",", fixed = TRUE)[[1L]] %in%
                                       c("r", "all")), logical(1))]
 }
 
-# \xHH stands for the character with that code, {data} for the data folder.
+# \xHH stands for the character with that code, {data} for the data folder;
+# in one pass, so that \x5Cx1F is the text \x1F. NULL for a NUL, which an R
+# string cannot hold.
 unescape <- function(text, data_dir) {
   text <- gsub("{data}", data_dir, text, fixed = TRUE)
-  while (grepl("\\\\x[0-9A-Fa-f]{2}", text)) {
-    hex <- regmatches(text, regexpr("\\\\x[0-9A-Fa-f]{2}", text))
-    code <- strtoi(substr(hex, 3L, 4L), 16L)
-    if (code == 0L) return(NULL) # an R string cannot hold a NUL
-    text <- sub(hex, intToUtf8(code), text, fixed = TRUE)
-  }
+  at <- gregexpr("\\\\x[0-9A-Fa-f]{2}", text)
+  hex <- regmatches(text, at)[[1L]]
+  if (length(hex) == 0L) return(text)
+  codes <- strtoi(substr(hex, 3L, 4L), 16L)
+  if (any(codes == 0L)) return(NULL)
+  regmatches(text, at) <- list(vapply(codes, intToUtf8, character(1)))
   text
 }
 
@@ -115,7 +138,7 @@ run_host_case <- function(row, where) {
     condition <- condition_of(call())
     kind <- if (words[[2L]] == "failure") "kovrap_error" else paste0("kovrap_", words[[2L]], "_error")
     expect_s3_class(condition, kind)
-    text <- sub("^error [a-z]+ ", "", expect)
+    text <- unescape(sub("^error [a-z]+ ", "", expect), where$data_dir)
     expect_true(!is.null(condition) && grepl(text, conditionMessage(condition), fixed = TRUE),
                 label = sprintf("%s: message '%s' holds '%s'", id,
                                 if (is.null(condition)) "(none)" else conditionMessage(condition),
@@ -164,6 +187,12 @@ run_host_case <- function(row, where) {
       text <- unescape(substring(check, 6L), where$data_dir) # \x20: a blank inside one check
       expect_true(any(grepl(text, warnings, fixed = TRUE)),
                   label = sprintf("%s: a warning holds '%s'", id, text))
+    } else if (startsWith(check, "note!~")) {
+      text <- unescape(substring(check, 7L), where$data_dir)
+      held <- warnings[grepl(text, warnings, fixed = TRUE)]
+      expect_true(length(held) == 0L,
+                  label = sprintf("%s: no warning holds '%s' (%s)", id, text,
+                                  paste(held, collapse = "; ")))
     } else {
       check_value(result, check, id)
     }
@@ -171,8 +200,9 @@ run_host_case <- function(row, where) {
   TRUE
 }
 
-# One test per row, so that a failing row is named; without the tables the
-# one test below skips (or fails where the library is required).
+# One test per row, so that a failing row is named; every table is found by
+# a glob, and one that cannot be read fails its own test. Without the tables
+# the one test below skips (or fails where the library is required).
 table_paths <- {
   root <- Sys.getenv("KOVRAP_SOURCE_DIR")
   cases <- file.path(root, "tests", "hosts", "cases.tsv")
@@ -186,7 +216,13 @@ if (is.null(table_paths) || !nzchar(Sys.getenv("KOVRAP_LIBRARY"))) {
   })
 } else {
   for (path in table_paths) {
-    for (row in read_host_table(path)) {
+    rows <- tryCatch(read_host_table(path), error = identity)
+    test_that(sprintf("the table %s reads", basename(path)), {
+      expect_false(inherits(rows, "error"),
+                   label = if (inherits(rows, "error")) conditionMessage(rows) else path)
+    })
+    if (inherits(rows, "error")) next
+    for (row in rows) {
       test_that(sprintf("host case %s (%s)", row$id, basename(path)), {
         where <- library_or_skip()
         if (!run_host_case(row, where)) skip("an R string cannot hold a NUL")
@@ -194,3 +230,31 @@ if (is.null(table_paths) || !nzchar(Sys.getenv("KOVRAP_LIBRARY"))) {
     }
   }
 }
+
+test_that("a table that cannot be read is an error, not a table without rows", {
+  folder <- tempfile("kovrap-tables")
+  dir.create(folder)
+  on.exit(unlink(folder, recursive = TRUE))
+  heading <- "id\thosts\tcall\tseries\texpect"
+  cases <- list(
+    "no heading" = list(lines = c("# only a comment"), error = "no heading"),
+    "a column missing" = list(lines = c("id\thosts\tcall\tseries", "a\tall\tfetch\tECON:NILE"),
+                              error = "lacks expect"),
+    "a row too long" = list(lines = c(heading, "a\tall\tfetch\tECON:NILE\tok\textra"),
+                            error = "more fields"),
+    "an id twice" = list(lines = c(heading, "a\tall\tcodes\tECON\tok", "a\tr\tcodes\tECON\tok"),
+                         error = "used twice")
+  )
+  for (name in names(cases)) {
+    path <- file.path(folder, "t.tsv")
+    writeLines(cases[[name]]$lines, path)
+    expect_error(read_host_table(path), cases[[name]]$error, fixed = TRUE, label = name)
+  }
+  expect_error(read_host_table(file.path(folder, "absent.tsv")), "cannot read")
+  # A readable table keeps the rows for R and for all, short rows filled.
+  writeLines(c(heading, "a\tall\tcodes\tECON", "b\tpython\tcodes\tECON", "c\tkovra,r\tcodes\tECON\tok"),
+             path)
+  rows <- read_host_table(path)
+  expect_identical(vapply(rows, `[[`, character(1), "id"), c("a", "c"))
+  expect_identical(rows[[1L]]$expect, "")
+})
