@@ -298,10 +298,10 @@ range_request <- function(con, refs, freq, start, end) {
   frequency <- parse_frequency(con, freq)
   # A weekday that was named, not the weekly group, whose day the series
   # decide (57 is both to the library).
-  weekly_day <- frequency %in% 51:57 && !isTRUE(attr(frequency, "group"))
+  weekly_day <- frequency %in% weekday_frequencies && !isTRUE(attr(frequency, "group"))
   frequency <- as.integer(frequency)
   f <- frequency
-  if ((needs_frequency(start) || needs_frequency(end)) && !(f %in% c(10L, 30L, 40L))) {
+  if ((needs_frequency(start) || needs_frequency(end)) && !(f %in% calendar_frequencies)) {
     f <- query_series(con, refs, list(frequency = frequency, start = -1L, end = -1L))$frequency
   }
   list(frequency = frequency,
@@ -315,7 +315,8 @@ range_request <- function(con, refs, freq, start, end) {
 weekdays_of <- c("Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday")
 
 weekday_of <- function(code) {
-  ifelse(code %in% 51:57, weekdays_of[pmin(pmax(code - 50L, 1L), 7L)], frequency_name(code))
+  ifelse(code %in% weekday_frequencies, weekdays_of[match(code, weekday_frequencies)],
+         frequency_name(code))
 }
 
 # A weekday that was named: the weeks end on it. The common range reads 57
@@ -327,7 +328,7 @@ weekday_of <- function(code) {
 keep_to_weekday <- function(con, q, request) {
   day <- request$frequency
   own <- q$info$frequency_code
-  q$role[q$role != "empty" & !is.na(own) & own %in% 51:57 & own != day] <- "weekday"
+  q$role[q$role != "empty" & !is.na(own) & own %in% weekday_frequencies & own != day] <- "weekday"
   q$frequency <- day
   used <- which(q$role == "used")
   if (length(used) == 0L) return(q)
@@ -384,8 +385,8 @@ usable_range <- function(con, refs, request) {
   # decided it, so that a reordering that changes it is seen.
   used <- which(q$role == "used")
   group <- (request$frequency == kv_frequencies[["lowest"]] && length(used) > 1L) ||
-    (request$frequency == 57L && !isTRUE(request$weekly_day))
-  q$group_day <- if (group && q$frequency %in% 51:57) {
+    (request$frequency == kv_frequencies[["weekly"]] && !isTRUE(request$weekly_day))
+  q$group_day <- if (group && q$frequency %in% weekday_frequencies) {
     sprintf("the weekly group took weeks ending %s from %s", weekday_of(q$frequency),
             refs$name[[used[[1L]]]])
   }
@@ -426,7 +427,7 @@ kv_range <- function(con, series, freq = "lowest", start = NULL, end = NULL) {
     observations = q$count,
     series = data.frame(series = refs$name, role = q$role, reason = q$reason,
                         stringsAsFactors = FALSE),
-    weekday = if (f %in% 51:57) weekday_of(f),
+    weekday = if (f %in% weekday_frequencies) weekday_of(f),
     notes = q$group_day
   ), class = "kovrap_range")
 }

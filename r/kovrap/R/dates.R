@@ -5,10 +5,20 @@ kv_frequencies <- c(
   "weekly-fri" = 55L, "weekly-sat" = 56L, "weekly-sun" = 57L,
   daily = 60L, business = 61L, weekly = 57L, lowest = 1000L
 )
+# The codes the rules treat alike, by name: the frequencies a ts() holds,
+# and the seven weekly days (weeks ending Monday .. Sunday).
+calendar_frequencies <- unname(kv_frequencies[c("annual", "quarterly", "monthly")])
+weekday_frequencies <- unname(kv_frequencies[paste0("weekly-", c("mon", "tue", "wed", "thu",
+                                                                 "fri", "sat", "sun"))])
+annual_code <- kv_frequencies[["annual"]]
+quarterly_code <- kv_frequencies[["quarterly"]]
+monthly_code <- kv_frequencies[["monthly"]]
+
 # ts() frequencies: periods per year. 52 is also the library's code of
 # Tuesday weeks; read as ts() reads it, it is weekly, the group.
-ts_frequencies <- c("1" = 10L, "4" = 30L, "12" = 40L, "52" = 57L)
-periods_per_year <- c("10" = 1L, "30" = 4L, "40" = 12L)
+ts_frequencies <- c("1" = annual_code, "4" = quarterly_code, "12" = monthly_code,
+                    "52" = kv_frequencies[["weekly"]])
+periods_per_year <- stats::setNames(c(1L, 4L, 12L), calendar_frequencies)
 
 frequency_name <- function(code) {
   named <- kv_frequencies[names(kv_frequencies) != "lowest"]
@@ -41,7 +51,8 @@ parse_frequency <- function(con, freq) {
   # "00010" no frequency at all.
   if (grepl("^[0-9]{1,4}$", text)) {
     code <- as.integer(text)
-    if (code == 1000L || .Call(C_kv_c_convert, con$ptr, 1L, 20000101L, code) != -1L) {
+    if (code == kv_frequencies[["lowest"]] ||
+        .Call(C_kv_c_convert, con$ptr, 1L, 20000101L, code) != -1L) {
       return(code)
     }
   }
@@ -92,11 +103,14 @@ period_days <- function(con, x, year, period, frequency) {
   if (period < 1 || period > ppy) bad_date(x)
   year <- as.integer(year)
   period <- as.integer(period)
-  switch(as.character(frequency),
-         "10" = c(year * 10000L + 101L, last_day(con, year, 10L)),
-         "30" = c(year * 10000L + (3L * period - 2L) * 100L + 1L,
-                  last_day(con, year * 10L + period, 30L)),
-         "40" = c(year * 10000L + period * 100L + 1L, last_day(con, year * 100L + period, 40L)))
+  if (frequency == annual_code) {
+    return(c(year * 10000L + 101L, last_day(con, year, annual_code)))
+  }
+  if (frequency == quarterly_code) {
+    return(c(year * 10000L + (3L * period - 2L) * 100L + 1L,
+             last_day(con, year * 10L + period, quarterly_code)))
+  }
+  c(year * 10000L + period * 100L + 1L, last_day(con, year * 100L + period, monthly_code))
 }
 
 # A Date's day, range-checked: the years 1 to 9999.
@@ -124,7 +138,7 @@ ts_eps <- function() {
 decimal_days <- function(con, x, f) {
   eps <- ts_eps()
   if (x < 1 - eps || x >= 10000 + eps) bad_date(x, "years run from 1 to 9999")
-  if (is.null(f) || !(f %in% c(10L, 30L, 40L))) {
+  if (is.null(f) || !(f %in% calendar_frequencies)) {
     year <- min(max(floor(x), 1), 9999)
     first <- as.Date(sprintf("%04d-01-01", year))
     length_of_year <- as.numeric(as.Date(sprintf("%04d-12-31", year)) - first) + 1
@@ -158,19 +172,19 @@ parse_date <- function(con, x, f = NULL) {
   if (inherits(x, c("yearqtr", "yearmon"))) {
     v <- as.numeric(unclass(x))
     if (length(v) != 1L || !is.finite(v)) bad_date(x)
-    frequency <- if (inherits(x, "yearqtr")) 30L else 40L
+    frequency <- if (inherits(x, "yearqtr")) quarterly_code else monthly_code
     ppy <- periods_per_year[[as.character(frequency)]]
     year <- floor(v + 1e-6)
     return(period_days(con, x, year, round((v - year) * ppy) + 1, frequency))
   }
   if (is.numeric(x)) {
     if (length(x) == 1L && !is.na(x) && is.finite(x) && x == round(x)) {
-      return(period_days(con, x, x, 1, 10L))
+      return(period_days(con, x, x, 1, annual_code))
     }
     if (!needs_frequency(x) || anyNA(x) || !all(is.finite(x))) bad_date(x)
     if (length(x) == 2L && any(x != round(x))) bad_date(x)
     if (length(x) == 2L) {
-      if (is.null(f) || !(f %in% c(10L, 30L, 40L))) {
+      if (is.null(f) || !(f %in% calendar_frequencies)) {
         bad_date(x, "c(year, period) needs an annual, quarterly or monthly frequency")
       }
       return(period_days(con, x, x[[1L]], x[[2L]], f))
@@ -184,10 +198,11 @@ parse_date <- function(con, x, f = NULL) {
   if (year < 1L) bad_date(text, "years run from 1 to 9999")
   n <- nchar(text)
   if (n == 4L) {
-    return(period_days(con, text, year, 1L, 10L))
+    return(period_days(con, text, year, 1L, annual_code))
   }
   if (grepl("^[0-9]{4}[Qq][0-9]$", text) || grepl("^[0-9]{5}$", text)) {
-    return(period_days(con, text, year, as.integer(substr(text, n, n)), 30L))
+    return(period_days(con, text, year, as.integer(substr(text, n, n)),
+                       quarterly_code))
   }
   day <- 0L
   if (grepl("^[0-9]{4}-[0-9]{2}$", text)) {
@@ -206,7 +221,7 @@ parse_date <- function(con, x, f = NULL) {
     bad_date(text)
   }
   if (month < 1L || month > 12L) bad_date(text)
-  month_days <- period_days(con, text, year, month, 40L)
+  month_days <- period_days(con, text, year, month, monthly_code)
   if (day == 0L) {
     return(month_days)
   }

@@ -58,7 +58,7 @@ kv_find <- function(con, words, databases = NULL, freq = NULL) {
   keep <- NULL
   if (!is.null(freq)) {
     if (is.character(freq) && length(freq) == 1L && identical(fold_ascii(freq), "weekly")) {
-      keep <- 51:57
+      keep <- weekday_frequencies
     } else {
       keep <- parse_frequency(con, freq)
       if (keep == kv_frequencies[["lowest"]]) {

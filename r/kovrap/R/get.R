@@ -120,9 +120,9 @@ series_names <- function(names) {
 # series of another weekday is then shown on that one.
 warn_weekday <- function(refs, q, used) {
   f <- q$frequency
-  if (!(f %in% 51:57)) return(invisible())
+  if (!(f %in% weekday_frequencies)) return(invisible())
   own <- q$info$frequency_code[used]
-  moved <- used[own %in% 51:57 & own != f]
+  moved <- used[own %in% weekday_frequencies & own != f]
   for (j in moved) {
     kv_warn(sprintf("%s is %s: its weeks are shown as %s weeks", refs$name[[j]],
                     frequency_name(q$info$frequency_code[[j]]), frequency_name(f)),
@@ -156,7 +156,7 @@ kv_get <- function(con, series, start = NULL, end = NULL, freq = NULL, math = NU
     # A week is counted by its last day, so that a day of the first shown
     # week before the window's start day still belongs to it.
     day <- parse_date(con, op$rebase, f)[[1L]]
-    if (f %in% 51:57) {
+    if (f %in% weekday_frequencies) {
       day <- .Call(C_kv_c_get_date, con$ptr, .Call(C_kv_c_convert, con$ptr, 1L, day, f), 1L, f)
     }
     base <- .Call(C_kv_c_convert, con$ptr, 1L, day, f)
@@ -250,8 +250,8 @@ kv_get <- function(con, series, start = NULL, end = NULL, freq = NULL, math = NU
   }
   attr(values, "kovrap_info") <- info_attribute(info_frame(con, q$info))
   # The day the weeks end on, for a weekly result.
-  if (f %in% 51:57) attr(values, "kovrap_weekday") <- weekday_of(f)
-  result <- if (f %in% c(10L, 30L, 40L)) {
+  if (f %in% weekday_frequencies) attr(values, "kovrap_weekday") <- weekday_of(f)
+  result <- if (f %in% calendar_frequencies) {
     year <- dates[[1L]] %/% 10000L
     month <- dates[[1L]] %/% 100L %% 100L
     period <- switch(as.character(f), "10" = 1L, "30" = (month + 2L) %/% 3L, "40" = month)

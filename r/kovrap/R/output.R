@@ -23,7 +23,7 @@ parse_output <- function(output) {
 # A ts holds annual, quarterly and monthly periods only: said before the
 # read, once the frequency is known.
 check_output <- function(output, frequency) {
-  if (identical(output, "ts") && !(frequency %in% c(10L, 30L, 40L))) {
+  if (identical(output, "ts") && !(frequency %in% calendar_frequencies)) {
     kv_abort(sprintf(paste("output = \"ts\" holds annual, quarterly or monthly data, not %s:",
                            "use \"zoo\", \"xts\" or \"data.frame\""),
                      frequency_name(frequency)), "argument")
@@ -65,7 +65,7 @@ long_frame <- function(con, values, refs, q, first) {
   f <- q$frequency
   count <- q$count
   n <- nrow(refs)
-  period <- if (f %in% c(10L, 30L, 40L)) {
+  period <- if (f %in% calendar_frequencies) {
     ymd_to_date(.Call(C_kv_c_date_seq, con$ptr, q$start, count, f))
   } else {
     .Call(C_kv_c_period_dates, first, count, f)
@@ -78,6 +78,6 @@ long_frame <- function(con, values, refs, q, first) {
                         value = values),
                    class = "data.frame", row.names = .set_row_names(rows))
   attr(out, "kovrap_info") <- info_attribute(info_frame(con, q$info))
-  if (f %in% 51:57) attr(out, "kovrap_weekday") <- weekday_of(f)
+  if (f %in% weekday_frequencies) attr(out, "kovrap_weekday") <- weekday_of(f)
   out
 }

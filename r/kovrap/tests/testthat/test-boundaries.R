@@ -67,3 +67,17 @@ test_that("the mirrored constants are those of include/Kovrap.h", {
   }
   expect_identical(kovrap:::kovrap_constants$KOVRAP_ADVANCED_WINDOWED, 1792L)
 })
+
+# The frequency names the package reads are the header's codes, name by name
+# (weekly-mon is KOVRAP_FREQ_WEEKLY_MON, lowest KOVRAP_FREQ_LOWEST); weekly,
+# the group, is the code the header gives the group: Sunday's.
+test_that("the frequency names are the header's codes", {
+  header <- readLines(source_or_skip(file.path("include", "Kovrap.h")), warn = FALSE)
+  expect_true(any(grepl("^#define KOVRAP_FREQ_WEEKLY_GROUP +KOVRAP_FREQ_WEEKLY_SUN\\b", header)))
+  named <- kovrap:::kv_frequencies
+  header_name <- paste0("KOVRAP_FREQ_", toupper(gsub("-", "_", names(named))))
+  header_name[names(named) == "weekly"] <- "KOVRAP_FREQ_WEEKLY_SUN"
+  mirror <- .Call(kovrap:::C_kv_c_constants)$ints
+  expect_identical(unname(named), unname(unlist(mirror[header_name])))
+  expect_setequal(header_name, grep("^KOVRAP_FREQ_", names(mirror), value = TRUE))
+})
