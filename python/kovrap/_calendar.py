@@ -18,6 +18,15 @@ from ._native import Array
 # reads as any weekday of the weekly group.
 LOWEST = native.FREQUENCY_CODES["LOWEST"]
 WEEKLY_GROUP = native.FREQUENCY_CODES["WEEKLY_SUN"]
+ANNUAL = native.FREQUENCY_CODES["ANNUAL"]
+QUARTERLY = native.FREQUENCY_CODES["QUARTERLY"]
+MONTHLY = native.FREQUENCY_CODES["MONTHLY"]
+DAILY = native.FREQUENCY_CODES["DAILY"]
+BUSINESS = native.FREQUENCY_CODES["BUSINESS"]
+# The frequencies of whole months, and the seven weekly days (weeks ending
+# Monday .. Sunday).
+CALENDAR = (ANNUAL, QUARTERLY, MONTHLY)
+WEEKLY_DAYS = range(native.FREQUENCY_CODES["WEEKLY_MON"], native.FREQUENCY_CODES["WEEKLY_SUN"] + 1)
 LAST_DAY = 99991231  # no period date beyond the year 9999 is shown
 
 _WEEKDAYS = ("mon", "tue", "wed", "thu", "fri", "sat", "sun")
@@ -25,23 +34,25 @@ _WEEKDAYS = ("mon", "tue", "wed", "thu", "fri", "sat", "sun")
 # Code -> (name, pandas offset). Pandas' weeks are named by their last day,
 # as the library's are.
 FREQUENCIES = {
-    10: ("annual", pd.offsets.YearEnd(month=12)),
-    30: ("quarterly", pd.offsets.QuarterEnd(startingMonth=12)),
-    40: ("monthly", pd.offsets.MonthEnd()),
-    60: ("daily", pd.offsets.Day()),
-    61: ("business", pd.offsets.BusinessDay()),
+    ANNUAL: ("annual", pd.offsets.YearEnd(month=12)),
+    QUARTERLY: ("quarterly", pd.offsets.QuarterEnd(startingMonth=12)),
+    MONTHLY: ("monthly", pd.offsets.MonthEnd()),
+    DAILY: ("daily", pd.offsets.Day()),
+    BUSINESS: ("business", pd.offsets.BusinessDay()),
 }
 for _day, _suffix in enumerate(_WEEKDAYS):
-    FREQUENCIES[51 + _day] = ("weekly-" + _suffix, pd.offsets.Week(weekday=_day))
+    FREQUENCIES[WEEKLY_DAYS[_day]] = ("weekly-" + _suffix, pd.offsets.Week(weekday=_day))
 
 _NAMES = {name: code for code, (name, _) in FREQUENCIES.items()}
 _NAMES.update({"weekly": WEEKLY_GROUP, "lowest": LOWEST})
 
 # The pandas aliases the library can honour, in upper case: every spelling
 # of the pandas versions the package runs on.
-_ALIASES = {"A": 10, "A-DEC": 10, "Y": 10, "Y-DEC": 10, "YE": 10, "YE-DEC": 10, "Q": 30,
-            "Q-DEC": 30, "QE": 30, "QE-DEC": 30, "M": 40, "ME": 40, "W": 57, "D": 60, "B": 61}
-_ALIASES.update({"W-" + day.upper(): 51 + k for k, day in enumerate(_WEEKDAYS)})
+_ALIASES = {"A": ANNUAL, "A-DEC": ANNUAL, "Y": ANNUAL, "Y-DEC": ANNUAL, "YE": ANNUAL,
+            "YE-DEC": ANNUAL, "Q": QUARTERLY, "Q-DEC": QUARTERLY, "QE": QUARTERLY,
+            "QE-DEC": QUARTERLY, "M": MONTHLY, "ME": MONTHLY, "W": WEEKLY_GROUP, "D": DAILY,
+            "B": BUSINESS}
+_ALIASES.update({"W-" + day.upper(): WEEKLY_DAYS[k] for k, day in enumerate(_WEEKDAYS)})
 _HONOURED = "A-DEC (Y-DEC), Q-DEC, M, W-MON .. W-SUN, D, B"
 
 
@@ -130,7 +141,7 @@ WEEKDAYS = ("Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", 
 
 def weekday_of(code: int) -> str:
     """The day a weekly code's weeks end on: "Friday"."""
-    return WEEKDAYS[code - 51] if 51 <= code <= 57 else frequency_name(code)
+    return WEEKDAYS[WEEKLY_DAYS.index(code)] if code in WEEKLY_DAYS else frequency_name(code)
 
 
 # Names are read in any case, letters A to Z only, as every host folds them:
@@ -321,7 +332,7 @@ def _months_of_mmdd() -> Array:
 
 _MONTH_OF_MMDD = _months_of_mmdd()
 # Months per period of the frequencies whose periods are whole months.
-_MONTHS = {10: 12, 30: 3, 40: 1}
+_MONTHS = {ANNUAL: 12, QUARTERLY: 3, MONTHLY: 1}
 
 
 def _leap(year: Array) -> Array:
@@ -332,7 +343,7 @@ def period_ordinals(ymd: Any, code: int) -> Array:
     """The ordinals of periods_of(ymd, code), for whole arrays at once: from
     the date's digits for years, quarters and months when every date is a
     real one of the years 1 to 9999, as day counts for days."""
-    if code == 60:
+    if code == DAILY:
         return day_ordinals(ymd)
     ymd = np.asarray(ymd)
     if code in _MONTHS and ymd.size:
@@ -342,7 +353,7 @@ def period_ordinals(ymd: Any, code: int) -> Array:
             february_29 = rest == 229
             if not february_29.any() or _leap(year[february_29]).all():
                 months = year * 12 + month - 1970 * 12
-                return np.asarray(months // _MONTHS[code] if code != 40 else months)
+                return np.asarray(months // _MONTHS[code] if code != MONTHLY else months)
     return np.asarray(periods_of(ymd, code).asi8)
 
 

@@ -126,7 +126,7 @@ def _keep_to_weekday(host: "Kovrap", answer: Dict[str, Any],
     as the library counts it, at the day named over the series that remain."""
     day, first, last = request
     role, own = answer["role"], answer["frequency"]
-    role[(role != 1) & (own >= 51) & (own <= 57) & (own != day)] = 4
+    role[(role != 1) & np.isin(own, cal.WEEKLY_DAYS) & (own != day)] = 4
     answer["chosen"] = day
     used = np.flatnonzero(role == 0)
     if not used.size:
@@ -150,7 +150,7 @@ def common_range(host: "Kovrap", requests: Requests, freq: Any, start: Any,
         k = others[0]
         raise KovrapError(None, "no common range: %s answered %s" % (
             shown(requests.names[k]), status_text(host, int(answer["status_list"][k]))))
-    if 51 <= request[0] <= 57 and not cal.names_weekly_group(freq):
+    if request[0] in cal.WEEKLY_DAYS and not cal.names_weekly_group(freq):
         _keep_to_weekday(host, answer, request)
     chosen, role, own = answer["chosen"], answer["role"], answer["frequency"]
     set_aside = {}
@@ -178,10 +178,10 @@ def common_range(host: "Kovrap", requests: Requests, freq: Any, start: Any,
         raise KovrapArgumentError(None, "the %s window ends after 9999-12-31, which cannot be "
                                         "shown" % cal.frequency_name(chosen))
     notes = []
-    if chosen in range(51, 58):
+    if chosen in cal.WEEKLY_DAYS:
         # The weekly group's member comes from the first usable series: a
         # weekly series shown on another weekday says so.
-        weekly = np.flatnonzero((role == 0) & (own >= 51) & (own <= 57) & (own != chosen))
+        weekly = np.flatnonzero((role == 0) & np.isin(own, cal.WEEKLY_DAYS) & (own != chosen))
         for k in weekly.tolist():
             notes.append("%s is %s, shown on %s weeks" % (
                 requests.names[k], cal.frequency_name(int(own[k])), cal.frequency_name(chosen)))
@@ -209,7 +209,7 @@ def _rebase_slot(lib: Any, op: operations.Operation, window: CommonRange) -> int
     """The row slot of a rebase date: the period that holds the date."""
     frequency = window.frequency
     day = cal.date_span(op.rebase)[0]
-    if 51 <= frequency <= 57:
+    if frequency in cal.WEEKLY_DAYS:
         # A weekly period date is a calendar day: the week's own last day,
         # so that no reading of a day inside the week can shift it.
         day = cal.last_day(cal.period_of(day, frequency))
@@ -374,7 +374,7 @@ def _frame(host: "Kovrap", requests: Requests, labels: List[str], ops: operation
         if op is not None and 0 <= slot < count and np.isnan(values[r, slot]):
             k = int(used[r])
             failed[requests.names[k]] = 0
-            shown_base = str(index[slot]) if frequency in (10, 30, 40) else \
+            shown_base = str(index[slot]) if frequency in cal.CALENDAR else \
                 cal.shown_date(int(dates[slot]))
             notes.append("%s failed for %s: its base period %s has no value (or 0), so nothing "
                          "can be rebased on it" % (op.label, requests.names[k], shown_base))
@@ -399,7 +399,7 @@ def _frame(host: "Kovrap", requests: Requests, labels: List[str], ops: operation
     frame.attrs.update(
         frequency=frequency, freq=window.freq, start=window.start, end=window.end,
         count=count, set_aside=window.set_aside, failed=failed, notes=notes,
-        weekday=cal.weekday_of(frequency) if 51 <= frequency <= 57 else None)
+        weekday=cal.weekday_of(frequency) if frequency in cal.WEEKLY_DAYS else None)
     for note, kind in zip(notes, kinds):
         warnings.warn(note, kind, stacklevel=4)
     return frame

@@ -20,7 +20,7 @@ if TYPE_CHECKING:
 # Texts 1 to 5 are searched: unit, short name, area, what a period holds and
 # the description. Texts 6 and 7 say where the data came from.
 SEARCHED = 5
-WEEKLY = range(51, 58)
+WEEKLY = cal.WEEKLY_DAYS
 _UPPER = bytes(range(ord("A"), ord("Z") + 1))
 _FOLD = bytes.maketrans(_UPPER, _UPPER.lower())
 
