@@ -12,6 +12,16 @@ write_slow_database <- function(folder, n = 2000L) {
   sprintf("S%05d", seq_len(n))
 }
 
+# A new folder holding the slow database of n series, removed when the
+# calling test ends.
+local_slow_folder <- function(n = 2000L, env = parent.frame()) {
+  folder <- tempfile("kovrap-slow")
+  dir.create(folder)
+  do.call(on.exit, list(bquote(unlink(.(folder), recursive = TRUE)), add = TRUE), envir = env)
+  write_slow_database(folder, n)
+  folder
+}
+
 # Runs an R script in a new Rscript process with this session's packages,
 # bounded by a timeout; answers its output lines, its exit status and when
 # it ended.
@@ -49,10 +59,7 @@ child_preamble <- function(library, folder) {
 
 test_that("kv_codes is stopped by a time limit, and the next call waits for it", {
   where <- library_or_skip()
-  folder <- tempfile("kovrap-slow")
-  dir.create(folder)
-  on.exit(unlink(folder, recursive = TRUE))
-  write_slow_database(folder)
+  folder <- local_slow_folder()
   run <- run_script(c(
     child_preamble(where$library, folder),
     "stopifnot(!.Call(kovrap:::C_kv_c_worker_busy))",
@@ -72,12 +79,9 @@ test_that("kv_codes is stopped by a time limit, and the next call waits for it",
 
 test_that("quitting R while an interrupted call runs waits for it and exits cleanly", {
   where <- library_or_skip()
-  folder <- tempfile("kovrap-slow")
-  dir.create(folder)
-  on.exit(unlink(folder, recursive = TRUE))
   # Twice the usual size: the open takes seconds, and an exit that does not
   # wait for it takes milliseconds.
-  write_slow_database(folder, 4000L)
+  folder <- local_slow_folder(4000L)
   run <- run_script(c(
     child_preamble(where$library, folder),
     "at <- interrupt(kv_info(con, 'SLOW:S00001'))",
@@ -94,10 +98,7 @@ test_that("quitting R while an interrupted call runs waits for it and exits clea
 
 test_that("unloading the package while an interrupted call runs waits for it", {
   where <- library_or_skip()
-  folder <- tempfile("kovrap-slow")
-  dir.create(folder)
-  on.exit(unlink(folder, recursive = TRUE))
-  write_slow_database(folder)
+  folder <- local_slow_folder()
   run <- run_script(c(
     child_preamble(where$library, folder),
     "interrupt(kv_info(con, 'SLOW:S00001'))",
@@ -116,10 +117,7 @@ test_that("unloading the package while an interrupted call runs waits for it", {
 test_that("forked children answer before and right after an interrupt", {
   skip_on_os("windows")
   where <- library_or_skip()
-  folder <- tempfile("kovrap-slow")
-  dir.create(folder)
-  on.exit(unlink(folder, recursive = TRUE))
-  write_slow_database(folder)
+  folder <- local_slow_folder()
   run <- run_script(c(
     child_preamble(where$library, folder),
     "answer <- function() parallel::mclapply(1:2, function(i) {",
@@ -140,10 +138,7 @@ test_that("forked children answer before and right after an interrupt", {
 test_that("a fork child names why it refuses the library", {
   skip_on_os("windows")
   where <- library_or_skip()
-  folder <- tempfile("kovrap-slow")
-  dir.create(folder)
-  on.exit(unlink(folder, recursive = TRUE))
-  write_slow_database(folder)
+  folder <- local_slow_folder()
   run <- run_script(c(
     child_preamble(where$library, folder),
     "interrupt(kv_info(con, 'SLOW:S00001'))",
