@@ -160,7 +160,8 @@ class Kovrap:
         self._standin = self._is_standin()
 
     def _is_standin(self) -> bool:
-        # Asked with _standin unset, so that version() says what it reads.
+        # version() goes through calling(), which reads _standin: no folder is
+        # handed to the library while it is False, so it is set first.
         self._standin = False
         return _standin.is_standin_version(
             str(self.version()["direct" if self.direct else "local"]), bool(self.direct))
